@@ -1,0 +1,135 @@
+#include "assembly/Assembler.h"
+
+#include <istream>
+
+#include "assembly/Lexer.h"
+#include "assembly/ParseError.h"
+#include "machine/InstructionSet.h"
+
+namespace Vorn::Assembly {
+
+namespace {
+constexpr std::int32_t haltAddress = 0xFFFF;
+}
+
+Assembler::Assembler(std::istream& source, std::ostream& image) : input(source), output(image) {}
+
+void Assembler::assemble() {
+    initNameMaps();
+    line = 1;
+    count = 0;
+    symbols.clear();
+    // The machine halts at 0xFFFF, so "jump end" ends a program.
+    symbols.bind("end", Value(haltAddress));
+    runStatements();
+    writeImage();
+}
+
+void Assembler::nextToken() {
+    input >> token;
+    // The lexer fails the stream on a number too large for 32 bits.
+    if (token.getKind() == TokenKind::Number && input.fail()) {
+        throw NumberOutOfRange(line);
+    }
+}
+
+void Assembler::runStatements() {
+    do {
+        nextToken();
+        switch (token.getKind()) {
+            case TokenKind::EndOfFile:
+                break;
+            case TokenKind::EndOfLine:
+                expectEndOfStatement(false);
+                break;
+            case TokenKind::Comment:
+                expectComment(false);
+                expectEndOfStatement(true);
+                break;
+            case TokenKind::Definition:
+                parseDefinition(false);
+                statementTail();
+                break;
+            case TokenKind::Label:
+                // A label does not end its statement: the next token begins one.
+                parseLabel(false);
+                break;
+            case TokenKind::Repetition:
+                parseRepeated(true, parseRepetition(false));
+                statementTail();
+                break;
+            case TokenKind::Identifier:
+                parseInstruction(false, 1);
+                statementTail();
+                break;
+            case TokenKind::Number:
+                parseData(false, 1);
+                statementTail();
+                break;
+            case TokenKind::None:
+                throw InvalidToken(line);
+        }
+    } while (token.getKind() != TokenKind::EndOfFile);
+}
+
+void Assembler::statementTail() {
+    nextToken();
+    if (token.getKind() == TokenKind::Comment) {
+        expectComment(false);
+        nextToken();
+    }
+    expectEndOfStatement(false);
+}
+
+void Assembler::expectComment(bool advanceFirst) {
+    if (advanceFirst) {
+        nextToken();
+    }
+    if (token.getKind() != TokenKind::Comment) {
+        throw ExpectingComment(token, line);
+    }
+}
+
+void Assembler::expectEndOfStatement(bool advanceFirst) {
+    if (advanceFirst) {
+        nextToken();
+    }
+    const TokenKind kind = token.getKind();
+    if (kind != TokenKind::EndOfLine && kind != TokenKind::EndOfFile) {
+        throw ExpectingEndOfLineOrFile(token, line);
+    }
+    ++line;
+}
+
+std::string_view Assembler::nameToBind() {
+    nextToken();
+    if (token.getKind() != TokenKind::Identifier) {
+        throw ExpectingIdentifier(token, line);
+    }
+    const std::string_view name = token.identifierText();
+    if (isOperationName(name)) {
+        throw RedefinitionOfOperation(token, line);
+    }
+    if (isRegisterName(name)) {
+        throw RedefinitionOfRegister(token, line);
+    }
+    if (symbols.contains(name)) {
+        throw RedefinitionOfLabel(token, line);
+    }
+    return name;
+}
+
+void Assembler::store(const MemoryCell& cell, std::int32_t times) {
+    if (times <= 0) {
+        return;
+    }
+    const auto copies = static_cast<std::uint32_t>(times);
+    if (copies > MemoryImage::size - count) {
+        throw MemoryFull(line);
+    }
+    for (std::uint32_t i = 0; i < copies; ++i) {
+        memory[count++] = cell;
+    }
+}
+
+}  // namespace Vorn::Assembly

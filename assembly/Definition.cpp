@@ -1,0 +1,30 @@
+// "= name value": binds a name to a number (a constant) or to another name (an
+// alias). The name is tested before the value is read; the value name is not
+// tested at all, since its meaning is settled only when the image is written.
+#include "assembly/Assembler.h"
+#include "assembly/ParseError.h"
+
+namespace Vorn::Assembly {
+
+void Assembler::parseDefinition(bool advanceFirst) {
+    if (advanceFirst) {
+        nextToken();
+    }
+    if (token.getKind() != TokenKind::Definition) {
+        throw ExpectingDefinition(token, line);
+    }
+    std::string name(nameToBind());
+    nextToken();
+    switch (token.getKind()) {
+        case TokenKind::Number:
+            symbols.bind(name, Value(token.getNumber()));
+            break;
+        case TokenKind::Identifier:
+            symbols.bind(name, Value(token.getIdentifier()));
+            break;
+        default:
+            throw ExpectingNumberOrIdentifier(token, line);
+    }
+}
+
+}  // namespace Vorn::Assembly

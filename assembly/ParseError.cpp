@@ -1,0 +1,63 @@
+#include "assembly/ParseError.h"
+
+#include <ostream>
+
+namespace Vorn::Assembly {
+
+std::ostream& operator<<(std::ostream& out, const ParseError& error) { return error.print(out); }
+
+std::ostream& Expecting::printPrefix(std::ostream& out) const {
+    return out << "(line " << line << ", token " << token << ") expecting ";
+}
+
+std::ostream& Redefinition::printPrefix(std::ostream& out) const {
+    return out << "(line " << line << ") redefinition of ";
+}
+
+#define VORN_PRINT_WITH_PREFIX(Name, word) \
+    std::ostream& Name::print(std::ostream& out) const { return printPrefix(out) << word; }
+
+VORN_PRINT_WITH_PREFIX(ExpectingNumberOrIdentifier, "number or identifier")
+VORN_PRINT_WITH_PREFIX(ExpectingIdentifier, "identifier")
+VORN_PRINT_WITH_PREFIX(ExpectingDefinition, "definition")
+VORN_PRINT_WITH_PREFIX(ExpectingLabel, "label")
+VORN_PRINT_WITH_PREFIX(ExpectingNumber, "number")
+VORN_PRINT_WITH_PREFIX(ExpectingRepetition, "repetition")
+VORN_PRINT_WITH_PREFIX(ExpectingRegister, "register")
+VORN_PRINT_WITH_PREFIX(ExpectingComment, "comment")
+VORN_PRINT_WITH_PREFIX(ExpectingEndOfLineOrFile, "end-of-line or end-of-file")
+VORN_PRINT_WITH_PREFIX(RedefinitionOfLabel, "label")
+VORN_PRINT_WITH_PREFIX(RedefinitionOfRegister, "register")
+VORN_PRINT_WITH_PREFIX(RedefinitionOfOperation, "operation")
+
+#undef VORN_PRINT_WITH_PREFIX
+
+std::ostream& InvalidToken::print(std::ostream& out) const {
+    return out << "(line " << line << ") invalid token";
+}
+
+std::ostream& NumberOutOfRange::print(std::ostream& out) const {
+    return out << "(line " << line << ") number out of range";
+}
+
+std::ostream& MemoryFull::print(std::ostream& out) const {
+    return out << "(line " << line << ") memory full";
+}
+
+std::ostream& AddressOutOfBounds::print(std::ostream& out) const {
+    return out << "invalid address " << address;
+}
+
+std::ostream& NotAnIdentifier::print(std::ostream& out) const { return out << "not an identifier"; }
+
+std::ostream& NotANumber::print(std::ostream& out) const { return out << "not a number"; }
+
+std::ostream& UndefinedLabel::print(std::ostream& out) const {
+    return out << "undefined label '" << name << "'";
+}
+
+std::ostream& CircularDefinition::print(std::ostream& out) const {
+    return out << "circular definition of '" << name << "'";
+}
+
+}  // namespace Vorn::Assembly

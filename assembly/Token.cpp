@@ -1,0 +1,47 @@
+#include "assembly/Token.h"
+
+#include <ostream>
+
+#include "assembly/ParseError.h"
+
+namespace Vorn::Assembly {
+
+std::string Token::getIdentifier() const {
+    if (kind != TokenKind::Identifier) {
+        throw NotAnIdentifier{};
+    }
+    return text;
+}
+
+std::int32_t Token::getNumber() const {
+    if (kind != TokenKind::Number) {
+        throw NotANumber{};
+    }
+    return number;
+}
+
+std::ostream& operator<<(std::ostream& out, const Token& token) {
+    switch (token.getKind()) {
+        case TokenKind::EndOfFile:
+            return out << "end-of-file";
+        case TokenKind::EndOfLine:
+            return out << "end-of-line";
+        case TokenKind::Comment:
+            return out << "comment(;)";
+        case TokenKind::Definition:
+            return out << "definition(=)";
+        case TokenKind::Label:
+            return out << "label(:)";
+        case TokenKind::Repetition:
+            return out << "repetition(*)";
+        case TokenKind::Identifier:
+            return out << "identifier('" << token.identifierText() << "')";
+        case TokenKind::Number:
+            return out << "number('" << token.getNumber() << "')";
+        case TokenKind::None:
+            return out << "none";
+    }
+    return out << "none";
+}
+
+}  // namespace Vorn::Assembly

@@ -1,0 +1,20 @@
+#include "assembly/Value.h"
+
+#include <ostream>
+
+#include "assembly/SymbolTable.h"
+
+namespace Vorn::Assembly {
+
+std::int32_t Value::resolve(const SymbolTable& symbols) const {
+    return isNumber_ ? number_ : symbols.resolve(name_);
+}
+
+std::ostream& operator<<(std::ostream& out, const Value& value) {
+    if (value.isNumber()) {
+        return out << value.number();
+    }
+    return out << value.name();
+}
+
+}  // namespace Vorn::Assembly

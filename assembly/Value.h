@@ -1,0 +1,37 @@
+// A number or a name: what a symbol is bound to and what a memory cell holds
+// until the image is written.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <utility>
+
+namespace Vorn::Assembly {
+
+class SymbolTable;
+
+class Value {
+public:
+    Value() = default;
+    explicit Value(std::int32_t number) : number_(number) {}
+    explicit Value(std::string name) : isNumber_(false), name_(std::move(name)) {}
+
+    bool isNumber() const { return isNumber_; }
+    std::int32_t number() const { return number_; }
+    const std::string& name() const { return name_; }
+
+    // The number this value stands for: a number gives itself, a name what
+    // its chain of bindings ends at. Throws UndefinedLabel or CircularDefinition.
+    std::int32_t resolve(const SymbolTable& symbols) const;
+
+private:
+    bool isNumber_ = true;
+    std::int32_t number_ = 0;
+    std::string name_;
+};
+
+// A number as a signed decimal, a name as its text.
+std::ostream& operator<<(std::ostream& out, const Value& value);
+
+}  // namespace Vorn::Assembly

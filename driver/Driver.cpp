@@ -1,0 +1,75 @@
+#include "driver/Driver.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <new>
+#include <ostream>
+
+#include "assembly/Assembler.h"
+#include "assembly/ParseError.h"
+
+namespace Vorn {
+
+namespace {
+
+int fail(std::ostream& errors, const char* message) {
+    errors << "Error: " << message << std::endl;
+    return 1;
+}
+
+bool isDirectory(const char* path) {
+    struct stat info {};
+    return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Another spelling of the path, a symbolic link or a hard link to the input
+// would be emptied before the source is read.
+bool sameFile(const char* inputPath, const char* outputPath) {
+    struct stat input {};
+    struct stat output {};
+    return ::stat(inputPath, &input) == 0 && ::stat(outputPath, &output) == 0 &&
+           input.st_dev == output.st_dev && input.st_ino == output.st_ino;
+}
+
+int assembleFiles(const char* inputPath, const char* outputPath, std::ostream& errors) {
+    std::ifstream input(inputPath);
+    if (!input || isDirectory(inputPath)) {
+        return fail(errors, "invalid input file.");
+    }
+    if (sameFile(inputPath, outputPath)) {
+        return fail(errors, "input and output are the same file.");
+    }
+    std::ofstream output(outputPath, std::ios::out | std::ios::trunc);
+    if (!output) {
+        return fail(errors, "invalid output file");
+    }
+    {
+        Assembly::Assembler assembler(input, output);
+        try {
+            assembler.assemble();
+        } catch (const Assembly::ParseError& error) {
+            errors << "Error: " << error << "." << std::endl;
+        }
+    }
+    output.close();
+    if (output.fail()) {
+        return fail(errors, "cannot write output file.");
+    }
+    return 0;
+}
+
+}  // namespace
+
+int runAssembler(int argc, const char* const* argv, std::ostream& errors) {
+    if (argc != 3) {
+        return fail(errors, "two arguments required.");
+    }
+    try {
+        return assembleFiles(argv[1], argv[2], errors);
+    } catch (const std::bad_alloc&) {
+        return fail(errors, "out of memory.");
+    }
+}
+
+}  // namespace Vorn
