@@ -13,10 +13,13 @@ constexpr std::int32_t highestAddress = 0xFFFF;
 
 RegisterId Assembler::registerOperand() {
     nextToken();
-    if (token.getKind() != TokenKind::Identifier || !isRegisterName(token.identifierText())) {
+    const std::optional<RegisterId> found = token.getKind() == TokenKind::Identifier
+                                                ? findRegister(token.identifierText())
+                                                : std::nullopt;
+    if (!found) {
         throw ExpectingRegister(token, line);
     }
-    return registerByName(token.identifierText());
+    return *found;
 }
 
 void Assembler::parseInstruction(bool advanceFirst, std::int32_t times) {
@@ -26,13 +29,14 @@ void Assembler::parseInstruction(bool advanceFirst, std::int32_t times) {
     if (token.getKind() != TokenKind::Identifier) {
         throw ExpectingIdentifier(token, line);
     }
-    if (!isOperationName(token.identifierText())) {
+    const std::optional<Operation> operation = findOperation(token.identifierText());
+    if (!operation) {
         // A lone name is a data word.
         parseData(false, times);
         return;
     }
     Word word;
-    word.setOperation(operationByName(token.identifierText()));
+    word.setOperation(*operation);
     if (word.hasRegister1()) {
         word.setRegister1(registerOperand());
     }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -122,5 +123,10 @@ bool isRegisterName(std::string_view name);
 // Callers look a name up only after the matching test said yes.
 Operation operationByName(std::string_view name);
 RegisterId registerByName(std::string_view name);
+
+// The same answers as the maps, without walking them: the assembler asks for
+// every identifier it reads, so these are on its hot path.
+std::optional<Operation> findOperation(std::string_view name);
+std::optional<RegisterId> findRegister(std::string_view name);
 
 }  // namespace Vorn

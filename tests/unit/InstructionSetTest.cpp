@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace Vorn {
 namespace {
 
@@ -40,6 +44,33 @@ TEST(InstructionSet, NamesCompareExactly) {
     }
     EXPECT_TRUE(isOperationName("storei"));
     EXPECT_TRUE(isRegisterName("P"));
+}
+
+// The fast lookups must give exactly the maps' answers, also for names that
+// share a prefix with an operation name or pack into the same bytes.
+TEST(InstructionSet, FastLookupsAgreeWithTheMaps) {
+    initNameMaps();
+    std::vector<std::string> names = {
+        "",      "A",      "P",       "Q",        "@",        "a",  "AA", "loa", "loadi", "loadii",
+        "Loadi", "storei", "storeiA", "writewri", "jumpjump", "jz", "j",  "_",   "noop_", "end"};
+    names.emplace_back(std::string("load\0", 5));
+    names.emplace_back(std::string("A\0", 2));
+    names.emplace_back(std::string("\0", 1));
+    for (const auto& [name, op] : operationByName()) {
+        names.push_back(name);
+        names.push_back(name + "x");
+        names.push_back(name.substr(0, name.size() - 1));
+    }
+    for (const std::string& name : names) {
+        const auto operation = operationByName().find(name);
+        const auto reg = registerByName().find(name);
+        const std::optional<Operation> expectedOperation =
+            operation == operationByName().end() ? std::nullopt : std::optional(operation->second);
+        const std::optional<RegisterId> expectedRegister =
+            reg == registerByName().end() ? std::nullopt : std::optional(reg->second);
+        EXPECT_EQ(findOperation(name), expectedOperation) << '"' << name << '"';
+        EXPECT_EQ(findRegister(name), expectedRegister) << '"' << name << '"';
+    }
 }
 
 TEST(InstructionSet, SuccessorWrapsFromFifteenToZero) {
