@@ -15,6 +15,11 @@ constexpr std::int32_t haltAddress = 0xFFFF;
 Assembler::Assembler(std::istream& source, std::ostream& image) : input(source), output(image) {}
 
 void Assembler::assemble() {
+    readSource();
+    writeImage();
+}
+
+void Assembler::readSource() {
     initNameMaps();
     line = 1;
     count = 0;
@@ -22,7 +27,6 @@ void Assembler::assemble() {
     // The machine halts at 0xFFFF, so "jump end" ends a program.
     symbols.bind("end", Value(haltAddress));
     runStatements();
-    writeImage();
 }
 
 void Assembler::nextToken() {

@@ -24,6 +24,10 @@ class Assembler {
     // ParseError; the lines of the cells before a cell whose name cannot be
     // resolved are written first.
     void assemble();
+    // The two halves of assemble(), for tools and benchmarks that time them:
+    // the start of a run and the statement loop; then resolution and output.
+    void readSource();
+    void writeImage();
 
     // The run's results, for tools that show more than the image.
     std::uint32_t cellCount() const { return count; }
@@ -51,7 +55,6 @@ class Assembler {
     RegisterId registerOperand();
     // Stores `times` copies of the cell at the location counter.
     void store(const MemoryCell& cell, std::int32_t times);
-    void writeImage();
 
     Token token;
     std::int32_t line = 1;
