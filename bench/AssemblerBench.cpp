@@ -50,41 +50,52 @@ void lexing(benchmark::State& state) {
 }
 BENCHMARK(lexing)->Unit(benchmark::kMillisecond);
 
-void statementLoop(benchmark::State& state) {
-    std::istringstream input(fullSource());
-    Discard discard;
-    std::ostream output(&discard);
+// The full source in memory and an output that keeps nothing.
+class Run {
+  public:
+    Run() : input_(fullSource()), output_(&discard_) {}
+
+    // A new Assembler over the source from its start.
+    std::unique_ptr<Assembler> assembler() {
+        input_.clear();
+        input_.seekg(0);
+        return std::make_unique<Assembler>(input_, output_);
+    }
+
+  private:
+    std::istringstream input_;
+    Discard discard_;
+    std::ostream output_;
+};
+
+// Times `timed` on an Assembler that `prepare` got ready; making and
+// destroying the Assembler (65536 cells) is left out.
+template <typename Prepare, typename Timed>
+void timeStage(benchmark::State& state, Prepare prepare, Timed timed) {
+    Run run;
     for (auto _ : state) {
         state.PauseTiming();
-        input.clear();
-        input.seekg(0);
-        auto assembler = std::make_unique<Assembler>(input, output);
+        std::unique_ptr<Assembler> assembler = run.assembler();
+        prepare(*assembler);
         state.ResumeTiming();
-        assembler->readSource();
+        timed(*assembler);
         state.PauseTiming();
         assembler.reset();
         state.ResumeTiming();
     }
+}
+
+void statementLoop(benchmark::State& state) {
+    timeStage(
+        state, [](Assembler&) {}, [](Assembler& assembler) { assembler.readSource(); });
     reportSource(state);
 }
 BENCHMARK(statementLoop)->Unit(benchmark::kMillisecond);
 
 void resolutionAndWriting(benchmark::State& state) {
-    std::istringstream input(fullSource());
-    Discard discard;
-    std::ostream output(&discard);
-    for (auto _ : state) {
-        state.PauseTiming();
-        input.clear();
-        input.seekg(0);
-        auto assembler = std::make_unique<Assembler>(input, output);
-        assembler->readSource();
-        state.ResumeTiming();
-        assembler->writeImage();
-        state.PauseTiming();
-        assembler.reset();
-        state.ResumeTiming();
-    }
+    timeStage(
+        state, [](Assembler& assembler) { assembler.readSource(); },
+        [](Assembler& assembler) { assembler.writeImage(); });
     state.counters["cells/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * 65536,
                                                    benchmark::Counter::kIsRate);
 }
@@ -92,14 +103,9 @@ BENCHMARK(resolutionAndWriting)->Unit(benchmark::kMillisecond);
 
 // The whole run as the command does it, minus the files and the process.
 void wholeAssembly(benchmark::State& state) {
-    std::istringstream input(fullSource());
-    Discard discard;
-    std::ostream output(&discard);
+    Run run;
     for (auto _ : state) {
-        input.clear();
-        input.seekg(0);
-        Assembler assembler(input, output);
-        assembler.assemble();
+        run.assembler()->assemble();
     }
     reportSource(state);
 }
