@@ -132,7 +132,7 @@ void Assembler::store(const MemoryCell& cell, std::int32_t times) {
         throw MemoryFull(line);
     }
     for (std::uint32_t i = 0; i < copies; ++i) {
-        memory[count++] = cell;
+        memory.fill(count++, cell);
     }
 }
 

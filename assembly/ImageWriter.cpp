@@ -33,7 +33,7 @@ void Assembler::writeImage() {
         for (std::uint32_t address = 0; address < count; ++address) {
             MemoryCell& cell = memory[address];
             cell.resolve(symbols);
-            appendLine(text, cell.value.number());
+            appendLine(text, cell.number());
         }
     } catch (const ParseError&) {
         writeAndFlush(output, text);

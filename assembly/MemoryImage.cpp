@@ -1,33 +1,25 @@
 #include "assembly/MemoryImage.h"
 
-#include <ostream>
-
-#include "assembly/SymbolTable.h"
-
 namespace Vorn::Assembly {
 
-Word PendingWord::resolvedWord(const SymbolTable& symbols) const {
-    if (!hasLabel) {
-        return word;
-    }
-    Word result = word;
-    // Only the low 16 bits of the name's value reach the address field.
-    result.setAddress(static_cast<std::uint16_t>(symbols.resolve(label)));
-    return result;
-}
+static_assert(sizeof(MemoryCell) == 16, "the cells are the run's largest data");
+
+const MemoryCell MemoryImage::defaultCell{};
 
 void MemoryCell::resolve(const SymbolTable& symbols) {
-    if (isData) {
-        value = Value(value.resolve(symbols));
+    if (!hasName()) {
         return;
     }
-    const Word word = pending.resolvedWord(symbols);
-    pending = PendingWord(word);
-    value = Value(word.value());
-}
-
-std::ostream& operator<<(std::ostream& out, const MemoryCell& cell) {
-    return out << cell.value;
+    const std::int32_t number = symbols.resolve(name_);
+    if (isData) {
+        bits_ = number;
+    } else {
+        Word word(bits_);
+        // Only the low 16 bits of the name's value reach the address field.
+        word.setAddress(static_cast<std::uint16_t>(number));
+        bits_ = word.value();
+    }
+    name_ = noName;
 }
 
 }  // namespace Vorn::Assembly

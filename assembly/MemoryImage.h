@@ -4,69 +4,79 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <iosfwd>
-#include <memory>
-#include <string>
+#include <vector>
 
-#include "assembly/Value.h"
+#include "assembly/SymbolTable.h"
 #include "machine/Word.h"
 
 namespace Vorn::Assembly {
 
-class SymbolTable;
-
-// An instruction word whose address field may still wait for a name.
-class PendingWord {
-  public:
-    PendingWord() = default;
-    explicit PendingWord(Word instruction) : word(instruction) {}
-    PendingWord(Word instruction, std::string name)
-        : hasLabel(true), label(std::move(name)), word(instruction) {}
-
-    // The word with the address field filled from the label's value (its low
-    // 16 bits); the PendingWord itself is unchanged.
-    Word resolvedWord(const SymbolTable& symbols) const;
-
-    bool hasLabel = false;
-    std::string label;
-    Word word;
-};
-
+// One memory word as the source described it: a data word (a number, or a
+// name) or an instruction word (whose address may still wait for a name).
+// A name is kept as its SymbolId and looked up only when the image is
+// written. Sixteen bytes, since the 65536 cells are the run's largest data.
 class MemoryCell {
   public:
-    MemoryCell() = default;
-    MemoryCell(std::int32_t atLine, std::int32_t number) : line(atLine), value(number) {}
-    MemoryCell(std::int32_t atLine, std::string name) : line(atLine), value(std::move(name)) {}
-    MemoryCell(std::int32_t atLine, Word word) : line(atLine), pending(word), isData(false) {}
-    MemoryCell(std::int32_t atLine, Word word, std::string name)
-        : line(atLine), pending(word, std::move(name)), isData(false) {}
+    static constexpr SymbolId noName{0xFFFFFFFF};
 
-    // Replaces names by numbers: afterwards `value` holds the final number and
-    // `pending` has no label. Throws UndefinedLabel or CircularDefinition.
+    MemoryCell() = default;
+    MemoryCell(std::int32_t atLine, std::int32_t number) : line(atLine), bits_(number) {}
+    MemoryCell(std::int32_t atLine, SymbolId name) : line(atLine), name_(name) {}
+    MemoryCell(std::int32_t atLine, Word word) : line(atLine), isData(false), bits_(word.value()) {}
+    MemoryCell(std::int32_t atLine, Word word, SymbolId name)
+        : line(atLine), isData(false), bits_(word.value()), name_(name) {}
+
+    // Whether a name waits for resolution: the data word's value, or the
+    // instruction's address.
+    bool hasName() const { return name_ != noName; }
+    SymbolId name() const { return name_; }
+    // The cell's number: a data word's number, an instruction's word (with the
+    // address field 0 while its name waits); after resolution, the final number.
+    std::int32_t number() const { return bits_; }
+    Word word() const { return Word(bits_); }
+
+    // Replaces the name by its number: a data word takes all 32 bits, an
+    // instruction's address field the low 16. Throws UndefinedLabel or
+    // CircularDefinition, leaving the cell as it was.
     void resolve(const SymbolTable& symbols);
 
     // The source line that filled the cell; -1 for a cell no statement filled.
     std::int32_t line = -1;
-    PendingWord pending;
-    Value value;
     bool isData = true;
+
+  private:
+    std::int32_t bits_ = 0;
+    SymbolId name_ = noName;
 };
 
-// Writes the cell's value.
-std::ostream& operator<<(std::ostream& out, const MemoryCell& cell);
-
-// The machine's 65536 cells, allocated once.
+// The machine's 65536 cells. The room for all of them is taken once; a cell
+// is made when it is first filled, so that the pages of memory a short source
+// never fills are never touched. A cell not filled yet reads as a default cell.
 class MemoryImage {
   public:
     static constexpr std::size_t size = 0x10000;
 
-    MemoryImage() : cells_(std::make_unique<MemoryCell[]>(size)) {}
+    MemoryImage() { cells_.reserve(size); }
 
+    // Cells are filled in address order: `address` is at most one past the
+    // highest address filled so far.
+    void fill(std::size_t address, const MemoryCell& cell) {
+        if (address < cells_.size()) {
+            cells_[address] = cell;
+        } else {
+            cells_.push_back(cell);
+        }
+    }
+
+    // Only for a cell that was filled.
     MemoryCell& operator[](std::size_t address) { return cells_[address]; }
-    const MemoryCell& operator[](std::size_t address) const { return cells_[address]; }
+    const MemoryCell& operator[](std::size_t address) const {
+        return address < cells_.size() ? cells_[address] : defaultCell;
+    }
 
   private:
-    std::unique_ptr<MemoryCell[]> cells_;
+    static const MemoryCell defaultCell;
+    std::vector<MemoryCell> cells_;
 };
 
 }  // namespace Vorn::Assembly

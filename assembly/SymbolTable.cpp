@@ -1,55 +1,175 @@
 #include "assembly/SymbolTable.h"
 
+#include <cstring>
+#include <limits>
+#include <new>
+
 #include "assembly/ParseError.h"
 
 namespace Vorn::Assembly {
 
+namespace {
+
+constexpr std::size_t initialSlots = 1024;
+
+// Eight bytes at a time, mixed with multiplications: names are short. The
+// low bits choose the slot, the high bits are kept in it to skip most
+// comparisons of text.
+std::uint64_t hashOf(std::string_view name) {
+    std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ name.size();
+    std::size_t i = 0;
+    for (; i + 8 <= name.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, name.data() + i, sizeof word);
+        hash = (hash ^ word) * 0xBF58476D1CE4E5B9ULL;
+        hash ^= hash >> 29;
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t shift = 0; i < name.size(); ++i, shift += 8) {
+        tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << shift;
+    }
+    hash = (hash ^ tail) * 0x94D049BB133111EBULL;
+    return hash ^ (hash >> 32);
+}
+
+std::uint32_t tagOf(std::uint64_t hash) {
+    return static_cast<std::uint32_t>(hash >> 32);
+}
+
+}  // namespace
+
+SymbolTable::SymbolTable() : slots_(initialSlots) {}
+
 void SymbolTable::clear() {
-    entries_.clear();
+    for (Symbol& symbol : symbols_) {
+        symbol.bound = false;
+        symbol.isAlias = false;
+        symbol.resolved = false;
+    }
+    boundCount_ = 0;
     chain_.clear();
+}
+
+const SymbolTable::Symbol* SymbolTable::find(std::string_view name) const {
+    const std::uint64_t hash = hashOf(name);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {
+        const auto id = static_cast<SymbolId>(slots_[i].idPlusOne - 1);
+        if (slots_[i].hashTag == tagOf(hash) && this->name(id) == name) {
+            return &at(id);
+        }
+    }
+    return nullptr;
+}
+
+SymbolId SymbolTable::intern(std::string_view name) {
+    const std::uint64_t hash = hashOf(name);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    for (; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {
+        const auto id = static_cast<SymbolId>(slots_[i].idPlusOne - 1);
+        if (slots_[i].hashTag == tagOf(hash) && this->name(id) == name) {
+            return id;
+        }
+    }
+    if (symbols_.size() >= std::numeric_limits<std::uint32_t>::max() - 1) {
+        throw std::bad_alloc();  // more names than ids
+    }
+    const auto id = static_cast<SymbolId>(symbols_.size());
+    Symbol& symbol = symbols_.emplace_back();
+    symbol.nameOffset = names_.size();
+    symbol.nameLength = name.size();
+    names_.append(name);
+    slots_[i] = Slot{tagOf(hash), static_cast<std::uint32_t>(id) + 1};
+    if (2 * symbols_.size() > slots_.size()) {
+        grow();
+    }
+    return id;
+}
+
+void SymbolTable::grow() {
+    std::vector<Slot> old(2 * slots_.size());
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.idPlusOne == 0) {
+            continue;
+        }
+        // The slot keeps only the high bits of the hash: the low ones come
+        // from the name again.
+        const auto id = static_cast<SymbolId>(slot.idPlusOne - 1);
+        std::size_t i = hashOf(name(id)) & mask;
+        while (slots_[i].idPlusOne != 0) {
+            i = (i + 1) & mask;
+        }
+        slots_[i] = slot;
+    }
 }
 
 bool SymbolTable::contains(std::string_view name) const {
-    return entries_.contains(name);
+    const Symbol* symbol = find(name);
+    return symbol != nullptr && symbol->bound;
 }
 
-void SymbolTable::bind(std::string_view name, Value value) {
-    entries_.emplace(std::string(name), Entry{std::move(value)});
+void SymbolTable::bind(std::string_view name, const Value& value) {
+    const SymbolId id = intern(name);
+    if (at(id).bound) {
+        return;
+    }
+    if (value.isNumber()) {
+        at(id).number = value.number();
+    } else {
+        // Interning may move the symbols: look the bound one up afterwards.
+        const SymbolId alias = intern(value.name());
+        at(id).alias = alias;
+        at(id).isAlias = true;
+    }
+    at(id).bound = true;
+    ++boundCount_;
 }
 
-const Value& SymbolTable::lookup(std::string_view name) const {
-    return entries_.find(name)->second.value;
+Value SymbolTable::valueOf(const Symbol& symbol) const {
+    return symbol.isAlias ? Value(std::string(name(symbol.alias))) : Value(symbol.number);
+}
+
+Value SymbolTable::lookup(std::string_view name) const {
+    return valueOf(*find(name));
 }
 
 std::int32_t SymbolTable::resolve(std::string_view name) const {
+    const Symbol* symbol = find(name);
+    if (symbol == nullptr) {
+        throw UndefinedLabel(std::string(name));
+    }
+    return resolve(static_cast<SymbolId>(symbol - symbols_.data()));
+}
+
+std::int32_t SymbolTable::walk(SymbolId start) const {
     const std::uint64_t mark = ++walks_;
     chain_.clear();
-    std::string_view current = name;
     std::int32_t number = 0;
-    for (;;) {
-        const auto found = entries_.find(current);
-        if (found == entries_.end()) {
-            throw UndefinedLabel(std::string(current));
+    for (SymbolId id = start;; id = at(id).alias) {
+        const Symbol& symbol = at(id);
+        if (!symbol.bound) {
+            throw UndefinedLabel(std::string(name(id)));
         }
-        const Entry& entry = found->second;
-        if (entry.resolved) {
-            number = entry.number;
+        if (symbol.resolved) {
+            number = symbol.resolvedNumber;
             break;
         }
-        if (entry.visitMark == mark) {
-            throw CircularDefinition(std::string(current));
+        if (symbol.visitMark == mark) {
+            throw CircularDefinition(std::string(name(id)));
         }
-        entry.visitMark = mark;
-        chain_.push_back(&entry);
-        if (entry.value.isNumber()) {
-            number = entry.value.number();
+        symbol.visitMark = mark;
+        chain_.push_back(&symbol);
+        if (!symbol.isAlias) {
+            number = symbol.number;
             break;
         }
-        current = entry.value.name();
     }
-    for (const Entry* walked : chain_) {
+    for (const Symbol* walked : chain_) {
         walked->resolved = true;
-        walked->number = number;
+        walked->resolvedNumber = number;
     }
     return number;
 }

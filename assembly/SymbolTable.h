@@ -1,60 +1,100 @@
 // The names bound during one run: labels, definitions and "end". Names compare
 // exactly (case matters); the order of entries is never used.
+//
+// Every name the run meets gets a SymbolId once, bound or not yet: a cell that
+// uses a name keeps the id, so writing the image needs no lookup by text, and
+// a name used by many cells is stored once. The table is laid out flat (names
+// in one block of text, ids into one array, a probe table of small slots),
+// since a node per entry would cost a cache miss per lookup.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "assembly/Value.h"
 
 namespace Vorn::Assembly {
 
+enum class SymbolId : std::uint32_t {};
+
 class SymbolTable {
   public:
+    SymbolTable();
+
+    // Unbinds every name; the names stay known, with their ids.
     void clear();
+    // Whether the name is bound.
     bool contains(std::string_view name) const;
-    // Callers test first that the name has no entry.
-    void bind(std::string_view name, Value value);
-    // Only for a name that has an entry.
-    const Value& lookup(std::string_view name) const;
-    std::size_t size() const { return entries_.size(); }
+    // Callers test first that the name is not bound.
+    void bind(std::string_view name, const Value& value);
+    // What a bound name is bound to; only for a bound name.
+    Value lookup(std::string_view name) const;
+    // The number of bound names.
+    std::size_t size() const { return boundCount_; }
+
+    // The id of a name, which becomes known (unbound) if it is new.
+    SymbolId intern(std::string_view name);
+    std::string_view name(SymbolId id) const {
+        const Symbol& symbol = at(id);
+        return {names_.data() + symbol.nameOffset, symbol.nameLength};
+    }
 
     // Follows the chain of names from `name` until it reaches a number.
-    // Throws UndefinedLabel for the first name on the chain without an entry,
+    // Throws UndefinedLabel for the first name on the chain that is not bound,
     // and CircularDefinition for the first name met twice. Iterative, and each
     // chain is walked once: later resolutions of its names are remembered.
     std::int32_t resolve(std::string_view name) const;
+    std::int32_t resolve(SymbolId id) const {
+        const Symbol& symbol = at(id);
+        return symbol.resolved ? symbol.resolvedNumber : walk(id);
+    }
 
-    // Every entry, for listings; the order is unspecified.
+    // Every bound name with its value, for listings; the order is unspecified.
     template <typename Visit>
     void forEach(Visit visit) const {
-        for (const auto& [name, entry] : entries_) {
-            visit(name, entry.value);
+        for (std::size_t i = 0; i < symbols_.size(); ++i) {
+            const auto id = static_cast<SymbolId>(i);
+            if (at(id).bound) {
+                visit(name(id), valueOf(at(id)));
+            }
         }
     }
 
   private:
-    struct Entry {
-        Value value;
+    struct Symbol {
+        std::size_t nameOffset = 0;  // in names_
+        std::size_t nameLength = 0;
+        std::int32_t number = 0;  // a number binding
+        SymbolId alias{};         // a name binding: the name it stands for
+        bool bound = false;
+        bool isAlias = false;
         // Resolution state, a cache that never changes what a name means.
         mutable bool resolved = false;
-        mutable std::int32_t number = 0;
+        mutable std::int32_t resolvedNumber = 0;
         mutable std::uint64_t visitMark = 0;
     };
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
-        }
+    // Open addressing with linear probing, at most half full.
+    struct Slot {
+        std::uint32_t hashTag = 0;
+        std::uint32_t idPlusOne = 0;  // 0: empty
     };
 
-    std::unordered_map<std::string, Entry, Hash, std::equal_to<>> entries_;
+    const Symbol& at(SymbolId id) const { return symbols_[static_cast<std::size_t>(id)]; }
+    Symbol& at(SymbolId id) { return symbols_[static_cast<std::size_t>(id)]; }
+    const Symbol* find(std::string_view name) const;
+    Value valueOf(const Symbol& symbol) const;
+    std::int32_t walk(SymbolId start) const;
+    void grow();
+
+    std::string names_;
+    std::vector<Symbol> symbols_;
+    std::vector<Slot> slots_;
+    std::size_t boundCount_ = 0;
     mutable std::uint64_t walks_ = 0;
-    mutable std::vector<const Entry*> chain_;
+    mutable std::vector<const Symbol*> chain_;
 };
 
 }  // namespace Vorn::Assembly

@@ -100,9 +100,9 @@ TEST(Assembler, KeepsTheCellsForTools) {
     ASSERT_EQ(assembler.cellCount(), 3u);
     EXPECT_EQ(assembler.cell(0).line, 2);
     EXPECT_FALSE(assembler.cell(0).isData);
-    EXPECT_EQ(assembler.cell(0).value.number(), 0x10000003);
+    EXPECT_EQ(assembler.cell(0).number(), 0x10000003);
     EXPECT_EQ(assembler.cell(2).line, 4);
-    EXPECT_EQ(assembler.cell(2).value.number(), 0);
+    EXPECT_EQ(assembler.cell(2).number(), 0);
     EXPECT_EQ(assembler.cell(3).line, -1);
     EXPECT_EQ(assembler.symbolTable().lookup("top").number(), 0);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "assembly/ParseError.h"
 
@@ -81,6 +82,39 @@ TEST(SymbolTable, ClearEmptiesTheTable) {
     symbols.clear();
     EXPECT_EQ(symbols.size(), 0u);
     EXPECT_FALSE(symbols.contains("a"));
+}
+
+// Cells keep the ids of the names they use: an id must keep naming its name
+// while the table grows, and a name met before its binding must resolve once
+// it is bound.
+TEST(SymbolTable, InternedNamesKeepTheirIdsAsTheTableGrows) {
+    SymbolTable symbols;
+    const SymbolId early = symbols.intern("later");
+    EXPECT_FALSE(symbols.contains("later"));
+    EXPECT_THROW(symbols.resolve(early), UndefinedLabel);
+    std::vector<SymbolId> ids;
+    constexpr int count = 100000;
+    for (int i = 0; i < count; ++i) {
+        ids.push_back(symbols.intern("n" + std::to_string(i)));
+    }
+    for (int i = 0; i < count; i += 7) {
+        symbols.bind("n" + std::to_string(i), Value(i));
+    }
+    symbols.bind("later", Value(std::string("n70")));
+    EXPECT_EQ(symbols.intern("later"), early);
+    EXPECT_EQ(symbols.resolve(early), 70);
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(symbols.name(ids[static_cast<std::size_t>(i)]), "n" + std::to_string(i));
+        ASSERT_EQ(symbols.intern("n" + std::to_string(i)), ids[static_cast<std::size_t>(i)]);
+        ASSERT_EQ(symbols.contains("n" + std::to_string(i)), i % 7 == 0);
+    }
+    EXPECT_EQ(symbols.size(), static_cast<std::size_t>(count / 7 + 2));
+    EXPECT_EQ(symbols.lookup("later").name(), "n70");
+
+    symbols.clear();
+    EXPECT_EQ(symbols.intern("later"), early) << "a cleared table still knows its names";
+    EXPECT_FALSE(symbols.contains("n0"));
+    EXPECT_THROW(symbols.resolve(early), UndefinedLabel);
 }
 
 }  // namespace
