@@ -1,9 +1,11 @@
 // Resolves each filled cell and writes the image: one signed decimal per
-// line, in address order. The lines go through one buffer; when a cell cannot
-// be resolved, the lines before it are written before the error leaves.
+// line, in address order. The lines gather in a small buffer that goes out
+// whenever it is nearly full, so writing takes no memory in proportion to the
+// image; when a cell cannot be resolved, the lines before it are written
+// before the error leaves.
+#include <array>
 #include <charconv>
 #include <ostream>
-#include <string>
 
 #include "assembly/Assembler.h"
 #include "assembly/ParseError.h"
@@ -12,34 +14,47 @@ namespace Vorn::Assembly {
 
 namespace {
 
-void appendLine(std::string& text, std::int32_t number) {
-    char digits[16];
-    const auto result = std::to_chars(digits, digits + sizeof digits, number);
-    text.append(digits, result.ptr);
-    text.push_back('\n');
-}
+class LineWriter {
+  public:
+    explicit LineWriter(std::ostream& output) : output_(output) {}
 
-void writeAndFlush(std::ostream& output, const std::string& text) {
-    output.write(text.data(), static_cast<std::streamsize>(text.size()));
-    output.flush();
-}
+    void write(std::int32_t number) {
+        // The longest line: "-2147483648" and its line feed.
+        constexpr std::ptrdiff_t longestLine = 12;
+        if (buffer_.end() - end_ < longestLine) {
+            flush();
+        }
+        end_ = std::to_chars(end_, buffer_.end(), number).ptr;
+        *end_++ = '\n';
+    }
+
+    void flush() {
+        output_.write(buffer_.data(), end_ - buffer_.data());
+        output_.flush();
+        end_ = buffer_.data();
+    }
+
+  private:
+    std::ostream& output_;
+    std::array<char, 1 << 15> buffer_;
+    char* end_ = buffer_.data();
+};
 
 }  // namespace
 
 void Assembler::writeImage() {
-    std::string text;
-    text.reserve(static_cast<std::size_t>(count) * 12);
+    LineWriter lines(output);
     try {
         for (std::uint32_t address = 0; address < count; ++address) {
             MemoryCell& cell = memory[address];
             cell.resolve(symbols);
-            appendLine(text, cell.number());
+            lines.write(cell.number());
         }
     } catch (const ParseError&) {
-        writeAndFlush(output, text);
+        lines.flush();
         throw;
     }
-    writeAndFlush(output, text);
+    lines.flush();
 }
 
 }  // namespace Vorn::Assembly
