@@ -26,13 +26,20 @@ void Assembler::readSource() {
     symbols.clear();
     // The machine halts at 0xFFFF, so "jump end" ends a program.
     symbols.bind("end", Value(haltAddress));
+    TokenStream source(input);
+    tokens = &source;
+    // Leaves no pointer to the TokenStream behind, also when an error leaves.
+    struct Detach {
+        TokenStream*& tokens;
+        ~Detach() { tokens = nullptr; }
+    } detach{tokens};
     runStatements();
 }
 
 void Assembler::nextToken() {
-    input >> token;
+    tokens->read(token);
     // The lexer fails the stream on a number too large for 32 bits.
-    if (token.getKind() == TokenKind::Number && input.fail()) {
+    if (token.getKind() == TokenKind::Number && tokens->failed()) {
         throw NumberOutOfRange(line);
     }
 }

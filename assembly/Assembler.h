@@ -9,6 +9,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "assembly/Lexer.h"
 #include "assembly/MemoryImage.h"
 #include "assembly/SymbolTable.h"
 #include "assembly/Token.h"
@@ -57,6 +58,8 @@ class Assembler {
     void store(const MemoryCell& cell, std::int32_t times);
 
     Token token;
+    // Set while readSource() runs.
+    TokenStream* tokens = nullptr;
     std::int32_t line = 1;
     // The address of the next cell to fill: 0 to 65536 (all cells filled).
     std::uint32_t count = 0;

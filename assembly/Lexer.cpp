@@ -1,10 +1,15 @@
 #include "assembly/Lexer.h"
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <istream>
 #include <limits>
 #include <streambuf>
 #include <string>
+#include <typeinfo>
+
+#include "assembly/SourceBuffer.h"
 
 namespace Vorn::Assembly {
 
@@ -13,60 +18,151 @@ namespace {
 using Traits = std::char_traits<char>;
 constexpr int endOfInput = Traits::eof();
 
-constexpr bool isBlank(int c) {
-    return c == ' ' || c == '\t' || c == '\v';
-}
-constexpr bool isDigit(int c) {
-    return c >= '0' && c <= '9';
-}
-constexpr bool isLetter(int c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-constexpr bool startsIdentifier(int c) {
-    return isLetter(c) || c == '_';
-}
-constexpr bool continuesIdentifier(int c) {
-    return startsIdentifier(c) || isDigit(c);
+// Character classes of 7-bit ASCII, looked up by the value a read gives
+// (0 to 255, or endOfInput); every other byte is in no class.
+enum CharClass : std::uint8_t {
+    blank = 1,
+    digit = 2,
+    identifierStart = 4,
+    identifierPart = 8,
+};
+
+constexpr std::array<std::uint8_t, 257> charClasses = [] {
+    std::array<std::uint8_t, 257> classes{};
+    auto set = [&](int c, std::uint8_t flags) {
+        classes[static_cast<std::size_t>(c + 1)] |= flags;
+    };
+    for (const int c : {' ', '\t', '\v'}) {
+        set(c, blank);
+    }
+    for (int c = '0'; c <= '9'; ++c) {
+        set(c, digit | identifierPart);
+    }
+    for (int c = 'A'; c <= 'Z'; ++c) {
+        set(c, identifierStart | identifierPart);
+        set(c - 'A' + 'a', identifierStart | identifierPart);
+    }
+    set('_', identifierStart | identifierPart);
+    return classes;
+}();
+static_assert(endOfInput == -1, "the class table starts at endOfInput");
+
+constexpr bool isIn(int c, CharClass charClass) {
+    return (charClasses[static_cast<std::size_t>(c + 1)] & charClass) != 0;
 }
 
-// The stream buffer is read directly, a character at a time: peeking at the
-// next character is the same as reading it and putting it back.
-class Reader {
+// Two ways to read the characters of a token; the token rules below are one
+// template over both. A token's end is found by reading one character past it
+// and putting that one back, which every stream buffer allows right after a read.
+//
+// Any stream buffer, one call per character; the stream's state changes at once.
+class StreamReader {
   public:
-    explicit Reader(std::istream& in) : in_(in), buffer_(*in.rdbuf()) {}
+    explicit StreamReader(std::istream& in) : in_(in), buffer_(*in.rdbuf()) {}
 
     int next() { return buffer_.sbumpc(); }
-    int peek() { return buffer_.sgetc(); }
-
-    // A read that found the end of the input fails the stream.
-    void failAtEnd() { in_.setstate(std::ios::eofbit | std::ios::failbit); }
+    // A read that found the end has nothing to put back.
+    void putBack(int c) {
+        if (c != endOfInput) {
+            buffer_.sungetc();
+        }
+    }
     void markEnd() { in_.setstate(std::ios::eofbit); }
     void fail() { in_.setstate(std::ios::failbit); }
+
+    // Reads up to the line feed and leaves it; false when the input ended first.
+    bool skipToLineFeed() {
+        int c = next();
+        while (c != '\n' && c != endOfInput) {
+            c = next();
+        }
+        putBack(c);
+        return c != endOfInput;
+    }
+
+    // Reads the rest of an identifier that begins with `first` into `text`;
+    // false when the input ended in it. The characters gather in a local
+    // chunk, which the compiler keeps apart from the buffer's pointers.
+    bool readIdentifier(int first, std::string& text) {
+        std::array<char, 64> chunk;
+        chunk[0] = static_cast<char>(first);
+        std::size_t used = 1;
+        int c = next();
+        for (; isIn(c, identifierPart); c = next()) {
+            if (used == chunk.size()) {
+                text.append(chunk.data(), used);
+                used = 0;
+            }
+            chunk[used++] = static_cast<char>(c);
+        }
+        text.append(chunk.data(), used);
+        putBack(c);
+        return c != endOfInput;
+    }
 
   private:
     std::istream& in_;
     std::streambuf& buffer_;
 };
 
-void readComment(Reader& reader) {
-    for (int c = reader.peek(); c != '\n'; c = reader.peek()) {
-        if (c == endOfInput) {
-            reader.failAtEnd();
-            return;
+// The whole source in memory, scanned in place; the state is kept here until
+// the caller hands it to the stream.
+class MemoryReader {
+  public:
+    MemoryReader(const char* current, const char* end) : current_(current), end_(end) {}
+
+    int next() { return current_ < end_ ? static_cast<unsigned char>(*current_++) : endOfInput; }
+    void putBack(int c) {
+        if (c != endOfInput) {
+            --current_;
         }
-        reader.next();
     }
+    void markEnd() { ended_ = true; }
+    void fail() { failed_ = true; }
+
+    bool skipToLineFeed() {
+        const void* lineFeed =
+            std::memchr(current_, '\n', static_cast<std::size_t>(end_ - current_));
+        current_ = lineFeed == nullptr ? end_ : static_cast<const char*>(lineFeed);
+        return lineFeed != nullptr;
+    }
+
+    bool readIdentifier(int, std::string& text) {
+        const char* begin = current_ - 1;
+        while (current_ < end_ && isIn(static_cast<unsigned char>(*current_), identifierPart)) {
+            ++current_;
+        }
+        text.assign(begin, current_);
+        return current_ < end_;
+    }
+
+    const char* position() const { return current_; }
+    bool ended() const { return ended_; }
+    bool failed() const { return failed_; }
+
+  private:
+    const char* current_;
+    const char* end_;
+    bool ended_ = false;
+    bool failed_ = false;
+};
+
+// What a read that found the end of the input does to the stream's state.
+template <typename Reader>
+void failAtEnd(Reader& reader) {
+    reader.markEnd();
+    reader.fail();
 }
 
 // Leading zeros change nothing; a value past 2147483647 fails the stream and
 // leaves the largest value, as the formatted integer read does.
+template <typename Reader>
 void readNumber(Reader& reader, int first, Token& token) {
     constexpr std::int64_t largest = std::numeric_limits<std::int32_t>::max();
     std::int64_t value = first - '0';
     bool tooLarge = false;
-    int c = reader.peek();
-    for (; isDigit(c); c = reader.peek()) {
-        reader.next();
+    int c = reader.next();
+    for (; isIn(c, digit); c = reader.next()) {
         value = value * 10 + (c - '0');
         if (value > largest) {
             tooLarge = true;
@@ -76,58 +172,41 @@ void readNumber(Reader& reader, int first, Token& token) {
     if (c == endOfInput) {
         reader.markEnd();
     }
+    reader.putBack(c);
     if (tooLarge) {
         reader.fail();
     }
     token.setNumber(static_cast<std::int32_t>(value));
 }
 
-void readIdentifier(Reader& reader, int first, Token& token) {
-    std::string& text = token.beginIdentifier();
-    text.push_back(static_cast<char>(first));
-    int c = reader.peek();
-    for (; continuesIdentifier(c); c = reader.peek()) {
-        text.push_back(static_cast<char>(c));
-        reader.next();
-    }
-    if (c == endOfInput) {
-        reader.failAtEnd();
-    }
-}
-
-}  // namespace
-
-std::istream& operator>>(std::istream& in, Token& token) {
-    if (in.fail() || in.rdbuf() == nullptr) {
-        in.setstate(std::ios::failbit);
-        token.setEndOfFile();
-        return in;
-    }
-    Reader reader(in);
+template <typename Reader>
+void readToken(Reader& reader, Token& token) {
     int c = reader.next();
-    while (isBlank(c)) {
+    while (isIn(c, blank)) {
         c = reader.next();
     }
-    if (c == endOfInput) {
-        reader.failAtEnd();
-        token.setEndOfFile();
-        return in;
-    }
     switch (c) {
+        case endOfInput:
+            failAtEnd(reader);
+            token.setEndOfFile();
+            break;
         case '\n':
             token.setEndOfLine();
             break;
         case '\r':
             // CR LF is one line end; a lone CR begins no token.
-            if (reader.peek() == '\n') {
-                reader.next();
+            if (const int after = reader.next(); after == '\n') {
                 token.setEndOfLine();
             } else {
+                reader.putBack(after);
                 token.setNone();
             }
             break;
         case ';':
-            readComment(reader);
+            // The comment's characters are stored nowhere.
+            if (!reader.skipToLineFeed()) {
+                failAtEnd(reader);
+            }
             token.setComment();
             break;
         case ':':
@@ -140,16 +219,78 @@ std::istream& operator>>(std::istream& in, Token& token) {
             token.setDefinition();
             break;
         default:
-            if (isDigit(c)) {
+            if (isIn(c, digit)) {
                 readNumber(reader, c, token);
-            } else if (startsIdentifier(c)) {
-                readIdentifier(reader, c, token);
+            } else if (isIn(c, identifierStart)) {
+                if (!reader.readIdentifier(c, token.beginIdentifier())) {
+                    failAtEnd(reader);
+                }
             } else {
                 token.setNone();
             }
             break;
     }
+}
+
+}  // namespace
+
+std::istream& operator>>(std::istream& in, Token& token) {
+    if (in.fail() || in.rdbuf() == nullptr) {
+        in.setstate(std::ios::failbit);
+        token.setEndOfFile();
+        return in;
+    }
+    StreamReader reader(in);
+    readToken(reader, token);
     return in;
+}
+
+TokenStream::TokenStream(std::istream& in) : in_(in) {
+    std::streambuf* buffer = in.rdbuf();
+    // A stream that throws on a state change keeps the per-token path, so
+    // that the state is never set late, in the destructor.
+    if (buffer == nullptr || in.fail() || in.exceptions() != std::ios::goodbit ||
+        typeid(*buffer) != typeid(SourceBuffer)) {
+        return;
+    }
+    source_ = static_cast<SourceBuffer*>(buffer);
+    const std::string_view unread = source_->unread();
+    start_ = unread.data();
+    current_ = start_;
+    end_ = start_ + unread.size();
+}
+
+TokenStream::~TokenStream() {
+    if (source_ == nullptr) {
+        return;
+    }
+    source_->consume(static_cast<std::size_t>(current_ - start_));
+    if (ended_) {
+        in_.setstate(std::ios::eofbit);
+    }
+    if (failed_) {
+        in_.setstate(std::ios::failbit);
+    }
+}
+
+void TokenStream::read(Token& token) {
+    if (source_ == nullptr) {
+        in_ >> token;
+        return;
+    }
+    if (failed_) {
+        token.setEndOfFile();
+        return;
+    }
+    MemoryReader reader(current_, end_);
+    readToken(reader, token);
+    current_ = reader.position();
+    ended_ = ended_ || reader.ended();
+    failed_ = reader.failed();
+}
+
+bool TokenStream::failed() const {
+    return source_ == nullptr ? in_.fail() : failed_;
 }
 
 }  // namespace Vorn::Assembly

@@ -9,6 +9,7 @@
 
 #include "assembly/Assembler.h"
 #include "assembly/Lexer.h"
+#include "assembly/SourceBuffer.h"
 #include "bench/BenchSources.h"
 
 namespace {
@@ -33,22 +34,28 @@ void reportSource(benchmark::State& state) {
                                                    benchmark::Counter::kIsRate);
 }
 
+// Lexing from memory as the command does (SourceBuffer), or through a stream
+// buffer that hands out one character per call.
+template <typename Buffer>
 void lexing(benchmark::State& state) {
-    std::istringstream input(fullSource());
     Vorn::Assembly::Token token;
     for (auto _ : state) {
-        input.clear();
-        input.seekg(0);
-        std::size_t tokens = 0;
+        state.PauseTiming();
+        Buffer buffer(fullSource());
+        std::istream input(&buffer);
+        state.ResumeTiming();
+        Vorn::Assembly::TokenStream tokens(input);
+        std::size_t count = 0;
         do {
-            input >> token;
-            ++tokens;
+            tokens.read(token);
+            ++count;
         } while (token.getKind() != Vorn::Assembly::TokenKind::EndOfFile);
-        benchmark::DoNotOptimize(tokens);
+        benchmark::DoNotOptimize(count);
     }
     reportSource(state);
 }
-BENCHMARK(lexing)->Unit(benchmark::kMillisecond);
+BENCHMARK(lexing<Vorn::Assembly::SourceBuffer>)->Unit(benchmark::kMillisecond);
+BENCHMARK(lexing<std::stringbuf>)->Unit(benchmark::kMillisecond);
 
 // The full source in memory and an output that keeps nothing.
 class Run {
@@ -103,10 +110,8 @@ BENCHMARK(resolutionAndWriting)->Unit(benchmark::kMillisecond);
 
 // The whole run as the command does it, minus the files and the process.
 void wholeAssembly(benchmark::State& state) {
-    Run run;
-    for (auto _ : state) {
-        run.assembler()->assemble();
-    }
+    timeStage(
+        state, [](Assembler&) {}, [](Assembler& assembler) { assembler.assemble(); });
     reportSource(state);
 }
 BENCHMARK(wholeAssembly)->Unit(benchmark::kMillisecond);

@@ -8,6 +8,8 @@
 
 #include "assembly/Assembler.h"
 #include "assembly/ParseError.h"
+#include "assembly/SourceBuffer.h"
+#include "driver/SourceFile.h"
 
 namespace Vorn {
 
@@ -45,7 +47,11 @@ int assembleFiles(const char* inputPath, const char* outputPath, std::ostream& e
         return fail(errors, "invalid output file");
     }
     {
-        Assembly::Assembler assembler(input, output);
+        // The whole source in memory, which the lexer scans fastest.
+        const SourceFile file(inputPath, input);
+        Assembly::SourceBuffer source(file.text());
+        std::istream sourceStream(&source);
+        Assembly::Assembler assembler(sourceStream, output);
         try {
             assembler.assemble();
         } catch (const Assembly::ParseError& error) {

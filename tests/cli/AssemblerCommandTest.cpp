@@ -1,6 +1,10 @@
 // vornasm as users run it: real files, standard error and exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <thread>
 
 #include <string>
 #include <vector>
@@ -37,6 +41,22 @@ TEST(AssemblerCommand, ReportsAnInputThatCannotBeOpened) {
         EXPECT_EQ(result.err, "Error: invalid input file.\n") << input;
         EXPECT_FALSE(fileExists(dir.file("out"))) << "the output is not created";
     }
+}
+
+// A source that cannot be mapped into memory (a pipe) is read from the
+// stream instead, with the same result.
+TEST(AssemblerCommand, ReadsASourceFromAPipe) {
+    TemporaryDirectory dir;
+    const std::string pipe = dir.file("source");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string source = ":top jump top\n* 70000 1\n";
+    std::thread writer(
+        [&] { std::ofstream(pipe) << source.substr(0, 14) << "; no more cells\n5"; });
+    const ProgramResult result = vornasm({pipe, dir.file("out")});
+    writer.join();
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(readFile(dir.file("out")), "-805306368\n5\n");
 }
 
 TEST(AssemblerCommand, ReportsAnOutputThatCannotBeOpened) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "assembly/ParseError.h"
+#include "assembly/SourceBuffer.h"
 
 namespace Vorn::Assembly {
 namespace {
@@ -17,16 +18,48 @@ std::string printed(const Token& token) {
     return out.str();
 }
 
-// Every token of the source in printed form, up to and including the first
-// end-of-file.
-std::vector<std::string> tokensOf(const std::string& source) {
-    std::istringstream in(source);
+// The three ways to read tokens: extraction from any stream, and a
+// TokenStream, which reads through the stream or, over a SourceBuffer, scans
+// the text in place. All three must give the same tokens and fail alike.
+enum class Way { Extraction, TokenStreamThroughStream, TokenStreamInMemory };
+
+// Every token in printed form, each followed by "!" when the stream has
+// failed after it, up to and including the first end-of-file.
+std::vector<std::string> lexed(const std::string& source, Way way) {
+    std::stringbuf streamBuffer(source);
+    SourceBuffer memoryBuffer(source);
+    std::istream in(way == Way::TokenStreamInMemory ? static_cast<std::streambuf*>(&memoryBuffer)
+                                                    : &streamBuffer);
     std::vector<std::string> result;
     Token token;
+    TokenStream tokens(in);
     do {
-        in >> token;
-        result.push_back(printed(token));
+        bool failed = false;
+        if (way == Way::Extraction) {
+            in >> token;
+            failed = in.fail();
+        } else {
+            tokens.read(token);
+            failed = tokens.failed();
+        }
+        result.push_back(printed(token) + (failed ? "!" : ""));
     } while (token.getKind() != TokenKind::EndOfFile && result.size() < 1000);
+    return result;
+}
+
+// The tokens in printed form, without the failure marks, after checking that
+// every way agrees.
+std::vector<std::string> tokensOf(const std::string& source) {
+    const std::vector<std::string> expected = lexed(source, Way::Extraction);
+    EXPECT_EQ(lexed(source, Way::TokenStreamThroughStream), expected) << "source: '" << source;
+    EXPECT_EQ(lexed(source, Way::TokenStreamInMemory), expected) << "source: '" << source;
+    std::vector<std::string> result;
+    for (std::string token : expected) {
+        if (token.ends_with('!')) {
+            token.pop_back();
+        }
+        result.push_back(token);
+    }
     return result;
 }
 
@@ -94,6 +127,38 @@ TEST(Lexer, KeepsYieldingEndOfFile) {
         in >> token;
         EXPECT_EQ(token.getKind(), TokenKind::EndOfFile);
     }
+}
+
+TEST(Lexer, ANumberTooLargeFailsTheStreamInEveryWay) {
+    EXPECT_EQ(lexed("2147483648 5", Way::Extraction),
+              (std::vector<std::string>{"number('2147483647')!", "end-of-file!"}));
+    EXPECT_EQ(tokensOf("x 2147483648 5"),
+              (std::vector<std::string>{"identifier('x')", "number('2147483647')", "end-of-file"}));
+}
+
+// A TokenStream over a SourceBuffer keeps the position itself; the stream
+// gets it back, with the state, when the TokenStream goes.
+TEST(Lexer, TokenStreamHandsBackThePositionAndState) {
+    const std::string source = "ab 12";
+    SourceBuffer buffer(source);
+    std::istream in(&buffer);
+    Token token;
+    {
+        TokenStream tokens(in);
+        tokens.read(token);
+        EXPECT_EQ(token.getIdentifier(), "ab");
+    }
+    EXPECT_EQ(buffer.unread(), " 12");
+    EXPECT_FALSE(in.fail());
+    in >> token;
+    EXPECT_EQ(token.getNumber(), 12);
+    {
+        TokenStream tokens(in);
+        tokens.read(token);
+        EXPECT_EQ(token.getKind(), TokenKind::EndOfFile);
+    }
+    EXPECT_TRUE(in.eof());
+    EXPECT_TRUE(in.fail());
 }
 
 TEST(Lexer, ANumberTooLargeFailsTheStream) {
