@@ -74,8 +74,7 @@ TEST(AssemblerCommand, ReportsAFailedWrite) {
     writeFile(dir.file("b.vorn"), "1\nnowhere\n");
     const ProgramResult partial = vornasm({dir.file("b.vorn"), "/dev/full"});
     EXPECT_EQ(partial.status, 1);
-    EXPECT_EQ(partial.err,
-              "Error: undefined label 'nowhere'.\nError: cannot write output file.\n");
+    EXPECT_EQ(partial.err, "Error: undefined label 'nowhere'.\nError: cannot write output file.\n");
 
     writeFile(dir.file("empty.vorn"), "; nothing\n");
     const ProgramResult empty = vornasm({dir.file("empty.vorn"), "/dev/full"});

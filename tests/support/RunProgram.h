@@ -19,7 +19,7 @@ ProgramResult runProgram(const std::string& path, const std::vector<std::string>
 
 // A fresh directory that is removed with the object.
 class TemporaryDirectory {
-public:
+  public:
     TemporaryDirectory();
     ~TemporaryDirectory();
     TemporaryDirectory(const TemporaryDirectory&) = delete;
@@ -28,7 +28,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
