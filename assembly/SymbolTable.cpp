@@ -9,7 +9,9 @@ void SymbolTable::clear() {
     chain_.clear();
 }
 
-bool SymbolTable::contains(std::string_view name) const { return entries_.contains(name); }
+bool SymbolTable::contains(std::string_view name) const {
+    return entries_.contains(name);
+}
 
 void SymbolTable::bind(std::string_view name, Value value) {
     entries_.emplace(std::string(name), Entry{std::move(value)});
