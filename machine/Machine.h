@@ -50,8 +50,12 @@ class Machine {
     std::uint16_t programCounter = 0;
 
   private:
+    // What each operation does, written once for every way of running.
     template <bool Record>
-    std::uint16_t execute(std::uint16_t address, StepEffect* effect);
+    class Operations;
+
+    template <bool Record>
+    std::uint32_t execute(std::uint32_t address, StepEffect* effect);
 
     std::istream& input;
     std::ostream& output;

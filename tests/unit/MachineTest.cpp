@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <sstream>
@@ -241,6 +242,47 @@ TEST_F(MachineTest, StepWithAndWithoutEffectAgree) {
         StepEffect effect;
         EXPECT_EQ(plain.step(), recorded.step(effect));
         EXPECT_TRUE(State(plain) == State(recorded));
+    }
+}
+
+// run() dispatches on its own: every case must end where stepping one
+// instruction at a time ends, faults included. Each case runs in a memory of
+// "incr P" words, so that it runs on to the halt address whatever it does,
+// and P tells where it went on (but for a jump to itself, which run() would
+// follow forever).
+TEST_F(MachineTest, RunEndsWhereSteppingEnds) {
+    for (const StepCase& c : stepCases) {
+        SCOPED_TRACE(c.name);
+        std::istringstream steppedInput("5 x");
+        std::istringstream ranInput("5 x");
+        std::ostringstream steppedOutput;
+        std::ostringstream ranOutput;
+        Machine stepped(steppedInput, steppedOutput);
+        Machine ran(ranInput, ranOutput);
+        for (Machine* m : {&stepped, &ran}) {
+            std::fill_n(m->memory.get(), Machine::memorySize, encode(Incr, P));
+            prepare(*m, c);
+        }
+        bool steppedFault = false;
+        try {
+            for (int steps = 0; steps < 70000 && !stepped.halted(); ++steps) {
+                stepped.step();
+            }
+        } catch (const Word::InvalidAddressInOperation&) {
+            steppedFault = true;
+        }
+        if (!stepped.halted() && !steppedFault) {
+            continue;
+        }
+        bool ranFault = false;
+        try {
+            ran.run();
+        } catch (const Word::InvalidAddressInOperation&) {
+            ranFault = true;
+        }
+        EXPECT_EQ(ranFault, steppedFault);
+        EXPECT_TRUE(State(ran) == State(stepped));
+        EXPECT_EQ(ranOutput.str(), steppedOutput.str());
     }
 }
 
