@@ -75,8 +75,10 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
                    "Stop after N instructions if the program has not halted (exit status 2)")
         ->type_name("N")
         ->check(acceptedBy(parseStepCount, "a whole number from 0 to 2^64 - 1"));
+#if VORN_TRACE
     app.add_flag("--trace", options.trace,
                  "One line per instruction on standard error: step, address, instruction, effect");
+#endif
     app.add_flag("--registers", options.registers,
                  "Print the registers and the program counter at the end");
     std::vector<std::string> ranges;

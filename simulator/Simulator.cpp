@@ -9,7 +9,9 @@
 #include "machine/Machine.h"
 #include "simulator/Options.h"
 #include "simulator/StateReport.h"
+#if VORN_TRACE
 #include "simulator/Trace.h"
+#endif
 #include "tools/ProgramFile.h"
 #include "tools/ToolError.h"
 
@@ -27,9 +29,15 @@ std::vector<Word> loadProgram(const Options& options) {
 void execute(Machine& machine, const Options& options, std::ostream& trace) {
     const std::uint64_t limit =
         options.maxSteps.value_or(std::numeric_limits<std::uint64_t>::max());
+#if VORN_TRACE
     if (options.trace) {
         runTraced(machine, limit, trace);
-    } else if (options.maxSteps) {
+        return;
+    }
+#else
+    static_cast<void>(trace);
+#endif
+    if (options.maxSteps) {
         machine.run(limit);
     } else {
         machine.run();
