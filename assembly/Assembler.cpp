@@ -29,11 +29,16 @@ void Assembler::readSource() {
     symbols.bind("end", Value(haltAddress));
     TokenStream source(input);
     tokens = &source;
-    // Leaves no pointer to the TokenStream behind, also when an error leaves.
+    // Leaves no pointer to the TokenStream behind, and a token that owns its
+    // text, also when an error leaves.
     struct Detach {
         TokenStream*& tokens;
-        ~Detach() { tokens = nullptr; }
-    } detach{tokens};
+        Token& token;
+        ~Detach() {
+            tokens = nullptr;
+            token.keepText();
+        }
+    } detach{tokens, token};
     runStatements();
 }
 

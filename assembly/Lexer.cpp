@@ -1,6 +1,7 @@
 #include "assembly/Lexer.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <istream>
@@ -70,6 +71,8 @@ class StreamReader {
     void markEnd() { in_.setstate(std::ios::eofbit); }
     void fail() { in_.setstate(std::ios::failbit); }
 
+    void skipSpaces() {}
+
     // Reads up to the line feed and leaves it; false when the input ended first.
     bool skipToLineFeed() {
         int c = next();
@@ -80,10 +83,11 @@ class StreamReader {
         return c != endOfInput;
     }
 
-    // Reads the rest of an identifier that begins with `first` into `text`;
-    // false when the input ended in it. The characters gather in a local
-    // chunk, which the compiler keeps apart from the buffer's pointers.
-    bool readIdentifier(int first, std::string& text) {
+    // Reads the rest of an identifier that begins with `first` into the
+    // token; false when the input ended in it. The characters gather in a
+    // local chunk, which the compiler keeps apart from the buffer's pointers.
+    bool readIdentifier(int first, Token& token) {
+        std::string& text = token.beginIdentifier();
         std::array<char, 64> chunk;
         chunk[0] = static_cast<char>(first);
         std::size_t used = 1;
@@ -120,6 +124,25 @@ class MemoryReader {
     void markEnd() { ended_ = true; }
     void fail() { failed_ = true; }
 
+    // Skips spaces eight at a time, as indentation has them; the token rules
+    // skip the rest of the blanks one by one.
+    void skipSpaces() {
+        constexpr std::uint64_t spaces = 0x2020202020202020;
+        while (end_ - current_ >= 8) {
+            std::uint64_t eight;
+            std::memcpy(&eight, current_, sizeof eight);
+            if (const std::uint64_t different = eight ^ spaces; different != 0) {
+                // The first byte in memory is the lowest on a little-endian machine.
+                const int bitsBefore = std::endian::native == std::endian::little
+                                           ? std::countr_zero(different)
+                                           : std::countl_zero(different);
+                current_ += bitsBefore / 8;
+                return;
+            }
+            current_ += 8;
+        }
+    }
+
     bool skipToLineFeed() {
         const void* lineFeed =
             std::memchr(current_, '\n', static_cast<std::size_t>(end_ - current_));
@@ -127,12 +150,13 @@ class MemoryReader {
         return lineFeed != nullptr;
     }
 
-    bool readIdentifier(int, std::string& text) {
+    // The token borrows the characters from the source text.
+    bool readIdentifier(int, Token& token) {
         const char* begin = current_ - 1;
         while (current_ < end_ && isIn(static_cast<unsigned char>(*current_), identifierPart)) {
             ++current_;
         }
-        text.assign(begin, current_);
+        token.setIdentifierInPlace({begin, static_cast<std::size_t>(current_ - begin)});
         return current_ < end_;
     }
 
@@ -181,6 +205,7 @@ void readNumber(Reader& reader, int first, Token& token) {
 
 template <typename Reader>
 void readToken(Reader& reader, Token& token) {
+    reader.skipSpaces();
     int c = reader.next();
     while (isIn(c, blank)) {
         c = reader.next();
@@ -222,7 +247,7 @@ void readToken(Reader& reader, Token& token) {
             if (isIn(c, digit)) {
                 readNumber(reader, c, token);
             } else if (isIn(c, identifierStart)) {
-                if (!reader.readIdentifier(c, token.beginIdentifier())) {
+                if (!reader.readIdentifier(c, token)) {
                     failAtEnd(reader);
                 }
             } else {

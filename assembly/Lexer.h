@@ -23,7 +23,9 @@ std::istream& operator>>(std::istream& in, Token& token);
 // and leaves the stream's state, that `in >> token` would. Over a SourceBuffer
 // it scans the characters in place and keeps the position itself, without
 // the stream's checks for every token; the stream gets the position and the
-// state back when the TokenStream is destroyed.
+// state back when the TokenStream is destroyed. An identifier read from a
+// SourceBuffer borrows its characters from the buffer's text (see
+// Token::setIdentifierInPlace).
 class TokenStream {
   public:
     explicit TokenStream(std::istream& in);

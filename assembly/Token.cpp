@@ -6,11 +6,31 @@
 
 namespace Vorn::Assembly {
 
+Token::Token(const Token& other)
+    : text(other.identifierText()), number(other.number), kind(other.kind) {}
+
+Token& Token::operator=(const Token& other) {
+    if (this != &other) {
+        text.assign(other.identifierText());
+        borrowed = false;
+        number = other.number;
+        kind = other.kind;
+    }
+    return *this;
+}
+
+void Token::keepText() {
+    if (borrowed) {
+        text.assign(borrowedText);
+        borrowed = false;
+    }
+}
+
 std::string Token::getIdentifier() const {
     if (kind != TokenKind::Identifier) {
         throw NotAnIdentifier{};
     }
-    return text;
+    return std::string(identifierText());
 }
 
 std::int32_t Token::getNumber() const {

@@ -23,12 +23,18 @@ enum class TokenKind : std::int32_t {
 
 class Token {
   public:
+    Token() = default;
+    // A copy owns its text, also when the original borrows it.
+    Token(const Token& other);
+    Token& operator=(const Token& other);
+    ~Token() = default;
+
     TokenKind getKind() const { return kind; }
     // Throws NotAnIdentifier / NotANumber when the token is of another kind.
     std::string getIdentifier() const;
     std::int32_t getNumber() const;
     // The identifier's text without a copy; meaningful only for an identifier.
-    std::string_view identifierText() const { return text; }
+    std::string_view identifierText() const { return borrowed ? borrowedText : text; }
 
     // One setter per kind; each leaves the field of the other kinds as it was.
     void setEndOfFile() { kind = TokenKind::EndOfFile; }
@@ -40,6 +46,7 @@ class Token {
     void setIdentifier(std::string_view newText) {
         kind = TokenKind::Identifier;
         text.assign(newText);
+        borrowed = false;
     }
     void setNumber(std::int32_t n) {
         kind = TokenKind::Number;
@@ -52,11 +59,24 @@ class Token {
     std::string& beginIdentifier() {
         kind = TokenKind::Identifier;
         text.clear();
+        borrowed = false;
         return text;
     }
+    // Makes the token an identifier whose characters stay where they are in
+    // the source text, which must outlive the borrowing: the lexer that scans
+    // a source in memory copies nothing for the names it reads.
+    void setIdentifierInPlace(std::string_view source) {
+        kind = TokenKind::Identifier;
+        borrowedText = source;
+        borrowed = true;
+    }
+    // Copies borrowed characters, so that the token outlives the source text.
+    void keepText();
 
   private:
     std::string text;
+    std::string_view borrowedText;
+    bool borrowed = false;
     std::int32_t number = 0;
     TokenKind kind = TokenKind::None;
 };

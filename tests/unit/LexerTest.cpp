@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -167,6 +168,23 @@ TEST(Lexer, ANumberTooLargeFailsTheStream) {
     in >> token;
     EXPECT_EQ(token.getKind(), TokenKind::Number);
     EXPECT_TRUE(in.fail());
+}
+
+// A token that borrows its identifier from a source in memory hands out
+// copies that own the text, since errors keep tokens longer than the source.
+TEST(Token, CopiesOwnTheTextTheOriginalBorrows) {
+    auto source = std::make_unique<std::string>("name rest");
+    Token token;
+    token.setIdentifierInPlace(std::string_view(*source).substr(0, 4));
+    const Token constructed(token);
+    Token assigned;
+    assigned = token;
+    token.keepText();
+    source.reset();
+    for (const Token* t : std::initializer_list<const Token*>{&token, &constructed, &assigned}) {
+        EXPECT_EQ(t->getIdentifier(), "name");
+        EXPECT_EQ(printed(*t), "identifier('name')");
+    }
 }
 
 TEST(Token, AccessorsRefuseOtherKinds) {
