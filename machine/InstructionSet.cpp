@@ -15,8 +15,8 @@ NameMaps& nameMaps() {
     return maps;
 }
 
-// An operation name packed into one integer, so that finding it is a few
-// integer compares; no operation name is longer than 8 characters.
+// An operation name packed into one integer; no operation name is longer
+// than 8 characters or holds a NUL.
 constexpr std::size_t packedLength = sizeof(std::uint64_t);
 
 constexpr std::uint64_t pack(std::string_view name) {
@@ -27,14 +27,6 @@ constexpr std::uint64_t pack(std::string_view name) {
     return packed;
 }
 
-constexpr std::array<std::uint64_t, operationCount> packedOperationNames = [] {
-    std::array<std::uint64_t, operationCount> packed{};
-    for (std::size_t i = 0; i < operationCount; ++i) {
-        packed[i] = pack(operationNames[i]);
-    }
-    return packed;
-}();
-
 constexpr bool namesFitPacked() {
     for (const std::string_view name : operationNames) {
         if (name.empty() || name.size() > packedLength || name.find('\0') != name.npos) {
@@ -44,6 +36,45 @@ constexpr bool namesFitPacked() {
     return true;
 }
 static_assert(namesFitPacked(), "operation names must pack into one integer");
+
+// A perfect hash of the packed names: the top bits of one multiplication
+// give each operation its own slot, so finding a name is one compare. The
+// multiplier is searched for when compiling.
+constexpr unsigned slotBits = 5;
+
+constexpr unsigned slotOf(std::uint64_t packed, std::uint64_t multiplier) {
+    return static_cast<unsigned>((packed * multiplier) >> (64 - slotBits));
+}
+
+constexpr std::uint64_t perfectMultiplier = [] {
+    for (std::uint64_t candidate = 1;; ++candidate) {
+        const std::uint64_t multiplier = candidate * 0x9E3779B97F4A7C15ULL;
+        std::uint64_t taken = 0;
+        bool distinct = true;
+        for (const std::string_view name : operationNames) {
+            const std::uint64_t bit = std::uint64_t{1} << slotOf(pack(name), multiplier);
+            distinct = distinct && (taken & bit) == 0;
+            taken |= bit;
+        }
+        if (distinct) {
+            return multiplier;
+        }
+    }
+}();
+
+struct OperationSlot {
+    std::uint64_t packedName = 0;  // 0: no operation here
+    Operation operation = Operation::Noop;
+};
+
+constexpr std::array<OperationSlot, std::size_t{1} << slotBits> operationSlots = [] {
+    std::array<OperationSlot, std::size_t{1} << slotBits> slots{};
+    for (std::size_t i = 0; i < operationCount; ++i) {
+        const std::uint64_t packed = pack(operationNames[i]);
+        slots[slotOf(packed, perfectMultiplier)] = {packed, static_cast<Operation>(i)};
+    }
+    return slots;
+}();
 
 // The register names are the letters A to P, in order.
 constexpr bool registersAreConsecutiveLetters() {
@@ -116,17 +147,23 @@ RegisterId registerByName(std::string_view name) {
 }
 
 std::optional<Operation> findOperation(std::string_view name) {
-    // A NUL inside the name would pack like a shorter name.
-    if (name.empty() || name.size() > packedLength || name.find('\0') != name.npos) {
+    if (name.empty() || name.size() > packedLength) {
         return std::nullopt;
     }
-    const std::uint64_t packed = pack(name);
-    for (std::size_t i = 0; i < operationCount; ++i) {
-        if (packedOperationNames[i] == packed) {
-            return static_cast<Operation>(i);
+    std::uint64_t packed = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        // A NUL would pack like a shorter name.
+        if (c == 0) {
+            return std::nullopt;
         }
+        packed |= static_cast<std::uint64_t>(c) << (8 * i);
     }
-    return std::nullopt;
+    const OperationSlot& slot = operationSlots[slotOf(packed, perfectMultiplier)];
+    if (slot.packedName != packed) {
+        return std::nullopt;
+    }
+    return slot.operation;
 }
 
 std::optional<RegisterId> findRegister(std::string_view name) {
