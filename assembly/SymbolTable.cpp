@@ -10,11 +10,12 @@ namespace Vorn::Assembly {
 
 namespace {
 
-constexpr std::size_t initialSlots = 1024;
+// Room made at once: the names of a large program fit without regrowing, and
+// room never used costs nothing (the pages are never touched).
+constexpr std::size_t initialSlots = 4096;
+constexpr std::size_t reservedSymbols = 1 << 16;
 
-// Eight bytes at a time, mixed with multiplications: names are short. The
-// low bits choose the slot, the high bits are kept in it to skip most
-// comparisons of text.
+// Eight bytes at a time, mixed with multiplications: names are short.
 std::uint64_t hashOf(std::string_view name) {
     std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ name.size();
     std::size_t i = 0;
@@ -32,13 +33,17 @@ std::uint64_t hashOf(std::string_view name) {
     return hash ^ (hash >> 32);
 }
 
+// What a slot keeps of a name's hash: its low bits choose the slot, and the
+// rest skips most comparisons of text, also after the table has grown.
 std::uint32_t tagOf(std::uint64_t hash) {
     return static_cast<std::uint32_t>(hash >> 32);
 }
 
 }  // namespace
 
-SymbolTable::SymbolTable() : slots_(initialSlots) {}
+SymbolTable::SymbolTable() : slots_(initialSlots) {
+    symbols_.reserve(reservedSymbols);
+}
 
 void SymbolTable::clear() {
     for (Symbol& symbol : symbols_) {
@@ -51,11 +56,11 @@ void SymbolTable::clear() {
 }
 
 const SymbolTable::Symbol* SymbolTable::find(std::string_view name) const {
-    const std::uint64_t hash = hashOf(name);
+    const std::uint32_t tag = tagOf(hashOf(name));
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = hash & mask; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {
+    for (std::size_t i = tag & mask; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {
         const auto id = static_cast<SymbolId>(slots_[i].idPlusOne - 1);
-        if (slots_[i].hashTag == tagOf(hash) && this->name(id) == name) {
+        if (slots_[i].hashTag == tag && this->name(id) == name) {
             return &at(id);
         }
     }
@@ -63,12 +68,12 @@ const SymbolTable::Symbol* SymbolTable::find(std::string_view name) const {
 }
 
 SymbolId SymbolTable::intern(std::string_view name) {
-    const std::uint64_t hash = hashOf(name);
+    const std::uint32_t tag = tagOf(hashOf(name));
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = hash & mask;
+    std::size_t i = tag & mask;
     for (; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {
         const auto id = static_cast<SymbolId>(slots_[i].idPlusOne - 1);
-        if (slots_[i].hashTag == tagOf(hash) && this->name(id) == name) {
+        if (slots_[i].hashTag == tag && this->name(id) == name) {
             return id;
         }
     }
@@ -80,7 +85,7 @@ SymbolId SymbolTable::intern(std::string_view name) {
     symbol.nameOffset = names_.size();
     symbol.nameLength = name.size();
     names_.append(name);
-    slots_[i] = Slot{tagOf(hash), static_cast<std::uint32_t>(id) + 1};
+    slots_[i] = Slot{tag, static_cast<std::uint32_t>(id) + 1};
     if (2 * symbols_.size() > slots_.size()) {
         grow();
     }
@@ -95,10 +100,7 @@ void SymbolTable::grow() {
         if (slot.idPlusOne == 0) {
             continue;
         }
-        // The slot keeps only the high bits of the hash: the low ones come
-        // from the name again.
-        const auto id = static_cast<SymbolId>(slot.idPlusOne - 1);
-        std::size_t i = hashOf(name(id)) & mask;
+        std::size_t i = slot.hashTag & mask;
         while (slots_[i].idPlusOne != 0) {
             i = (i + 1) & mask;
         }
