@@ -4,7 +4,7 @@
 // image; when a cell cannot be resolved, the lines before it are written
 // before the error leaves.
 #include <array>
-#include <charconv>
+#include <cstring>
 #include <ostream>
 
 #include "assembly/Assembler.h"
@@ -14,17 +14,52 @@ namespace Vorn::Assembly {
 
 namespace {
 
+// Two decimal digits at a time, from a table of the hundred pairs.
+constexpr std::array<char, 200> digitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (std::size_t i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
 class LineWriter {
   public:
     explicit LineWriter(std::ostream& output) : output_(output) {}
 
+    // The number in the stream's default form: "-" for a negative number,
+    // then the digits without leading zeros; then a line feed.
     void write(std::int32_t number) {
         // The longest line: "-2147483648" and its line feed.
         constexpr std::ptrdiff_t longestLine = 12;
         if (buffer_.end() - end_ < longestLine) {
             flush();
         }
-        end_ = std::to_chars(end_, buffer_.end(), number).ptr;
+        std::uint32_t magnitude = static_cast<std::uint32_t>(number);
+        if (number < 0) {
+            *end_++ = '-';
+            magnitude = 0 - magnitude;
+        }
+        // The digits go to the end of a scratch area, lowest first, then
+        // across in one copy.
+        std::array<char, 10> digits;
+        char* first = digits.end();
+        while (magnitude >= 100) {
+            const std::size_t pair = 2 * (magnitude % 100);
+            magnitude /= 100;
+            *--first = digitPairs[pair + 1];
+            *--first = digitPairs[pair];
+        }
+        if (magnitude >= 10) {
+            *--first = digitPairs[2 * magnitude + 1];
+            *--first = digitPairs[2 * magnitude];
+        } else {
+            *--first = static_cast<char>('0' + magnitude);
+        }
+        const auto length = static_cast<std::size_t>(digits.end() - first);
+        std::memcpy(end_, first, length);
+        end_ += length;
         *end_++ = '\n';
     }
 

@@ -6,10 +6,7 @@ static_assert(sizeof(MemoryCell) == 16, "the cells are the run's largest data");
 
 const MemoryCell MemoryImage::defaultCell{};
 
-void MemoryCell::resolve(const SymbolTable& symbols) {
-    if (!hasName()) {
-        return;
-    }
+void MemoryCell::resolveName(const SymbolTable& symbols) {
     const std::int32_t number = symbols.resolve(name_);
     if (isData) {
         bits_ = number;

@@ -38,13 +38,19 @@ class MemoryCell {
     // Replaces the name by its number: a data word takes all 32 bits, an
     // instruction's address field the low 16. Throws UndefinedLabel or
     // CircularDefinition, leaving the cell as it was.
-    void resolve(const SymbolTable& symbols);
+    void resolve(const SymbolTable& symbols) {
+        if (hasName()) {
+            resolveName(symbols);
+        }
+    }
 
     // The source line that filled the cell; -1 for a cell no statement filled.
     std::int32_t line = -1;
     bool isData = true;
 
   private:
+    void resolveName(const SymbolTable& symbols);
+
     std::int32_t bits_ = 0;
     SymbolId name_ = noName;
 };

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -90,6 +92,26 @@ TEST(Assembler, FillsEveryCellAndNoMore) {
     EXPECT_EQ(assembleText("* 65536 x\n:x\n").error, "");
     const Outcome pastTheEnd = assembleText("* 65536 x\n:x\n");
     EXPECT_TRUE(pastTheEnd.image.starts_with("65536\n"));
+}
+
+// The image writes each number as the stream's integer output would: every
+// count of digits, both signs, and the extremes.
+TEST(Assembler, WritesEveryNumberAsTheStreamWould) {
+    std::string source;
+    std::ostringstream expected;
+    for (std::int64_t n = 1; n <= 1'000'000'000; n *= 10) {
+        for (const std::int64_t value : {n - 1, n, n + 1, 2 * n - 1}) {
+            source += std::to_string(value) + "\n";
+            expected << value << '\n';
+        }
+    }
+    source += "2147483647\nincr A\nwrite\nneg P\njump 1\n";
+    expected << 2147483647 << '\n'
+             << std::numeric_limits<std::int32_t>::min() << '\n'
+             << -268435456 << '\n'
+             << -1358954496 << '\n'
+             << -805306367 << '\n';
+    EXPECT_EQ(assembleText(source).image, expected.str());
 }
 
 TEST(Assembler, KeepsTheCellsForTools) {
