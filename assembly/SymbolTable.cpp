@@ -43,6 +43,7 @@ std::uint32_t tagOf(std::uint64_t hash) {
 
 SymbolTable::SymbolTable() : slots_(initialSlots) {
     symbols_.reserve(reservedSymbols);
+    nameRefs_.reserve(reservedSymbols);
 }
 
 void SymbolTable::clear() {
@@ -77,13 +78,15 @@ SymbolId SymbolTable::intern(std::string_view name) {
             return id;
         }
     }
-    if (symbols_.size() >= std::numeric_limits<std::uint32_t>::max() - 1) {
-        throw std::bad_alloc();  // more names than ids
+    // Ids, offsets and lengths are 32-bit: 4 GB of names is as far as it goes.
+    constexpr std::size_t largest = std::numeric_limits<std::uint32_t>::max() - 1;
+    if (symbols_.size() >= largest || name.size() > largest - names_.size()) {
+        throw std::bad_alloc();
     }
     const auto id = static_cast<SymbolId>(symbols_.size());
-    Symbol& symbol = symbols_.emplace_back();
-    symbol.nameOffset = names_.size();
-    symbol.nameLength = name.size();
+    symbols_.emplace_back();
+    nameRefs_.push_back(
+        {static_cast<std::uint32_t>(names_.size()), static_cast<std::uint32_t>(name.size())});
     names_.append(name);
     slots_[i] = Slot{tag, static_cast<std::uint32_t>(id) + 1};
     if (2 * symbols_.size() > slots_.size()) {

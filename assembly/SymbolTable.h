@@ -38,8 +38,8 @@ class SymbolTable {
     // The id of a name, which becomes known (unbound) if it is new.
     SymbolId intern(std::string_view name);
     std::string_view name(SymbolId id) const {
-        const Symbol& symbol = at(id);
-        return {names_.data() + symbol.nameOffset, symbol.nameLength};
+        const NameRef& ref = nameRefs_[static_cast<std::size_t>(id)];
+        return {names_.data() + ref.offset, ref.length};
     }
 
     // Follows the chain of names from `name` until it reaches a number.
@@ -64,9 +64,13 @@ class SymbolTable {
     }
 
   private:
+    // Where a name's text is in names_; apart from the symbols, so that
+    // finding a name reads little memory.
+    struct NameRef {
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
     struct Symbol {
-        std::size_t nameOffset = 0;  // in names_
-        std::size_t nameLength = 0;
         std::int32_t number = 0;  // a number binding
         SymbolId alias{};         // a name binding: the name it stands for
         bool bound = false;
@@ -89,7 +93,8 @@ class SymbolTable {
     std::int32_t walk(SymbolId start) const;
     void grow();
 
-    std::string names_;
+    std::string names_;  // the text of every name, one after another
+    std::vector<NameRef> nameRefs_;
     std::vector<Symbol> symbols_;
     std::vector<Slot> slots_;
     std::size_t boundCount_ = 0;
