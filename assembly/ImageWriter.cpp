@@ -4,7 +4,6 @@
 // image; when a cell cannot be resolved, the lines before it are written
 // before the error leaves.
 #include <array>
-#include <cstring>
 #include <ostream>
 
 #include "assembly/Assembler.h"
@@ -24,6 +23,14 @@ constexpr std::array<char, 200> digitPairs = [] {
     return pairs;
 }();
 
+int digitCount(std::uint32_t n) {
+    int count = 1;
+    for (std::uint32_t limit = 10; n >= limit && count < 10; limit *= 10) {
+        ++count;
+    }
+    return count;
+}
+
 class LineWriter {
   public:
     explicit LineWriter(std::ostream& output) : output_(output) {}
@@ -41,25 +48,21 @@ class LineWriter {
             *end_++ = '-';
             magnitude = 0 - magnitude;
         }
-        // The digits go to the end of a scratch area, lowest first, then
-        // across in one copy.
-        std::array<char, 10> digits;
-        char* first = digits.end();
+        // The digits go in from the last one, two at a time.
+        char* last = end_ + digitCount(magnitude);
+        end_ = last;
         while (magnitude >= 100) {
             const std::size_t pair = 2 * (magnitude % 100);
             magnitude /= 100;
-            *--first = digitPairs[pair + 1];
-            *--first = digitPairs[pair];
+            *--last = digitPairs[pair + 1];
+            *--last = digitPairs[pair];
         }
         if (magnitude >= 10) {
-            *--first = digitPairs[2 * magnitude + 1];
-            *--first = digitPairs[2 * magnitude];
+            *--last = digitPairs[2 * magnitude + 1];
+            *--last = digitPairs[2 * magnitude];
         } else {
-            *--first = static_cast<char>('0' + magnitude);
+            *--last = static_cast<char>('0' + magnitude);
         }
-        const auto length = static_cast<std::size_t>(digits.end() - first);
-        std::memcpy(end_, first, length);
-        end_ += length;
         *end_++ = '\n';
     }
 
