@@ -52,6 +52,14 @@ constexpr bool isIn(int c, CharClass charClass) {
     return (charClasses[static_cast<std::size_t>(c + 1)] & charClass) != 0;
 }
 
+// The index of the first byte (in memory order) of a 64-bit word that has a
+// bit set in `marks`, which is not 0.
+std::size_t firstMarked(std::uint64_t marks) {
+    const int bits = std::endian::native == std::endian::little ? std::countr_zero(marks)
+                                                                : std::countl_zero(marks);
+    return static_cast<std::size_t>(bits / 8);
+}
+
 // Two ways to read the characters of a token; the token rules below are one
 // template over both. A token's end is found by reading one character past it
 // and putting that one back, which every stream buffer allows right after a read.
@@ -124,19 +132,15 @@ class MemoryReader {
     void markEnd() { ended_ = true; }
     void fail() { failed_ = true; }
 
-    // Skips spaces eight at a time, as indentation has them; the token rules
-    // skip the rest of the blanks one by one.
+    // After a blank: skips spaces eight at a time, as indentation has them;
+    // the token rules skip the rest of the blanks one by one.
     void skipSpaces() {
         constexpr std::uint64_t spaces = 0x2020202020202020;
         while (end_ - current_ >= 8) {
             std::uint64_t eight;
             std::memcpy(&eight, current_, sizeof eight);
             if (const std::uint64_t different = eight ^ spaces; different != 0) {
-                // The first byte in memory is the lowest on a little-endian machine.
-                const int bitsBefore = std::endian::native == std::endian::little
-                                           ? std::countr_zero(different)
-                                           : std::countl_zero(different);
-                current_ += bitsBefore / 8;
+                current_ += firstMarked(different);
                 return;
             }
             current_ += 8;
@@ -205,9 +209,9 @@ void readNumber(Reader& reader, int first, Token& token) {
 
 template <typename Reader>
 void readToken(Reader& reader, Token& token) {
-    reader.skipSpaces();
     int c = reader.next();
     while (isIn(c, blank)) {
+        reader.skipSpaces();
         c = reader.next();
     }
     switch (c) {
