@@ -4,6 +4,7 @@
 // image; when a cell cannot be resolved, the lines before it are written
 // before the error leaves.
 #include <array>
+#include <bit>
 #include <ostream>
 
 #include "assembly/Assembler.h"
@@ -23,12 +24,15 @@ constexpr std::array<char, 200> digitPairs = [] {
     return pairs;
 }();
 
+constexpr std::array<std::uint32_t, 10> powersOfTen{
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+// From the bit width: 1233 / 4096 is just above log10(2). Taken of n | 1,
+// which has as many digits as n and counts 0 as one digit.
 int digitCount(std::uint32_t n) {
-    int count = 1;
-    for (std::uint32_t limit = 10; n >= limit && count < 10; limit *= 10) {
-        ++count;
-    }
-    return count;
+    const std::uint32_t odd = n | 1;
+    const int guess = (std::bit_width(odd) * 1233) >> 12;
+    return guess + (odd >= powersOfTen[static_cast<std::size_t>(guess)] ? 1 : 0);
 }
 
 class LineWriter {
