@@ -42,6 +42,7 @@ std::uint32_t tagOf(std::uint64_t hash) {
 }  // namespace
 
 SymbolTable::SymbolTable() : slots_(initialSlots) {
+    static_assert(sizeof(Symbol) == 16, "resolution visits the symbols in no order");
     symbols_.reserve(reservedSymbols);
     nameRefs_.reserve(reservedSymbols);
 }
@@ -150,7 +151,14 @@ std::int32_t SymbolTable::resolve(std::string_view name) const {
 }
 
 std::int32_t SymbolTable::walk(SymbolId start) const {
-    const std::uint64_t mark = ++walks_;
+    if (++walks_ == 0) {
+        // The marks have wrapped around: none may look like this walk's.
+        for (const Symbol& symbol : symbols_) {
+            symbol.visitMark = 0;
+        }
+        walks_ = 1;
+    }
+    const std::uint32_t mark = walks_;
     chain_.clear();
     std::int32_t number = 0;
     for (SymbolId id = start;; id = at(id).alias) {
@@ -159,7 +167,7 @@ std::int32_t SymbolTable::walk(SymbolId start) const {
             throw UndefinedLabel(std::string(name(id)));
         }
         if (symbol.resolved) {
-            number = symbol.resolvedNumber;
+            number = symbol.number;
             break;
         }
         if (symbol.visitMark == mark) {
@@ -174,7 +182,7 @@ std::int32_t SymbolTable::walk(SymbolId start) const {
     }
     for (const Symbol* walked : chain_) {
         walked->resolved = true;
-        walked->resolvedNumber = number;
+        walked->number = number;
     }
     return number;
 }

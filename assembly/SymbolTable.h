@@ -49,7 +49,7 @@ class SymbolTable {
     std::int32_t resolve(std::string_view name) const;
     std::int32_t resolve(SymbolId id) const {
         const Symbol& symbol = at(id);
-        return symbol.resolved ? symbol.resolvedNumber : walk(id);
+        return symbol.resolved ? symbol.number : walk(id);
     }
 
     // Every bound name with its value, for listings; the order is unspecified.
@@ -70,15 +70,16 @@ class SymbolTable {
         std::uint32_t offset;
         std::uint32_t length;
     };
+    // Sixteen bytes: resolution visits them in no order.
     struct Symbol {
-        std::int32_t number = 0;  // a number binding
-        SymbolId alias{};         // a name binding: the name it stands for
+        // A number binding's number; an alias's number once it is resolved
+        // (a cache that never changes what a name means).
+        mutable std::int32_t number = 0;
+        SymbolId alias{};  // an alias binding: the name it stands for
+        mutable std::uint32_t visitMark = 0;
         bool bound = false;
         bool isAlias = false;
-        // Resolution state, a cache that never changes what a name means.
         mutable bool resolved = false;
-        mutable std::int32_t resolvedNumber = 0;
-        mutable std::uint64_t visitMark = 0;
     };
     // Open addressing with linear probing, at most half full.
     struct Slot {
@@ -98,7 +99,7 @@ class SymbolTable {
     std::vector<Symbol> symbols_;
     std::vector<Slot> slots_;
     std::size_t boundCount_ = 0;
-    mutable std::uint64_t walks_ = 0;
+    mutable std::uint32_t walks_ = 0;
     mutable std::vector<const Symbol*> chain_;
 };
 
