@@ -60,17 +60,19 @@ BENCHMARK(lexing<std::stringbuf>)->Unit(benchmark::kMillisecond);
 // The full source in memory and an output that keeps nothing.
 class Run {
   public:
-    Run() : input_(fullSource()), output_(&discard_) {}
+    Run() : output_(&discard_) {}
 
-    // A new Assembler over the source from its start.
+    // A new Assembler over the source from its start, read from memory as
+    // the command reads it.
     std::unique_ptr<Assembler> assembler() {
-        input_.clear();
-        input_.seekg(0);
+        source_ = std::make_unique<Vorn::Assembly::SourceBuffer>(fullSource());
+        input_.rdbuf(source_.get());
         return std::make_unique<Assembler>(input_, output_);
     }
 
   private:
-    std::istringstream input_;
+    std::unique_ptr<Vorn::Assembly::SourceBuffer> source_;
+    std::istream input_{nullptr};
     Discard discard_;
     std::ostream output_;
 };
