@@ -33,6 +33,30 @@ std::uint64_t hashOf(std::string_view name) {
     return hash ^ (hash >> 32);
 }
 
+// The same text: inline, eight bytes at a time, for names this short a call
+// to memcmp costs more than the compare.
+bool sameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    std::size_t i = 0;
+    for (; i + 8 <= a.size(); i += 8) {
+        std::uint64_t left;
+        std::uint64_t right;
+        std::memcpy(&left, a.data() + i, sizeof left);
+        std::memcpy(&right, b.data() + i, sizeof right);
+        if (left != right) {
+            return false;
+        }
+    }
+    for (; i < a.size(); ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // What a slot keeps of a name's hash: its low bits choose the slot, and the
 // rest skips most comparisons of text, also after the table has grown.
 std::uint32_t tagOf(std::uint64_t hash) {
@@ -62,7 +86,7 @@ const SymbolTable::Symbol* SymbolTable::find(std::string_view name) const {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = tag & mask; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {
         const auto id = static_cast<SymbolId>(slots_[i].idPlusOne - 1);
-        if (slots_[i].hashTag == tag && this->name(id) == name) {
+        if (slots_[i].hashTag == tag && sameText(this->name(id), name)) {
             return &at(id);
         }
     }
@@ -75,7 +99,7 @@ SymbolId SymbolTable::intern(std::string_view name) {
     std::size_t i = tag & mask;
     for (; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {
         const auto id = static_cast<SymbolId>(slots_[i].idPlusOne - 1);
-        if (slots_[i].hashTag == tag && this->name(id) == name) {
+        if (slots_[i].hashTag == tag && sameText(this->name(id), name)) {
             return id;
         }
     }
