@@ -14,6 +14,7 @@ namespace {
 // room never used costs nothing (the pages are never touched).
 constexpr std::size_t initialSlots = 4096;
 constexpr std::size_t reservedSymbols = 1 << 16;
+constexpr std::size_t reservedNameText = 1 << 20;
 
 // Eight bytes at a time, mixed with multiplications: names are short.
 std::uint64_t hashOf(std::string_view name) {
@@ -69,6 +70,7 @@ SymbolTable::SymbolTable() : slots_(initialSlots) {
     static_assert(sizeof(Symbol) == 16, "resolution visits the symbols in no order");
     symbols_.reserve(reservedSymbols);
     nameRefs_.reserve(reservedSymbols);
+    names_.reserve(reservedNameText);
 }
 
 void SymbolTable::clear() {
