@@ -12,7 +12,7 @@ Word PendingWord::resolvedWord(const SymbolTable& symbols) const {
     }
     Word result = word;
     // Only the low 16 bits of the name's value reach the address field.
-    result.setAddress(static_cast<std::uint16_t>(symbols.resolve(label)));
+    result.setAddress(static_cast<std::uint16_t>(label.resolve(symbols)));
     return result;
 }
 

@@ -28,7 +28,8 @@ public:
     Word resolvedWord(const SymbolTable& symbols) const;
 
     bool hasLabel = false;
-    std::string label;
+    // The name, as a Value so that copies of the word share its text.
+    Value label;
     Word word;
 };
 

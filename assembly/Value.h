@@ -1,9 +1,12 @@
 // A number or a name: what a symbol is bound to and what a memory cell holds
-// until the image is written.
+// until the image is written. Copies of a name share its text, which never
+// changes: a repetition stores one name in up to 65536 cells, and a long name
+// copied into each would need gigabytes.
 #pragma once
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -15,11 +18,13 @@ class Value {
 public:
     Value() = default;
     explicit Value(std::int32_t number) : number_(number) {}
-    explicit Value(std::string name) : isNumber_(false), name_(std::move(name)) {}
+    explicit Value(std::string name)
+        : isNumber_(false), name_(std::make_shared<const std::string>(std::move(name))) {}
 
     bool isNumber() const { return isNumber_; }
     std::int32_t number() const { return number_; }
-    const std::string& name() const { return name_; }
+    // Empty for a number.
+    const std::string& name() const;
 
     // The number this value stands for: a number gives itself, a name what
     // its chain of bindings ends at. Throws UndefinedLabel or CircularDefinition.
@@ -28,7 +33,7 @@ public:
 private:
     bool isNumber_ = true;
     std::int32_t number_ = 0;
-    std::string name_;
+    std::shared_ptr<const std::string> name_;
 };
 
 // A number as a signed decimal, a name as its text.
