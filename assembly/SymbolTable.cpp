@@ -7,12 +7,14 @@ namespace Vorn::Assembly {
 void SymbolTable::clear() {
     entries_.clear();
     chain_.clear();
+    lastName_ = Value();
 }
 
 bool SymbolTable::contains(std::string_view name) const { return entries_.contains(name); }
 
 void SymbolTable::bind(std::string_view name, Value value) {
     entries_.emplace(std::string(name), Entry{std::move(value)});
+    lastName_ = Value();
 }
 
 const Value& SymbolTable::lookup(std::string_view name) const {
@@ -50,6 +52,14 @@ std::int32_t SymbolTable::resolve(std::string_view name) const {
         walked->number = number;
     }
     return number;
+}
+
+std::int32_t SymbolTable::resolve(const Value& name) const {
+    if (!name.sharesName(lastName_)) {
+        lastNumber_ = resolve(name.name());
+        lastName_ = name;
+    }
+    return lastNumber_;
 }
 
 }  // namespace Vorn::Assembly

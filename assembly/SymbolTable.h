@@ -28,6 +28,10 @@ public:
     // and CircularDefinition for the first name met twice. Iterative, and each
     // chain is walked once: later resolutions of its names are remembered.
     std::int32_t resolve(std::string_view name) const;
+    // The same for a name Value. The last one resolved is remembered: the
+    // cells of a repetition share one name, and looking up a long name once
+    // per cell would take minutes.
+    std::int32_t resolve(const Value& name) const;
 
     // Every entry, for listings; the order is unspecified.
     template <typename Visit>
@@ -53,6 +57,8 @@ private:
     std::unordered_map<std::string, Entry, Hash, std::equal_to<>> entries_;
     mutable std::uint64_t walks_ = 0;
     mutable std::vector<const Entry*> chain_;
+    mutable Value lastName_;
+    mutable std::int32_t lastNumber_ = 0;
 };
 
 }  // namespace Vorn::Assembly

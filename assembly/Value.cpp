@@ -12,7 +12,7 @@ const std::string& Value::name() const {
 }
 
 std::int32_t Value::resolve(const SymbolTable& symbols) const {
-    return isNumber_ ? number_ : symbols.resolve(*name_);
+    return isNumber_ ? number_ : symbols.resolve(*this);
 }
 
 std::ostream& operator<<(std::ostream& out, const Value& value) {

@@ -25,6 +25,8 @@ public:
     std::int32_t number() const { return number_; }
     // Empty for a number.
     const std::string& name() const;
+    // Whether both are copies of one name, not merely names with equal texts.
+    bool sharesName(const Value& other) const { return name_ && name_ == other.name_; }
 
     // The number this value stands for: a number gives itself, a name what
     // its chain of bindings ends at. Throws UndefinedLabel or CircularDefinition.

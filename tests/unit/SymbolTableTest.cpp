@@ -75,6 +75,24 @@ TEST(SymbolTable, LongChainsResolveWithoutRecursion) {
     EXPECT_EQ(symbols.resolve("n500000"), 42);
 }
 
+// The last name Value resolved is remembered; a new binding or an emptied
+// table must not leave a stale answer behind, nor may an error.
+TEST(SymbolTable, RemembersNoStaleResolution) {
+    SymbolTable symbols;
+    const Value name(std::string("a"));
+    const Value copy = name;
+    EXPECT_THROW(name.resolve(symbols), UndefinedLabel);
+    symbols.bind("a", Value(std::string("b")));
+    EXPECT_THROW(copy.resolve(symbols), UndefinedLabel);
+    symbols.bind("b", Value(1));
+    EXPECT_EQ(name.resolve(symbols), 1);
+    EXPECT_EQ(copy.resolve(symbols), 1);
+    symbols.clear();
+    symbols.bind("a", Value(2));
+    EXPECT_EQ(copy.resolve(symbols), 2);
+    EXPECT_EQ(Value(std::string("a")).resolve(symbols), 2);
+}
+
 TEST(SymbolTable, ClearEmptiesTheTable) {
     SymbolTable symbols;
     symbols.bind("a", Value(1));
