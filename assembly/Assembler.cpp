@@ -1,6 +1,7 @@
 #include "assembly/Assembler.h"
 
 #include <istream>
+#include <limits>
 
 #include "assembly/Lexer.h"
 #include "assembly/ParseError.h"
@@ -98,7 +99,10 @@ void Assembler::expectEndOfStatement(bool advanceFirst) {
     if (kind != TokenKind::EndOfLine && kind != TokenKind::EndOfFile) {
         throw ExpectingEndOfLineOrFile(token, line);
     }
-    ++line;
+    // A source of more than 2^31 lines keeps naming its last line rather than wrap.
+    if (line < std::numeric_limits<std::int32_t>::max()) {
+        ++line;
+    }
 }
 
 std::string_view Assembler::nameToBind() {

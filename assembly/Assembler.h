@@ -16,7 +16,7 @@
 namespace Vorn::Assembly {
 
 class Assembler {
-public:
+  public:
     // Both streams are borrowed: the Assembler neither opens nor closes them.
     Assembler(std::istream& source, std::ostream& image);
 
@@ -30,7 +30,7 @@ public:
     const MemoryCell& cell(std::size_t address) const { return memory[address]; }
     const SymbolTable& symbolTable() const { return symbols; }
 
-private:
+  private:
     // The statement handlers; each starts with `advanceFirst` (read the next
     // token before the first test) and returns with the last token it used current.
     void parseDefinition(bool advanceFirst);

@@ -13,16 +13,26 @@ namespace {
 using Traits = std::char_traits<char>;
 constexpr int endOfInput = Traits::eof();
 
-constexpr bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\v'; }
-constexpr bool isDigit(int c) { return c >= '0' && c <= '9'; }
-constexpr bool isLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-constexpr bool startsIdentifier(int c) { return isLetter(c) || c == '_'; }
-constexpr bool continuesIdentifier(int c) { return startsIdentifier(c) || isDigit(c); }
+constexpr bool isBlank(int c) {
+    return c == ' ' || c == '\t' || c == '\v';
+}
+constexpr bool isDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+constexpr bool isLetter(int c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+constexpr bool startsIdentifier(int c) {
+    return isLetter(c) || c == '_';
+}
+constexpr bool continuesIdentifier(int c) {
+    return startsIdentifier(c) || isDigit(c);
+}
 
 // The stream buffer is read directly, a character at a time: peeking at the
 // next character is the same as reading it and putting it back.
 class Reader {
-public:
+  public:
     explicit Reader(std::istream& in) : in_(in), buffer_(*in.rdbuf()) {}
 
     int next() { return buffer_.sbumpc(); }
@@ -33,7 +43,7 @@ public:
     void markEnd() { in_.setstate(std::ios::eofbit); }
     void fail() { in_.setstate(std::ios::failbit); }
 
-private:
+  private:
     std::istream& in_;
     std::streambuf& buffer_;
 };

@@ -26,6 +26,8 @@ void MemoryCell::resolve(const SymbolTable& symbols) {
     value = Value(word.value());
 }
 
-std::ostream& operator<<(std::ostream& out, const MemoryCell& cell) { return out << cell.value; }
+std::ostream& operator<<(std::ostream& out, const MemoryCell& cell) {
+    return out << cell.value;
+}
 
 }  // namespace Vorn::Assembly

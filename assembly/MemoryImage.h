@@ -17,7 +17,7 @@ class SymbolTable;
 
 // An instruction word whose address field may still wait for a name.
 class PendingWord {
-public:
+  public:
     PendingWord() = default;
     explicit PendingWord(Word instruction) : word(instruction) {}
     PendingWord(Word instruction, std::string name)
@@ -34,7 +34,7 @@ public:
 };
 
 class MemoryCell {
-public:
+  public:
     MemoryCell() = default;
     MemoryCell(std::int32_t atLine, std::int32_t number) : line(atLine), value(number) {}
     MemoryCell(std::int32_t atLine, std::string name) : line(atLine), value(std::move(name)) {}
@@ -58,7 +58,7 @@ std::ostream& operator<<(std::ostream& out, const MemoryCell& cell);
 
 // The machine's 65536 cells, allocated once.
 class MemoryImage {
-public:
+  public:
     static constexpr std::size_t size = 0x10000;
 
     MemoryImage() : cells_(std::make_unique<MemoryCell[]>(size)) {}
@@ -66,7 +66,7 @@ public:
     MemoryCell& operator[](std::size_t address) { return cells_[address]; }
     const MemoryCell& operator[](std::size_t address) const { return cells_[address]; }
 
-private:
+  private:
     std::unique_ptr<MemoryCell[]> cells_;
 };
 

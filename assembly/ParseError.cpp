@@ -4,7 +4,9 @@
 
 namespace Vorn::Assembly {
 
-std::ostream& operator<<(std::ostream& out, const ParseError& error) { return error.print(out); }
+std::ostream& operator<<(std::ostream& out, const ParseError& error) {
+    return error.print(out);
+}
 
 std::ostream& Expecting::printPrefix(std::ostream& out) const {
     return out << "(line " << line << ", token " << token << ") expecting ";
@@ -14,8 +16,10 @@ std::ostream& Redefinition::printPrefix(std::ostream& out) const {
     return out << "(line " << line << ") redefinition of ";
 }
 
-#define VORN_PRINT_WITH_PREFIX(Name, word) \
-    std::ostream& Name::print(std::ostream& out) const { return printPrefix(out) << word; }
+#define VORN_PRINT_WITH_PREFIX(Name, word)               \
+    std::ostream& Name::print(std::ostream& out) const { \
+        return printPrefix(out) << word;                 \
+    }
 
 VORN_PRINT_WITH_PREFIX(ExpectingNumberOrIdentifier, "number or identifier")
 VORN_PRINT_WITH_PREFIX(ExpectingIdentifier, "identifier")
@@ -48,9 +52,13 @@ std::ostream& AddressOutOfBounds::print(std::ostream& out) const {
     return out << "invalid address " << address;
 }
 
-std::ostream& NotAnIdentifier::print(std::ostream& out) const { return out << "not an identifier"; }
+std::ostream& NotAnIdentifier::print(std::ostream& out) const {
+    return out << "not an identifier";
+}
 
-std::ostream& NotANumber::print(std::ostream& out) const { return out << "not a number"; }
+std::ostream& NotANumber::print(std::ostream& out) const {
+    return out << "not a number";
+}
 
 std::ostream& UndefinedLabel::print(std::ostream& out) const {
     return out << "undefined label '" << name << "'";

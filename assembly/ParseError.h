@@ -12,11 +12,11 @@
 namespace Vorn::Assembly {
 
 class ParseError {
-public:
+  public:
     virtual std::ostream& print(std::ostream& out) const = 0;
     virtual ~ParseError() = default;
 
-protected:
+  protected:
     ParseError() = default;
     ParseError(const ParseError&) = default;
     ParseError& operator=(const ParseError&) = default;
@@ -26,12 +26,12 @@ std::ostream& operator<<(std::ostream& out, const ParseError& error);
 
 // A token of the wrong kind was met: "(line N, token T) expecting ...".
 class Expecting : public ParseError {
-public:
+  public:
     Expecting(Token found, std::int32_t atLine) : token(std::move(found)), line(atLine) {}
     const Token& foundToken() const { return token; }
     std::int32_t lineNumber() const { return line; }
 
-protected:
+  protected:
     std::ostream& printPrefix(std::ostream& out) const;
 
     Token token;
@@ -41,23 +41,23 @@ protected:
 // A name is bound a second time: "(line N) redefinition of ...". The token
 // travels with the error but the message does not name it.
 class Redefinition : public ParseError {
-public:
+  public:
     Redefinition(Token found, std::int32_t atLine) : token(std::move(found)), line(atLine) {}
     const Token& foundToken() const { return token; }
     std::int32_t lineNumber() const { return line; }
 
-protected:
+  protected:
     std::ostream& printPrefix(std::ostream& out) const;
 
     Token token;
     std::int32_t line;
 };
 
-#define VORN_TOKEN_ERROR(Name, Base)                                 \
-    class Name : public Base {                                       \
-    public:                                                          \
-        using Base::Base;                                            \
-        std::ostream& print(std::ostream& out) const override;       \
+#define VORN_TOKEN_ERROR(Name, Base)                           \
+    class Name : public Base {                                 \
+      public:                                                  \
+        using Base::Base;                                      \
+        std::ostream& print(std::ostream& out) const override; \
     }
 
 VORN_TOKEN_ERROR(ExpectingNumberOrIdentifier, Expecting);
@@ -77,74 +77,74 @@ VORN_TOKEN_ERROR(RedefinitionOfOperation, Redefinition);
 
 // An error that names only the line of the statement.
 class LineError : public ParseError {
-public:
+  public:
     explicit LineError(std::int32_t atLine) : line(atLine) {}
     std::int32_t lineNumber() const { return line; }
 
-protected:
+  protected:
     std::int32_t line;
 };
 
 // A statement begins with a character that begins no token.
 class InvalidToken : public LineError {
-public:
+  public:
     using LineError::LineError;
     std::ostream& print(std::ostream& out) const override;
 };
 
 // A run of digits whose value exceeds 2147483647.
 class NumberOutOfRange : public LineError {
-public:
+  public:
     using LineError::LineError;
     std::ostream& print(std::ostream& out) const override;
 };
 
 // A cell is stored when all 65536 cells are filled.
 class MemoryFull : public LineError {
-public:
+  public:
     using LineError::LineError;
     std::ostream& print(std::ostream& out) const override;
 };
 
 // A numeric address operand outside 0 to 65535.
 class AddressOutOfBounds : public ParseError {
-public:
+  public:
     explicit AddressOutOfBounds(std::int32_t value) : address(value) {}
     std::ostream& print(std::ostream& out) const override;
 
-private:
+  private:
     std::int32_t address;
 };
 
 class NotAnIdentifier : public ParseError {
-public:
+  public:
     std::ostream& print(std::ostream& out) const override;
 };
 
 class NotANumber : public ParseError {
-public:
+  public:
     std::ostream& print(std::ostream& out) const override;
 };
 
 // A name that errors at resolution: it has no entry, or it comes back on its
 // own chain of aliases.
 class NameError : public ParseError {
-public:
+  public:
     explicit NameError(std::string missing) : name(std::move(missing)) {}
     const std::string& missingName() const { return name; }
 
-protected:
+  protected:
     std::string name;
 };
 
 class UndefinedLabel : public NameError {
-public:
+  public:
     using NameError::NameError;
     std::ostream& print(std::ostream& out) const override;
 };
 
 class CircularDefinition : public NameError {
-public:
+  public:
     using NameError::NameError;
     std::ostream& print(std::ostream& out) const override;
 };

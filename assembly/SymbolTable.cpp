@@ -10,7 +10,9 @@ void SymbolTable::clear() {
     lastName_ = Value();
 }
 
-bool SymbolTable::contains(std::string_view name) const { return entries_.contains(name); }
+bool SymbolTable::contains(std::string_view name) const {
+    return entries_.contains(name);
+}
 
 void SymbolTable::bind(std::string_view name, Value value) {
     entries_.emplace(std::string(name), Entry{std::move(value)});

@@ -14,7 +14,7 @@
 namespace Vorn::Assembly {
 
 class SymbolTable {
-public:
+  public:
     void clear();
     bool contains(std::string_view name) const;
     // Callers test first that the name has no entry.
@@ -41,7 +41,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Entry {
         Value value;
         // Resolution state, a cache that never changes what a name means.
@@ -51,7 +51,9 @@ private:
     };
     struct Hash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
     };
 
     std::unordered_map<std::string, Entry, Hash, std::equal_to<>> entries_;

@@ -22,7 +22,7 @@ enum class TokenKind : std::int32_t {
 };
 
 class Token {
-public:
+  public:
     TokenKind getKind() const { return kind; }
     // Throws NotAnIdentifier / NotANumber when the token is of another kind.
     std::string getIdentifier() const;
@@ -55,7 +55,7 @@ public:
         return text;
     }
 
-private:
+  private:
     std::string text;
     std::int32_t number = 0;
     TokenKind kind = TokenKind::None;

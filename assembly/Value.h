@@ -15,7 +15,7 @@ namespace Vorn::Assembly {
 class SymbolTable;
 
 class Value {
-public:
+  public:
     Value() = default;
     explicit Value(std::int32_t number) : number_(number) {}
     explicit Value(std::string name)
@@ -32,7 +32,7 @@ public:
     // its chain of bindings ends at. Throws UndefinedLabel or CircularDefinition.
     std::int32_t resolve(const SymbolTable& symbols) const;
 
-private:
+  private:
     bool isNumber_ = true;
     std::int32_t number_ = 0;
     std::shared_ptr<const std::string> name_;

@@ -2,4 +2,6 @@
 
 #include "driver/Driver.h"
 
-int main(int argc, char** argv) { return Vorn::runAssembler(argc, argv, std::cerr); }
+int main(int argc, char** argv) {
+    return Vorn::runAssembler(argc, argv, std::cerr);
+}

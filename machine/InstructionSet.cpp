@@ -48,14 +48,28 @@ void initNameMaps() {
     maps.ready = true;
 }
 
-bool nameMapsReady() { return nameMaps().ready; }
-const OperationMap& operationByName() { return nameMaps().operations; }
-const RegisterMap& registerByName() { return nameMaps().registers; }
+bool nameMapsReady() {
+    return nameMaps().ready;
+}
+const OperationMap& operationByName() {
+    return nameMaps().operations;
+}
+const RegisterMap& registerByName() {
+    return nameMaps().registers;
+}
 
-bool isOperationName(std::string_view name) { return nameMaps().operations.contains(name); }
-bool isRegisterName(std::string_view name) { return nameMaps().registers.contains(name); }
+bool isOperationName(std::string_view name) {
+    return nameMaps().operations.contains(name);
+}
+bool isRegisterName(std::string_view name) {
+    return nameMaps().registers.contains(name);
+}
 
-Operation operationByName(std::string_view name) { return nameMaps().operations.find(name)->second; }
-RegisterId registerByName(std::string_view name) { return nameMaps().registers.find(name)->second; }
+Operation operationByName(std::string_view name) {
+    return nameMaps().operations.find(name)->second;
+}
+RegisterId registerByName(std::string_view name) {
+    return nameMaps().registers.find(name)->second;
+}
 
 }  // namespace Vorn

@@ -100,7 +100,9 @@ inline constexpr RegisterId outputRegister = RegisterId::O;
 constexpr const OperationShape& shapeOf(Operation op) {
     return operationTable[static_cast<std::size_t>(op)];
 }
-constexpr std::string_view nameOf(Operation op) { return shapeOf(op).name; }
+constexpr std::string_view nameOf(Operation op) {
+    return shapeOf(op).name;
+}
 constexpr std::string_view nameOf(RegisterId reg) {
     return registerNames[static_cast<std::size_t>(reg)];
 }

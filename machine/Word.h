@@ -19,7 +19,7 @@
 namespace Vorn {
 
 class Word {
-public:
+  public:
     static constexpr unsigned opcodeShift = 28;
     static constexpr unsigned register1Shift = 24;
     static constexpr unsigned register2Shift = 20;
@@ -53,9 +53,7 @@ public:
     constexpr explicit operator std::int32_t() const { return value(); }
 
     Operation opcode() const { return static_cast<Operation>(opcodeOf(bits_)); }
-    void setOperation(Operation op) {
-        bits_ = static_cast<std::uint32_t>(op) << opcodeShift;
-    }
+    void setOperation(Operation op) { bits_ = static_cast<std::uint32_t>(op) << opcodeShift; }
 
     bool hasRegister1() const { return operationHasRegister1[opcodeOf(bits_)]; }
     bool hasRegister2() const { return operationHasRegister2[opcodeOf(bits_)]; }
@@ -103,7 +101,7 @@ public:
         return *this;
     }
 
-private:
+  private:
     void replaceField(unsigned shift, std::uint32_t mask, std::uint32_t value) {
         bits_ = (bits_ & ~(mask << shift)) | ((value & mask) << shift);
     }

@@ -74,8 +74,7 @@ TEST(AssemblerCommand, ReportsAFailedWrite) {
     writeFile(dir.file("b.vorn"), "1\nnowhere\n");
     const ProgramResult partial = vornasm({dir.file("b.vorn"), "/dev/full"});
     EXPECT_EQ(partial.status, 1);
-    EXPECT_EQ(partial.err,
-              "Error: undefined label 'nowhere'.\nError: cannot write output file.\n");
+    EXPECT_EQ(partial.err, "Error: undefined label 'nowhere'.\nError: cannot write output file.\n");
 
     writeFile(dir.file("empty.vorn"), "; nothing\n");
     const ProgramResult empty = vornasm({dir.file("empty.vorn"), "/dev/full"});
@@ -101,6 +100,21 @@ TEST(AssemblerCommand, SucceedsSilently) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(readFile(dir.file("out")), "-805306368\n");
+}
+
+TEST(AssemblerCommand, FillsAllOfMemory) {
+    // A label read once every cell is filled binds 65536, whose low 16 bits
+    // are the address 0.
+    TemporaryDirectory dir;
+    writeFile(dir.file("full.vorn"), "after\njump after\n* 65534 0\n* 0 5\n* 0 incr A\n:after\n");
+    const ProgramResult result = vornasm({dir.file("full.vorn"), dir.file("out")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    std::string expected = "65536\n-805306368\n";
+    for (int i = 0; i < 65534; ++i) {
+        expected += "0\n";
+    }
+    EXPECT_EQ(readFile(dir.file("out")), expected);
 }
 
 }  // namespace

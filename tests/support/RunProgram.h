@@ -32,7 +32,7 @@ ProgramResult runProgram(const std::string& path, const std::vector<std::string>
 
 // A fresh directory that is removed with the object.
 class TemporaryDirectory {
-public:
+  public:
     TemporaryDirectory();
     ~TemporaryDirectory();
     TemporaryDirectory(const TemporaryDirectory&) = delete;
@@ -41,7 +41,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
