@@ -6,24 +6,12 @@
 #include <limits>
 #include <sstream>
 
+#include "support/Encode.h"
+
 namespace Vorn {
 namespace {
 
-Word encode(Operation op, RegisterId r1 = RegisterId::A, RegisterId r2 = RegisterId::A,
-            std::uint16_t address = 0) {
-    Word word;
-    word.setOperation(op);
-    if (word.hasRegister1()) {
-        word.setRegister1(r1);
-    }
-    if (word.hasRegister2()) {
-        word.setRegister2(r2);
-    }
-    if (word.hasAddress()) {
-        word.setAddress(address);
-    }
-    return word;
-}
+using Testing::encode;
 
 std::string mnemonic(const Word& word) {
     std::ostringstream out;

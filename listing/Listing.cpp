@@ -1,0 +1,88 @@
+#include "listing/Listing.h"
+
+#include <algorithm>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+#include "tools/HexText.h"
+
+namespace Vorn::Listing {
+
+namespace {
+
+constexpr int addressWidth = 5;
+constexpr int decimalWidth = 11;
+constexpr int instructionWidth = 12;
+constexpr int lineWidth = 5;
+constexpr const char* gap = "  ";
+
+std::string mnemonic(Word word) {
+    std::ostringstream text;
+    text << word;
+    return text.str();
+}
+
+void writeWordColumns(std::ostream& out, std::size_t address, Word word) {
+    out << std::setw(addressWidth) << address << gap
+        << Tools::hexText(static_cast<std::uint32_t>(address), 4) << gap
+        << Tools::hexText(word.bits(), 8) << gap << std::setw(decimalWidth) << word.value();
+}
+
+void writeWordHeader(std::ostream& out) {
+    out << std::setw(addressWidth) << "addr" << gap << std::setw(6) << "hex" << gap << std::setw(10)
+        << "word" << gap << std::setw(decimalWidth) << "decimal";
+}
+
+void writeSymbols(std::ostream& out, const std::vector<Tools::SourceSymbol>& symbols) {
+    std::size_t nameWidth = 6;
+    for (const Tools::SourceSymbol& symbol : symbols) {
+        nameWidth = std::max(nameWidth, symbol.name.size());
+    }
+    const auto width = static_cast<int>(nameWidth);
+    out << '\n'
+        << std::left << std::setw(width) << "symbol" << std::right << gap << std::setw(decimalWidth)
+        << "value" << gap << "hex\n";
+    for (const Tools::SourceSymbol& symbol : symbols) {
+        out << std::left << std::setw(width) << symbol.name << std::right << gap;
+        if (symbol.number) {
+            out << std::setw(decimalWidth) << *symbol.number << gap
+                << Tools::hexText(static_cast<std::uint32_t>(*symbol.number), 8) << '\n';
+        } else {
+            out << "does not resolve: " << symbol.problem << '\n';
+        }
+    }
+}
+
+}  // namespace
+
+void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source) {
+    writeWordHeader(out);
+    out << gap << std::left << std::setw(instructionWidth) << "instruction" << std::right << gap
+        << std::setw(lineWidth) << "line" << gap << "source\n";
+    for (std::size_t address = 0; address < source.cells.size(); ++address) {
+        const Tools::SourceCell& cell = source.cells[address];
+        writeWordColumns(out, address, cell.word);
+        out << gap << std::left << std::setw(instructionWidth)
+            << (cell.isInstruction ? mnemonic(cell.word) : "") << std::right << gap
+            << std::setw(lineWidth) << cell.line;
+        const auto index = static_cast<std::size_t>(cell.line - 1);
+        if (index < source.lines.size()) {
+            out << gap << source.lines[index];
+        }
+        out << '\n';
+    }
+    writeSymbols(out, source.symbols);
+}
+
+void writeImageListing(std::ostream& out, const std::vector<Word>& words) {
+    writeWordHeader(out);
+    out << gap << "instruction\n";
+    for (std::size_t address = 0; address < words.size(); ++address) {
+        writeWordColumns(out, address, words[address]);
+        out << gap << mnemonic(words[address]) << '\n';
+    }
+}
+
+}  // namespace Vorn::Listing

@@ -1,0 +1,60 @@
+// One Vorn machine: 65536 words of memory, 16 registers, a program counter,
+// and the two streams that read and write use.
+//
+// A new machine has every memory word and register 0 and the program counter
+// at 0. The program counter 0xFFFF means halted; the word there never runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <span>
+
+#include "machine/Registers.h"
+#include "machine/StepEffect.h"
+#include "machine/Word.h"
+
+namespace Vorn {
+
+class Machine {
+  public:
+    static constexpr std::size_t memorySize = 0x10000;
+    static constexpr std::uint16_t haltAddress = 0xFFFF;
+
+    // Both streams are borrowed: the machine neither opens nor closes them.
+    Machine(std::istream& input, std::ostream& output);
+
+    // Copies a memory image into the addresses 0 upwards (at most memorySize words).
+    void load(std::span<const Word> image);
+
+    bool halted() const { return programCounter == haltAddress; }
+
+    // Executes the instruction at the program counter and returns the new
+    // program counter; a halted machine does nothing and returns 0xFFFF.
+    // loadi and storei through a register whose word has no address field
+    // throw Word::InvalidAddressInOperation, the program counter already
+    // advanced and nothing else changed.
+    std::uint16_t step();
+    // The same, also telling what the step changed.
+    std::uint16_t step(StepEffect& effect);
+
+    // Steps until the machine halts; a program that never halts runs forever.
+    void run();
+    // Steps until the machine halts or `limit` steps have run; returns the
+    // number of steps run.
+    std::uint64_t run(std::uint64_t limit);
+
+    std::unique_ptr<Word[]> memory;
+    Register::Registers registers;
+    std::uint16_t programCounter = 0;
+
+  private:
+    template <bool Record>
+    std::uint16_t execute(std::uint16_t address, StepEffect* effect);
+
+    std::istream& input;
+    std::ostream& output;
+};
+
+}  // namespace Vorn

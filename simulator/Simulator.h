@@ -1,0 +1,20 @@
+// The vornsim command: `vornsim [options] FILE`.
+#pragma once
+
+#include <iosfwd>
+
+namespace Vorn::Simulator {
+
+enum ExitStatus : int {
+    halted = 0,
+    failed = 1,  // bad usage, an unreadable or malformed file, an assembly error
+    stepLimitReached = 2,
+    runTimeFault = 3,
+};
+
+// Loads the program, runs it with `in` and `out` as the machine's streams,
+// and reports on `errors`. Returns the exit status.
+int runSimulator(int argc, const char* const* argv, std::istream& in, std::ostream& out,
+                 std::ostream& errors);
+
+}  // namespace Vorn::Simulator

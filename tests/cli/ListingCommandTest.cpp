@@ -1,0 +1,132 @@
+// vornlist as users run it: real files, standard streams and exit status.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/Expectations.h"
+#include "support/RunProgram.h"
+
+namespace Vorn::Testing {
+namespace {
+
+ProgramResult vornlist(const std::vector<std::string>& arguments) {
+    return runProgram(VORNLIST_PATH, arguments);
+}
+
+TEST(ListingCommand, ListsASourceWithItsLinesAndSymbols) {
+    TemporaryDirectory dir;
+    writeFile(dir.file("a.vorn"),
+              "; doubles a number\r\n"
+              "= twice 2\r\n"
+              ":start  load A value\r\n"
+              "        add A        ; A + A\r\n"
+              "* 2     7\r\n"
+              "        jump end\r\n"
+              ":value  twice\r\n");
+    const ProgramResult result = vornlist({"--source", dir.file("a.vorn")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              " addr     hex        word      decimal  instruction    line  source\n"
+              "    0  0x0000  0x10000005    268435461  load A 5          3  :start  load A value\n"
+              "    1  0x0001  0x50000000   1342177280  add A             4          add A        ; "
+              "A + A\n"
+              "    2  0x0002  0x00000007            7                    5  * 2     7\n"
+              "    3  0x0003  0x00000007            7                    5  * 2     7\n"
+              "    4  0x0004  0xD000FFFF   -805240833  jump 65535        6          jump end\n"
+              "    5  0x0005  0x00000002            2                    7  :value  twice\n"
+              "\n"
+              "symbol        value  hex\n"
+              "end           65535  0x0000FFFF\n"
+              "start             0  0x00000000\n"
+              "twice             2  0x00000002\n"
+              "value             5  0x00000005\n");
+}
+
+TEST(ListingCommand, ShowsNamesThatDoNotResolve) {
+    TemporaryDirectory dir;
+    // Definitions that no cell uses are never resolved while assembling.
+    writeFile(dir.file("a.vorn"), "= a_rather_long_name b\n= b a_rather_long_name\n= c d\n7\n");
+    const ProgramResult result = vornlist({"-s", dir.file("a.vorn")});
+    EXPECT_EQ(result.status, 0);
+    const std::string symbols = result.out.substr(result.out.find("\n\n") + 2);
+    EXPECT_EQ(symbols,
+              "symbol                    value  hex\n"
+              "a_rather_long_name  does not resolve: circular definition of "
+              "'a_rather_long_name'\n"
+              "b                   does not resolve: circular definition of 'b'\n"
+              "c                   does not resolve: undefined label 'd'\n"
+              "end                       65535  0x0000FFFF\n");
+}
+
+TEST(ListingCommand, ListsAnImage) {
+    TemporaryDirectory dir;
+    writeFile(dir.file("a.image"), "268435461\r\n-1\r\n100\r\n824180736");
+    const ProgramResult result = vornlist({dir.file("a.image")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              " addr     hex        word      decimal  instruction\n"
+              "    0  0x0000  0x10000005    268435461  load A 5\n"
+              "    1  0x0001  0xFFFFFFFF           -1  write\n"
+              "    2  0x0002  0x00000064          100  noop\n"
+              "    3  0x0003  0x31200000    824180736  loadi B C\n");
+}
+
+// The address and word columns of a listing's cell lines.
+std::vector<std::string> wordColumns(const std::string& listing) {
+    constexpr std::size_t width = 38;
+    std::vector<std::string> rows;
+    std::size_t start = listing.find('\n') + 1;
+    while (start < listing.size() && listing[start] != '\n') {
+        const std::size_t end = listing.find('\n', start);
+        rows.push_back(listing.substr(start, std::min(width, end - start)));
+        start = end + 1;
+    }
+    return rows;
+}
+
+TEST(ListingCommand, ListsTheSameWordsFromASourceAndItsImage) {
+    for (const char* name : {"countdown", "sum", "multiply", "table"}) {
+        const std::string base = std::string(EXAMPLES_DIR) + "/" + name;
+        const ProgramResult fromSource = vornlist({"-s", base + ".vorn"});
+        const ProgramResult fromImage = vornlist({base + ".image"});
+        EXPECT_EQ(fromSource.status, 0) << name;
+        EXPECT_EQ(fromImage.status, 0) << name;
+        EXPECT_FALSE(wordColumns(fromImage.out).empty()) << name;
+        EXPECT_EQ(wordColumns(fromSource.out), wordColumns(fromImage.out)) << name;
+    }
+}
+
+TEST(ListingCommand, ReportsErrors) {
+    TemporaryDirectory dir;
+    writeFile(dir.file("bad.image"), "1\nx\n");
+    writeFile(dir.file("bad.vorn"), "load Q 1\n");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "FILE is required (vornlist --help lists the options)."},
+        {{"--trace", dir.file("bad.image")},
+         "The following argument was not expected: --trace (vornlist --help lists the options)."},
+        {{dir.file("missing")}, "cannot read image file '" + dir.file("missing") + "'."},
+        {{"-s", dir.path()}, "cannot read source file '" + dir.path() + "'."},
+        {{dir.file("bad.image")},
+         dir.file("bad.image") + ", line 2: 'x' is not a signed decimal number."},
+        {{"--source", dir.file("bad.vorn")}, "(line 1, token identifier('Q')) expecting register."},
+    };
+    for (const auto& [arguments, message] : cases) {
+        expectFailure(vornlist(arguments), 1, message);
+    }
+}
+
+TEST(ListingCommand, HelpAndVersion) {
+    const ProgramResult help = vornlist({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--source"), std::string::npos);
+    const ProgramResult version = vornlist({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("vornlist ") + VORN_VERSION + "\n");
+}
+
+}  // namespace
+}  // namespace Vorn::Testing

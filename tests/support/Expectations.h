@@ -1,0 +1,20 @@
+// Checks shared by the command-line tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/RunProgram.h"
+
+namespace Vorn::Testing {
+
+// A run that failed the way every tool reports a failure: the exit status,
+// one line "Error: " + message on standard error, nothing on standard output.
+inline void expectFailure(const ProgramResult& result, int status, const std::string& message) {
+    EXPECT_EQ(result.status, status) << message;
+    EXPECT_EQ(result.err, "Error: " + message + "\n");
+    EXPECT_EQ(result.out, "");
+}
+
+}  // namespace Vorn::Testing

@@ -1,0 +1,48 @@
+// The program files vornsim and vornlist take: a memory image as vornasm
+// writes it, or an assembly source assembled in memory by the same assembler.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "machine/Word.h"
+
+namespace Vorn::Tools {
+
+// Opens a file to read; throws ToolError "cannot read WHAT 'PATH'." for a
+// file that cannot be opened or is a directory.
+std::ifstream openForReading(const std::string& path, const std::string& what);
+
+// Throws ToolError for a file that cannot be read or a line that is not a word.
+std::vector<Word> readImageFile(const std::string& path);
+
+struct SourceCell {
+    Word word;
+    std::int32_t line;  // the source line that filled the cell
+    bool isInstruction;
+};
+
+struct SourceSymbol {
+    std::string name;
+    std::optional<std::int32_t> number;
+    // Why the name has no number: a definition that is never used is not
+    // resolved while assembling, so it may still name nothing or itself.
+    std::string problem;
+};
+
+struct AssembledSource {
+    std::vector<std::string> lines;     // the text of source line N at index N - 1
+    std::vector<SourceCell> cells;      // addresses 0 upwards
+    std::vector<SourceSymbol> symbols;  // in name order
+
+    std::vector<Word> words() const;
+};
+
+// Throws ToolError for a file that cannot be read, and for an assembly error
+// with the message vornasm prints for it.
+AssembledSource assembleSourceFile(const std::string& path);
+
+}  // namespace Vorn::Tools
