@@ -20,6 +20,8 @@ std::uint16_t Machine::execute(std::uint16_t address, StepEffect* effect) {
     const auto record = [effect](const StepEffect& what) {
         if constexpr (Record) {
             *effect = what;
+        } else {
+            (void)effect;  // the fast path records nothing
         }
     };
     // A copy: a store into its own cell does not change the running instruction.
