@@ -73,9 +73,10 @@ std::ifstream openForReading(const std::string& path, const std::string& what) {
 }
 
 std::vector<Word> readImageFile(const std::string& path) {
-    std::istringstream text(readWholeFile(path, "image file"));
+    // Read from the file as it comes: reading stops at the first bad line.
+    std::ifstream file = openForReading(path, "image file");
     try {
-        return readImage(text);
+        return readImage(file);
     } catch (const ImageError& error) {
         std::string message = path + ", " + messageOf(error);
         if (endsWith(path, ".vorn")) {
