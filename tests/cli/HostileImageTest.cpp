@@ -39,14 +39,6 @@ ProgramResult vornsim(const std::vector<std::string>& arguments, const std::stri
            << "not one printable error line: '" << err.substr(0, 200) << "'";
 }
 
-std::string lines(const std::string& line, std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        text += line + "\n";
-    }
-    return text;
-}
-
 TEST(HostileImage, MalformedImagesNameTheirLine) {
     const std::string digits(10 << 20, '7');
     const std::pair<std::string, std::string> cases[] = {
@@ -65,8 +57,8 @@ TEST(HostileImage, MalformedImagesNameTheirLine) {
         {"5\n\n", "line 2: empty line, expected a signed decimal number"},
         {"5\r\n\r\n", "line 2: empty line, expected a signed decimal number"},
         {" \n", "line 1: ' ' is not a signed decimal number"},
-        {lines("0", 65537), "line 65537: more than 65536 words, the size of memory"},
-        {lines("0", 1'000'000), "line 65537: more than 65536 words, the size of memory"},
+        {repeatedLine("0", 65537), "line 65537: more than 65536 words, the size of memory"},
+        {repeatedLine("0", 1'000'000), "line 65537: more than 65536 words, the size of memory"},
     };
     TemporaryDirectory dir;
     const std::string image = dir.file("bad.image");
@@ -128,7 +120,7 @@ TEST(HostileImage, CrLfAndAFullMemory) {
     EXPECT_EQ(countdown.status, 0);
 
     // Every word a noop: the run falls through all of memory and halts.
-    writeFile(dir.file("full.image"), lines("0", 65536));
+    writeFile(dir.file("full.image"), repeatedLine("0", 65536));
     const ProgramResult full = vornsim({"--max-steps", "65535", dir.file("full.image")});
     EXPECT_EQ(full.status, 0);
     EXPECT_EQ(full.err, "");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Expectations.h"
 #include "support/RunProgram.h"
 
 namespace Vorn::Testing {
@@ -49,14 +50,6 @@ Outcome assemble(const std::string& source) {
 
 std::string errorLine(const std::string& message) {
     return "Error: " + message + ".\n";
-}
-
-std::string repeatedLine(const std::string& line, std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        text += line + "\n";
-    }
-    return text;
 }
 
 TEST(HostileInput, TenMegabyteIdentifier) {
