@@ -74,11 +74,12 @@ SymbolTable::SymbolTable() : slots_(initialSlots) {
 }
 
 void SymbolTable::clear() {
-    for (Symbol& symbol : symbols_) {
-        symbol.bound = false;
-        symbol.isAlias = false;
-        symbol.resolved = false;
-    }
+    // The room reserved stays; an Assembler that assembles many sources (a
+    // fuzzer's) keeps no names from one to the next.
+    names_.clear();
+    nameRefs_.clear();
+    symbols_.clear();
+    slots_.assign(initialSlots, Slot{});
     boundCount_ = 0;
     chain_.clear();
 }

@@ -24,7 +24,7 @@ class SymbolTable {
   public:
     SymbolTable();
 
-    // Unbinds every name; the names stay known, with their ids.
+    // Forgets every name: the ids given so far name nothing any more.
     void clear();
     // Whether the name is bound.
     bool contains(std::string_view name) const;

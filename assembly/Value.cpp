@@ -6,8 +6,13 @@
 
 namespace Vorn::Assembly {
 
+const std::string& Value::name() const {
+    static const std::string none;
+    return name_ ? *name_ : none;
+}
+
 std::int32_t Value::resolve(const SymbolTable& symbols) const {
-    return isNumber_ ? number_ : symbols.resolve(name_);
+    return isNumber_ ? number_ : symbols.resolve(name());
 }
 
 std::ostream& operator<<(std::ostream& out, const Value& value) {

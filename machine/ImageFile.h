@@ -24,7 +24,8 @@ class ImageError {
 
     Problem problem() const { return problem_; }
     std::size_t line() const { return line_; }
-    // The line as read, without its line end.
+    // The line as read, without its line end; of a long line only its start
+    // (what the message shows and one byte more).
     const std::string& text() const { return text_; }
 
   private:
@@ -36,7 +37,8 @@ class ImageError {
 std::ostream& operator<<(std::ostream& out, const ImageError& error);
 
 // The words of the image, for addresses 0 upwards; throws ImageError for the
-// first line that is not one.
+// first line that is not one. Reading stops at that line, and at the 65537th:
+// an endless input (a device) costs neither unbounded memory nor time.
 std::vector<Word> readImage(std::istream& in);
 
 }  // namespace Vorn

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
+#include <streambuf>
 
 #include "assembly/Assembler.h"
 #include "assembly/ParseError.h"
@@ -15,10 +15,29 @@ namespace Vorn::Tools {
 
 namespace {
 
-std::string readWholeFile(const std::string& path, const std::string& what) {
-    std::ifstream in = openForReading(path, what);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+// Hands a file to the assembler in blocks and keeps the text it has read, for
+// the listing of the source lines. The assembler stops at its first error,
+// so a file that never ends (a device) is not read, nor kept, to its end.
+class KeepingBuffer : public std::streambuf {
+  public:
+    KeepingBuffer(std::streambuf& file, std::string& kept) : file_(file), kept_(kept) {}
+
+  protected:
+    int_type underflow() override {
+        const std::streamsize count = file_.sgetn(block_, sizeof block_);
+        if (count <= 0) {
+            return traits_type::eof();
+        }
+        kept_.append(block_, static_cast<std::size_t>(count));
+        setg(block_, block_, block_ + count);
+        return traits_type::to_int_type(block_[0]);
+    }
+
+  private:
+    std::streambuf& file_;
+    std::string& kept_;
+    char block_[4096];
+};
 
 bool endsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
@@ -73,9 +92,10 @@ std::ifstream openForReading(const std::string& path, const std::string& what) {
 }
 
 std::vector<Word> readImageFile(const std::string& path) {
-    std::istringstream text(readWholeFile(path, "image file"));
+    // Read from the file as it comes: reading stops at the first bad line.
+    std::ifstream file = openForReading(path, "image file");
     try {
-        return readImage(text);
+        return readImage(file);
     } catch (const ImageError& error) {
         std::string message = path + ", " + messageOf(error);
         if (endsWith(path, ".vorn")) {
@@ -96,10 +116,10 @@ std::vector<Word> AssembledSource::words() const {
 
 AssembledSource assembleSourceFile(const std::string& path) {
     AssembledSource result;
-    const std::string text = readWholeFile(path, "source file");
-    result.lines = splitLines(text);
-
-    std::istringstream source(text);
+    std::ifstream file = openForReading(path, "source file");
+    std::string text;
+    KeepingBuffer keeping(*file.rdbuf(), text);
+    std::istream source(&keeping);
     std::ostringstream image;
     Assembly::Assembler assembler(source, image);
     try {
@@ -107,6 +127,8 @@ AssembledSource assembleSourceFile(const std::string& path) {
     } catch (const Assembly::ParseError& error) {
         throw ToolError(messageOf(error) + ".");
     }
+    // Assembled to the end: the whole file has been read and kept.
+    result.lines = splitLines(text);
     for (std::uint32_t address = 0; address < assembler.cellCount(); ++address) {
         const Assembly::MemoryCell& cell = assembler.cell(address);
         result.cells.push_back({cell.word(), cell.line, !cell.isData});

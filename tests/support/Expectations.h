@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 
 #include "support/RunProgram.h"
@@ -15,6 +16,15 @@ inline void expectFailure(const ProgramResult& result, int status, const std::st
     EXPECT_EQ(result.status, status) << message;
     EXPECT_EQ(result.err, "Error: " + message + "\n");
     EXPECT_EQ(result.out, "");
+}
+
+// `count` copies of `line`, each ended by a line feed: a file of many lines.
+inline std::string repeatedLine(const std::string& line, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += line + "\n";
+    }
+    return text;
 }
 
 }  // namespace Vorn::Testing

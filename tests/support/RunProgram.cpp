@@ -1,10 +1,13 @@
 #include "support/RunProgram.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -44,8 +47,45 @@ bool fileExists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+namespace {
+
+std::size_t residentMb(pid_t process) {
+    std::ifstream statm("/proc/" + std::to_string(process) + "/statm");
+    std::size_t pages = 0;
+    std::size_t residentPages = 0;
+    statm >> pages >> residentPages;
+    return residentPages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) >> 20;
+}
+
+// Waits for the child, killing it if it passes a limit; fills the status,
+// the peak memory and the limit passed.
+void waitWithin(pid_t child, const Limits& limits, ProgramResult& result) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(limits.seconds);
+    const bool bounded = limits.seconds > 0 || limits.memoryMb > 0;
+    int waitStatus = 0;
+    struct rusage usage {};
+    while (::wait4(child, &waitStatus, bounded ? WNOHANG : 0, &usage) == 0) {
+        if (limits.seconds > 0 && Clock::now() > deadline) {
+            result.limitPassed = "time";
+        } else if (limits.memoryMb > 0 && residentMb(child) > limits.memoryMb) {
+            result.limitPassed = "memory";
+        } else {
+            ::usleep(2000);
+            continue;
+        }
+        ::kill(child, SIGKILL);
+        ::wait4(child, &waitStatus, 0, &usage);
+        break;
+    }
+    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    result.peakMemoryMb = static_cast<std::size_t>(usage.ru_maxrss) >> 10;
+}
+
+}  // namespace
+
 ProgramResult runProgram(const std::string& path, const std::vector<std::string>& arguments,
-                         const std::string& input) {
+                         const std::string& input, const Limits& limits) {
     TemporaryDirectory streams;
     const std::string inPath = streams.file("stdin");
     const std::string outPath = streams.file("stdout");
@@ -74,10 +114,8 @@ ProgramResult runProgram(const std::string& path, const std::vector<std::string>
         ::execv(path.c_str(), argv.data());
         ::_exit(127);
     }
-    int waitStatus = 0;
-    ::waitpid(child, &waitStatus, 0);
     ProgramResult result;
-    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    waitWithin(child, limits, result);
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;

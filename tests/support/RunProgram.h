@@ -1,6 +1,7 @@
 // Runs a program as a user would and collects what it did.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,12 +11,24 @@ struct ProgramResult {
     int status = -1;  // the exit status, or -1 if the program did not exit normally
     std::string out;
     std::string err;
+    std::size_t peakMemoryMb = 0;  // the largest resident size the program reached
+    // "time" or "memory" when the program passed that limit and was killed.
+    std::string limitPassed;
+};
+
+// Bounds for one run; 0 is no bound. A program that passes one is killed, so
+// a hang or a runaway allocation fails its test instead of stalling the suite
+// or the machine. The memory bound is on the resident size, which sanitizers
+// can bear (they reserve far more address space than they use).
+struct Limits {
+    int seconds = 0;
+    std::size_t memoryMb = 0;
 };
 
 // Runs `path` with `arguments` (not counting the program name), standard input
 // taken from `input` (a string fed through a file), and waits for it.
 ProgramResult runProgram(const std::string& path, const std::vector<std::string>& arguments,
-                         const std::string& input = "");
+                         const std::string& input = "", const Limits& limits = {});
 
 // A fresh directory that is removed with the object.
 class TemporaryDirectory {

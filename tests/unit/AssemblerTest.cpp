@@ -129,6 +129,21 @@ TEST(Assembler, KeepsTheCellsForTools) {
     EXPECT_EQ(assembler.symbolTable().lookup("top").number(), 0);
 }
 
+// One name repeated into many cells is kept once: a long name repeated 65536
+// times would otherwise need gigabytes. The failed run leaves the names unresolved.
+TEST(Assembler, RepeatedNamesShareTheirText) {
+    std::istringstream input("* 3 missing\n* 3 jump missing\n");
+    std::ostringstream output;
+    Assembler assembler(input, output);
+    EXPECT_THROW(assembler.assemble(), UndefinedLabel);
+    ASSERT_EQ(assembler.cellCount(), 6u);
+    ASSERT_TRUE(assembler.cell(1).hasName());
+    EXPECT_EQ(assembler.cell(1).name(), assembler.cell(2).name());
+    EXPECT_EQ(assembler.symbolTable().name(assembler.cell(2).name()), "missing");
+    EXPECT_EQ(assembler.cell(4).name(), assembler.cell(5).name());
+    EXPECT_EQ(assembler.cell(4).name(), assembler.cell(1).name());
+}
+
 TEST(Assembler, LongAliasChainsResolve) {
     std::string source;
     constexpr int length = 300000;

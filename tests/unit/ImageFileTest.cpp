@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,61 @@ TEST(ImageFile, HoldsAtMostOneLinePerMemoryWord) {
         std::ostringstream message;
         message << error;
         EXPECT_EQ(message.str(), "line 65537: more than 65536 words, the size of memory");
+    }
+}
+
+// An input that never ends, as a device does: one pattern over and over (up
+// to a budget, so that a reader that does not stop fails instead of hanging).
+class EndlessInput : public std::streambuf {
+  public:
+    explicit EndlessInput(std::string pattern) : pattern_(std::move(pattern)) {}
+    std::size_t bytesServed() const { return served_; }
+
+  protected:
+    int_type underflow() override {
+        if (served_ >= budget) {
+            return traits_type::eof();
+        }
+        setg(pattern_.data(), pattern_.data(), pattern_.data() + pattern_.size());
+        served_ += pattern_.size();
+        return traits_type::to_int_type(pattern_[0]);
+    }
+
+  private:
+    static constexpr std::size_t budget = 1 << 24;
+    std::string pattern_;
+    std::size_t served_ = 0;
+};
+
+// Reading stops at the first line that cannot be a word, and at the 65537th,
+// instead of reading on (and keeping the line) without end.
+TEST(ImageFile, StopsReadingAnEndlessInput) {
+    const struct {
+        std::string pattern;
+        std::size_t bytesAtMost;
+        const char* message;
+    } cases[] = {
+        {std::string(1, '\0'), 100,
+         "line 1: '\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00"
+         "\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00"
+         "\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00...' is not a signed decimal number"},
+        {"9", 100, "line 1: '9999999999999999999999999999999999999999...' does not fit in 32 bits"},
+        {"-0x", 100,
+         "line 1: '-0x-0x-0x-0x-0x-0x-0x-0x-0x-0x-0x-0x-0x-...' is not a signed decimal number"},
+        {"0\n", 200000, "line 65537: more than 65536 words, the size of memory"},
+    };
+    for (const auto& c : cases) {
+        EndlessInput endless(c.pattern);
+        std::istream in(&endless);
+        try {
+            readImage(in);
+            ADD_FAILURE() << c.message << ": accepted";
+        } catch (const ImageError& error) {
+            std::ostringstream message;
+            message << error;
+            EXPECT_EQ(message.str(), c.message);
+        }
+        EXPECT_LE(endless.bytesServed(), c.bytesAtMost) << c.message;
     }
 }
 

@@ -76,6 +76,24 @@ TEST(SymbolTable, LongChainsResolveWithoutRecursion) {
     EXPECT_EQ(symbols.resolve("n500000"), 42);
 }
 
+// The last name Value resolved is remembered; a new binding or an emptied
+// table must not leave a stale answer behind, nor may an error.
+TEST(SymbolTable, RemembersNoStaleResolution) {
+    SymbolTable symbols;
+    const Value name(std::string("a"));
+    const Value copy = name;
+    EXPECT_THROW(name.resolve(symbols), UndefinedLabel);
+    symbols.bind("a", Value(std::string("b")));
+    EXPECT_THROW(copy.resolve(symbols), UndefinedLabel);
+    symbols.bind("b", Value(1));
+    EXPECT_EQ(name.resolve(symbols), 1);
+    EXPECT_EQ(copy.resolve(symbols), 1);
+    symbols.clear();
+    symbols.bind("a", Value(2));
+    EXPECT_EQ(copy.resolve(symbols), 2);
+    EXPECT_EQ(Value(std::string("a")).resolve(symbols), 2);
+}
+
 TEST(SymbolTable, ClearEmptiesTheTable) {
     SymbolTable symbols;
     symbols.bind("a", Value(1));
@@ -112,9 +130,12 @@ TEST(SymbolTable, InternedNamesKeepTheirIdsAsTheTableGrows) {
     EXPECT_EQ(symbols.lookup("later").name(), "n70");
 
     symbols.clear();
-    EXPECT_EQ(symbols.intern("later"), early) << "a cleared table still knows its names";
     EXPECT_FALSE(symbols.contains("n0"));
-    EXPECT_THROW(symbols.resolve(early), UndefinedLabel);
+    EXPECT_THROW(symbols.resolve("later"), UndefinedLabel);
+    EXPECT_EQ(symbols.size(), 0u);
+    const SymbolId again = symbols.intern("n5");
+    symbols.bind("n5", Value(5));
+    EXPECT_EQ(symbols.resolve(again), 5) << "a cleared table serves new names";
 }
 
 }  // namespace
