@@ -47,11 +47,12 @@ int assembleFiles(const char* inputPath, const char* outputPath, std::ostream& e
         return fail(errors, "invalid output file");
     }
     {
-        // The whole source in memory, which the lexer scans fastest.
+        // The whole source in memory, which the lexer scans fastest, when it
+        // is an ordinary file; anything else is read as it comes.
         const SourceFile file(inputPath, input);
-        Assembly::SourceBuffer source(file.text());
-        std::istream sourceStream(&source);
-        Assembly::Assembler assembler(sourceStream, output);
+        Assembly::SourceBuffer inMemory(file.text());
+        std::istream inMemoryStream(&inMemory);
+        Assembly::Assembler assembler(file.inMemory() ? inMemoryStream : input, output);
         try {
             assembler.assemble();
         } catch (const Assembly::ParseError& error) {

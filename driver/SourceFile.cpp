@@ -1,61 +1,54 @@
 #include "driver/SourceFile.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstddef>
 
 namespace Vorn {
 
 namespace {
 
-// Everything the stream holds from its position on; large requests go
-// straight from the file into the string.
-std::string readAll(std::istream& stream) {
-    std::string text;
-    std::streambuf* buffer = stream.rdbuf();
-    std::size_t used = 0;
-    for (std::size_t size = std::size_t{1} << 16; buffer != nullptr; size *= 2) {
-        text.resize(size);
-        used += static_cast<std::size_t>(
-            buffer->sgetn(text.data() + used, static_cast<std::streamsize>(size - used)));
-        if (used < size) {
-            break;
-        }
-    }
-    text.resize(used);
-    return text;
+// Memory for the text whose pages are all made at once, which costs far less
+// than a fault per page while the file is copied in.
+char* allocatePopulated(std::size_t size) {
+    void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    return memory == MAP_FAILED ? nullptr : static_cast<char*>(memory);
 }
 
 }  // namespace
 
+// The file is copied, not mapped: a mapped file that another program cuts
+// short while it is read (an editor saving it again) would end the run with a
+// bus error.
 SourceFile::SourceFile(const char* path, std::istream& stream) {
-    // Not blocking: a pipe whose writer is done would never open again.
-    const int descriptor = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor >= 0) {
-        struct stat info {};
-        if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-            const auto size = static_cast<std::size_t>(info.st_size);
-            void* mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
-            if (mapping != MAP_FAILED) {
-                ::madvise(mapping, size, MADV_SEQUENTIAL);
-                mapping_ = mapping;
-                text_ = std::string_view(static_cast<const char*>(mapping), size);
-            }
-        }
-        ::close(descriptor);
+    struct stat info {};
+    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<std::size_t>(info.st_size) >= largestInMemory || stream.rdbuf() == nullptr) {
+        return;
     }
-    if (mapping_ == nullptr) {
-        read_ = readAll(stream);
-        text_ = read_;
+    // One byte more than the size, to see the end in the same read. A file
+    // that grew since is read as a stream, from its start.
+    const std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;
+    char* memory = allocatePopulated(capacity);
+    if (memory == nullptr) {
+        return;
     }
+    const auto used = static_cast<std::size_t>(
+        stream.rdbuf()->sgetn(memory, static_cast<std::streamsize>(capacity)));
+    if (used == capacity) {
+        ::munmap(memory, capacity);
+        stream.clear();
+        stream.seekg(0);
+        return;
+    }
+    memory_ = memory;
+    capacity_ = capacity;
+    size_ = used;
 }
 
 SourceFile::~SourceFile() {
-    if (mapping_ != nullptr) {
-        ::munmap(mapping_, text_.size());
+    if (memory_ != nullptr) {
+        ::munmap(memory_, capacity_);
     }
 }
 

@@ -189,6 +189,13 @@ TEST(HostileInput, NulBytesAndFilesThatAreNotText) {
     EXPECT_EQ(lateLine.err, errorLine("(line 10000001) invalid token"));
 }
 
+TEST(HostileInput, EndlessSourcesAreReadAsTheyCome) {
+    // A device never ends: it is not read whole before the first token.
+    const Outcome zeros = assembleFile("/dev/zero");
+    EXPECT_EQ(zeros.image, "");
+    EXPECT_EQ(zeros.err, errorLine("(line 1) invalid token"));
+}
+
 TEST(HostileInput, MillionAliasesInAChain) {
     constexpr int length = 1'000'000;
     std::string source;
