@@ -6,16 +6,19 @@ static_assert(sizeof(MemoryCell) == 16, "the cells are the run's largest data");
 
 const MemoryCell MemoryImage::defaultCell{};
 
-void MemoryCell::resolveName(const SymbolTable& symbols) {
-    const std::int32_t number = symbols.resolve(name_);
-    if (isData) {
-        bits_ = number;
-    } else {
-        Word word(bits_);
-        // Only the low 16 bits of the name's value reach the address field.
-        word.setAddress(static_cast<std::uint16_t>(number));
-        bits_ = word.value();
+Word PendingWord::resolvedWord(const SymbolTable& symbols) const {
+    if (!hasLabel()) {
+        return word;
     }
+    Word result = word;
+    // Only the low 16 bits of the name's value reach the address field.
+    result.setAddress(static_cast<std::uint16_t>(symbols.resolve(label)));
+    return result;
+}
+
+void MemoryCell::resolveName(const SymbolTable& symbols) {
+    // A data word takes all 32 bits of the name's value.
+    bits_ = isData ? symbols.resolve(name_) : pending().resolvedWord(symbols).value();
     name_ = noName;
 }
 

@@ -11,13 +11,32 @@
 
 namespace Vorn::Assembly {
 
+// An instruction word whose address field may still wait for a name.
+class PendingWord {
+  public:
+    static constexpr SymbolId noLabel{0xFFFFFFFF};
+
+    PendingWord() = default;
+    explicit PendingWord(Word instruction) : word(instruction) {}
+    PendingWord(Word instruction, SymbolId name) : word(instruction), label(name) {}
+
+    bool hasLabel() const { return label != noLabel; }
+    // The word with the address field filled from the label's value (its low
+    // 16 bits, with no range test); the PendingWord itself is unchanged.
+    // Throws UndefinedLabel or CircularDefinition.
+    Word resolvedWord(const SymbolTable& symbols) const;
+
+    Word word;
+    SymbolId label = noLabel;
+};
+
 // One memory word as the source described it: a data word (a number, or a
 // name) or an instruction word (whose address may still wait for a name).
 // A name is kept as its SymbolId and looked up only when the image is
 // written. Sixteen bytes, since the 65536 cells are the run's largest data.
 class MemoryCell {
   public:
-    static constexpr SymbolId noName{0xFFFFFFFF};
+    static constexpr SymbolId noName = PendingWord::noLabel;
 
     MemoryCell() = default;
     MemoryCell(std::int32_t atLine, std::int32_t number) : line(atLine), bits_(number) {}
@@ -34,6 +53,8 @@ class MemoryCell {
     // address field 0 while its name waits); after resolution, the final number.
     std::int32_t number() const { return bits_; }
     Word word() const { return Word(bits_); }
+    // An instruction cell's word and the name its address waits for.
+    PendingWord pending() const { return {word(), name_}; }
 
     // Replaces the name by its number: a data word takes all 32 bits, an
     // instruction's address field the low 16. Throws UndefinedLabel or

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "assembly/MemoryImage.h"
 #include "assembly/ParseError.h"
 
 namespace Vorn::Assembly {
@@ -136,6 +137,27 @@ TEST(SymbolTable, InternedNamesKeepTheirIdsAsTheTableGrows) {
     const SymbolId again = symbols.intern("n5");
     symbols.bind("n5", Value(5));
     EXPECT_EQ(symbols.resolve(again), 5) << "a cleared table serves new names";
+}
+
+}  // namespace
+}  // namespace Vorn::Assembly
+
+namespace Vorn::Assembly {
+namespace {
+
+TEST(PendingWord, FillsTheAddressWithTheLowSixteenBitsOfItsName) {
+    SymbolTable symbols;
+    symbols.bind("far", Value(70000));
+    symbols.bind("near", Value(std::string("far")));
+    Word jump;
+    jump.setOperation(Operation::Jump);
+    const PendingWord pending(jump, symbols.intern("near"));
+    EXPECT_EQ(pending.resolvedWord(symbols).bits(), 0xD0001170u);  // 70000 - 65536 = 0x1170
+    EXPECT_EQ(pending.word.bits(), 0xD0000000u) << "the pending word itself is unchanged";
+    EXPECT_EQ(PendingWord(jump).resolvedWord(symbols).bits(), 0xD0000000u);
+
+    const PendingWord missing(jump, symbols.intern("nowhere"));
+    EXPECT_THROW(missing.resolvedWord(symbols), UndefinedLabel);
 }
 
 }  // namespace
