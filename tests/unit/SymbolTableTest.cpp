@@ -139,12 +139,6 @@ TEST(SymbolTable, InternedNamesKeepTheirIdsAsTheTableGrows) {
     EXPECT_EQ(symbols.resolve(again), 5) << "a cleared table serves new names";
 }
 
-}  // namespace
-}  // namespace Vorn::Assembly
-
-namespace Vorn::Assembly {
-namespace {
-
 TEST(PendingWord, FillsTheAddressWithTheLowSixteenBitsOfItsName) {
     SymbolTable symbols;
     symbols.bind("far", Value(70000));
