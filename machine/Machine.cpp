@@ -6,8 +6,12 @@
 
 namespace Vorn {
 
+Machine::Machine(MachineIO& io) : memory(std::make_unique<Word[]>(memorySize)), io_(&io) {}
+
 Machine::Machine(std::istream& in, std::ostream& out)
-    : memory(std::make_unique<Word[]>(memorySize)), input(in), output(out) {}
+    : memory(std::make_unique<Word[]>(memorySize)),
+      ownIO_(std::make_unique<StreamIO>(in, out)),
+      io_(ownIO_.get()) {}
 
 void Machine::load(std::span<const Word> image) {
     std::copy_n(image.begin(), std::min(image.size(), memorySize), memory.get());
@@ -96,20 +100,38 @@ class Machine::Operations {
     std::uint32_t jump(std::uint32_t instruction, std::uint32_t next) {
         return jumpIf(true, instruction, next);
     }
+    // The program counter is stored first: a MachineIO::Stop leaves it past
+    // the instruction.
     std::uint32_t read(std::uint32_t, std::uint32_t next) {
-        Word& in = machine_.registers.at(inputRegister);
-        if (machine_.input >> in) {
-            record(StepEffect::registerWritten(inputRegister, in));
-        } else {
-            record(StepEffect::of(machine_.input.eof() ? StepEffect::Kind::InputEnded
-                                                       : StepEffect::Kind::InputNotANumber));
+        machine_.programCounter = static_cast<std::uint16_t>(next);
+        const InputResult result = machine_.io_->read();
+        switch (result.kind) {
+            case InputResult::Kind::Number: {
+                Word& in = machine_.registers.at(inputRegister);
+                in = Word(result.value);
+                record(StepEffect::registerWritten(inputRegister, in));
+                break;
+            }
+            case InputResult::Kind::Ended:
+                record(StepEffect::of(StepEffect::Kind::InputEnded));
+                break;
+            case InputResult::Kind::NotANumber:
+                record(StepEffect::of(StepEffect::Kind::InputNotANumber));
+                break;
+            case InputResult::Kind::OutOfRange:
+                record(StepEffect::of(StepEffect::Kind::InputOutOfRange));
+                break;
+            case InputResult::Kind::Failed:
+                record(StepEffect::of(StepEffect::Kind::InputFailed));
+                break;
         }
         return next;
     }
     std::uint32_t write(std::uint32_t, std::uint32_t next) {
+        machine_.programCounter = static_cast<std::uint16_t>(next);
         const Word out = machine_.registers.at(outputRegister);
-        machine_.output << out.value() << std::endl;
         record(StepEffect::wrote(out));
+        machine_.io_->write(out.value());
         return next;
     }
 

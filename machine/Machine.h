@@ -1,5 +1,5 @@
 // One Vorn machine: 65536 words of memory, 16 registers, a program counter,
-// and the two streams that read and write use.
+// and the MachineIO that read and write use.
 //
 // A new machine has every memory word and register 0 and the program counter
 // at 0. The program counter 0xFFFF means halted; the word there never runs.
@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 
+#include "machine/MachineIO.h"
 #include "machine/Registers.h"
 #include "machine/StepEffect.h"
 #include "machine/Word.h"
@@ -22,7 +23,9 @@ class Machine {
     static constexpr std::size_t memorySize = 0x10000;
     static constexpr std::uint16_t haltAddress = 0xFFFF;
 
-    // Both streams are borrowed: the machine neither opens nor closes them.
+    // The input and output are borrowed.
+    explicit Machine(MachineIO& io);
+    // Reads and writes the two streams (see StreamIO); both are borrowed.
     Machine(std::istream& input, std::ostream& output);
 
     // Copies a memory image into the addresses 0 upwards (at most memorySize words).
@@ -32,6 +35,8 @@ class Machine {
 
     // Executes the instruction at the program counter and returns the new
     // program counter; a halted machine does nothing and returns 0xFFFF.
+    // MachineIO::Stop from a read or write leaves with the program counter
+    // past the instruction.
     // loadi and storei through a register whose word has no address field
     // throw Word::InvalidAddressInOperation, the program counter already
     // advanced and nothing else changed.
@@ -57,8 +62,8 @@ class Machine {
     template <bool Record>
     std::uint32_t execute(std::uint32_t address, StepEffect* effect);
 
-    std::istream& input;
-    std::ostream& output;
+    std::unique_ptr<StreamIO> ownIO_;
+    MachineIO* io_;
 };
 
 }  // namespace Vorn

@@ -18,6 +18,8 @@ struct StepEffect {
         Output,           // `value` was written to the output
         InputEnded,       // read found the end of the input: I unchanged
         InputNotANumber,  // read found no number: I unchanged
+        InputOutOfRange,  // read found a number outside 32 bits: I unchanged
+        InputFailed,      // the input could not be read: I unchanged
     };
 
     static StepEffect registerWritten(RegisterId reg, Word value) {

@@ -37,6 +37,12 @@ void writeEffect(std::ostream& trace, const StepEffect& effect) {
         case StepEffect::Kind::InputNotANumber:
             trace << nameOf(inputRegister) << " unchanged (not a number)";
             break;
+        case StepEffect::Kind::InputOutOfRange:
+            trace << nameOf(inputRegister) << " unchanged (out of range)";
+            break;
+        case StepEffect::Kind::InputFailed:
+            trace << nameOf(inputRegister) << " unchanged (input error)";
+            break;
     }
 }
 

@@ -6,8 +6,7 @@
 #include <sstream>
 #include <streambuf>
 
-#include "assembly/Assembler.h"
-#include "assembly/ParseError.h"
+#include "assembly/Program.h"
 #include "machine/ImageFile.h"
 #include "tools/ToolError.h"
 
@@ -64,22 +63,6 @@ std::string messageOf(const Error& error) {
     return message.str();
 }
 
-std::vector<SourceSymbol> sortedSymbols(const Assembly::SymbolTable& table) {
-    std::vector<SourceSymbol> symbols;
-    table.forEach([&](std::string_view name, const Assembly::Value&) {
-        SourceSymbol symbol{std::string(name), std::nullopt, {}};
-        try {
-            symbol.number = table.resolve(name);
-        } catch (const Assembly::ParseError& error) {
-            symbol.problem = messageOf(error);
-        }
-        symbols.push_back(std::move(symbol));
-    });
-    std::sort(symbols.begin(), symbols.end(),
-              [](const SourceSymbol& a, const SourceSymbol& b) { return a.name < b.name; });
-    return symbols;
-}
-
 }  // namespace
 
 std::ifstream openForReading(const std::string& path, const std::string& what) {
@@ -115,25 +98,23 @@ std::vector<Word> AssembledSource::words() const {
 }
 
 AssembledSource assembleSourceFile(const std::string& path) {
-    AssembledSource result;
     std::ifstream file = openForReading(path, "source file");
     std::string text;
     KeepingBuffer keeping(*file.rdbuf(), text);
     std::istream source(&keeping);
-    std::ostringstream image;
-    Assembly::Assembler assembler(source, image);
-    try {
-        assembler.assemble();
-    } catch (const Assembly::ParseError& error) {
-        throw ToolError(messageOf(error) + ".");
+    const Assembly::Program program = Assembly::assembleProgram(source);
+    if (program.error) {
+        throw ToolError(program.error->message + ".");
     }
     // Assembled to the end: the whole file has been read and kept.
+    AssembledSource result;
     result.lines = splitLines(text);
-    for (std::uint32_t address = 0; address < assembler.cellCount(); ++address) {
-        const Assembly::MemoryCell& cell = assembler.cell(address);
-        result.cells.push_back({cell.word(), cell.line, !cell.isData});
+    for (const Assembly::ProgramCell& cell : program.cells) {
+        result.cells.push_back({cell.word, cell.line, cell.isInstruction});
     }
-    result.symbols = sortedSymbols(assembler.symbolTable());
+    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
+        result.symbols.push_back({symbol.name, symbol.number, symbol.problem});
+    }
     return result;
 }
 

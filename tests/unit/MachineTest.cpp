@@ -378,8 +378,13 @@ TEST_F(MachineTest, ReadTakesNumbersUntilTheInputEnds) {
 }
 
 TEST_F(MachineTest, ReadLeavesIUnchangedOnAWordThatIsNotANumber) {
-    const char* inputs[] = {"7 x 8", "7 99999999999 8", "7 + 8"};
-    for (const char* text : inputs) {
+    const std::pair<const char*, Kind> inputs[] = {
+        {"7 x 8", Kind::InputNotANumber},
+        {"7 99999999999 8", Kind::InputOutOfRange},
+        {"7 -2147483649 8", Kind::InputOutOfRange},
+        {"7 + 8", Kind::InputNotANumber},
+    };
+    for (const auto& [text, kind] : inputs) {
         SCOPED_TRACE(text);
         std::istringstream in(text);
         Machine m(in, output);
@@ -388,9 +393,10 @@ TEST_F(MachineTest, ReadLeavesIUnchangedOnAWordThatIsNotANumber) {
         m.step(effect);
         EXPECT_EQ(m.registers.at(I).value(), 7);
         m.step(effect);
-        EXPECT_EQ(effect.kind, Kind::InputNotANumber);
+        EXPECT_EQ(effect.kind, kind);
         m.step(effect);
-        EXPECT_EQ(m.registers.at(I).value(), 7) << "every later read fails too";
+        EXPECT_EQ(effect.kind, Kind::InputNotANumber) << "every later read fails too";
+        EXPECT_EQ(m.registers.at(I).value(), 7);
     }
 }
 
