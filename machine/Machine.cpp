@@ -313,4 +313,35 @@ std::uint64_t Machine::run(std::uint64_t limit) {
     return steps;
 }
 
+Machine::RunResult Machine::runUntil(std::uint64_t limit, const std::uint8_t* stops) {
+    RunResult result;
+    std::uint32_t address = programCounter;
+    try {
+        while (true) {
+            if (address == haltAddress) {
+                result.end = RunResult::End::Halted;
+                break;
+            }
+            if (stops != nullptr && stops[address] != 0) {
+                result.end = RunResult::End::Stopped;
+                break;
+            }
+            if (result.steps == limit) {
+                result.end = RunResult::End::StepLimit;
+                break;
+            }
+            ++result.steps;
+            address = execute<false>(address, nullptr);
+        }
+    } catch (const Word::InvalidAddressInOperation&) {
+        result.end = RunResult::End::Fault;
+        return result;
+    } catch (const MachineIO::Stop&) {
+        result.end = RunResult::End::IOStopped;
+        return result;
+    }
+    programCounter = static_cast<std::uint16_t>(address);
+    return result;
+}
+
 }  // namespace Vorn

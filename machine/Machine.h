@@ -50,6 +50,25 @@ class Machine {
     // number of steps run.
     std::uint64_t run(std::uint64_t limit);
 
+    // How a bounded run ended.
+    struct RunResult {
+        enum class End : std::uint8_t {
+            Halted,     // the program counter is 0xFFFF
+            StepLimit,  // `limit` steps ran
+            Stopped,    // the program counter reached an address flagged in `stops`
+            Fault,      // Word::InvalidAddressInOperation; the program counter is past it
+            IOStopped,  // the MachineIO threw MachineIO::Stop; the program counter is past it
+        };
+        std::uint64_t steps = 0;  // steps run, a faulting or stopped one included
+        End end = End::Halted;
+    };
+    // Steps until the machine halts, `limit` steps have run, or the program
+    // counter reaches an address whose byte in `stops` (memorySize bytes, or
+    // null for none) is not 0: the instruction there does not run, also
+    // when it is the first. A fault or a MachineIO::Stop ends the run too,
+    // with no exception leaving.
+    RunResult runUntil(std::uint64_t limit, const std::uint8_t* stops = nullptr);
+
     std::unique_ptr<Word[]> memory;
     Register::Registers registers;
     std::uint16_t programCounter = 0;
