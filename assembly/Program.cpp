@@ -106,6 +106,15 @@ const ProgramSymbol* Program::symbol(std::string_view name) const {
     return found != symbols.end() && found->name == name ? &*found : nullptr;
 }
 
+std::vector<std::uint8_t> cellsOutsideInstructions(const Program& program) {
+    constexpr std::size_t memorySize = 0x10000;
+    std::vector<std::uint8_t> outside(memorySize, 1);
+    for (std::size_t address = 0; address < program.cells.size(); ++address) {
+        outside[address] = program.cells[address].isInstruction ? 0 : 1;
+    }
+    return outside;
+}
+
 Program assembleProgram(std::string_view text) {
     SourceBuffer buffer(text);
     std::istream source(&buffer);

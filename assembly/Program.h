@@ -73,6 +73,12 @@ struct Program {
     const ProgramSymbol* symbol(std::string_view name) const;
 };
 
+// One byte per memory address (65536), 1 where the program has no
+// instruction: a data word's cell, or one no statement filled. A run that
+// stops at these (Machine::runUntil) finds the step that enters data, as a
+// program that forgets its "jump end" does.
+std::vector<std::uint8_t> cellsOutsideInstructions(const Program& program);
+
 // Assembles a whole source. Throws only std::bad_alloc.
 Program assembleProgram(std::string_view text);
 // The same from a stream, read as it comes.
