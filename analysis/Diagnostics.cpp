@@ -1,0 +1,147 @@
+#include "analysis/Diagnostics.h"
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+
+#include "analysis/Hints.h"
+#include "analysis/SourceTokens.h"
+#include "assembly/ParseError.h"
+#include "machine/InstructionSet.h"
+
+namespace Vorn::Analysis {
+
+namespace {
+
+using Assembly::ProgramSymbol;
+using Assembly::SourcePosition;
+
+constexpr std::int64_t largestAddress = 0xFFFF;
+
+// The place of a whole line's text, blanks at either end left out: where a
+// diagnostic goes when the assembler names only the line.
+SourcePosition wholeLine(const Document& document, std::int32_t line) {
+    const std::string_view text = document.line(line);
+    const std::size_t first = text.find_first_not_of(" \t\v\r");
+    if (first == std::string_view::npos) {
+        return {line, 0, 0};
+    }
+    const std::size_t last = text.find_last_not_of(" \t\v\r");
+    return {line, static_cast<std::int32_t>(first), static_cast<std::int32_t>(last + 1 - first)};
+}
+
+SourcePosition placed(const Document& document, SourcePosition position) {
+    if (position.line < 1) {
+        return {1, 0, 0};
+    }
+    return position.length > 0 ? position : wholeLine(document, position.line);
+}
+
+bool raisedWhileResolving(const Assembly::AssemblyError& error) {
+    if (!error.error) {
+        return false;
+    }
+    try {
+        std::rethrow_exception(error.error);
+    } catch (const Assembly::NameError&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+Diagnostic warning(std::string_view code, std::string message, SourcePosition position) {
+    return {Diagnostic::Severity::Warning, std::string(code), std::move(message), {}, position};
+}
+
+void unusedNames(const Document& document, std::vector<Diagnostic>& out) {
+    for (const ProgramSymbol& symbol : document.program().symbols) {
+        if (symbol.kind == ProgramSymbol::Kind::Predefined || symbol.definition.line < 1 ||
+            !symbol.uses.empty()) {
+            continue;
+        }
+        const bool label = symbol.kind == ProgramSymbol::Kind::Label;
+        out.push_back(warning(
+            label ? Codes::unusedLabel : Codes::unusedDefinition,
+            std::string(label ? "label '" : "definition '") + symbol.name + "' is never used",
+            placed(document, symbol.definition)));
+    }
+}
+
+// The operation name of the instruction on a line.
+SourcePosition operationOf(const Document& document, std::int32_t line) {
+    for (const SourceToken& token : tokenizeLine(document.line(line), line)) {
+        if (token.kind == Assembly::TokenKind::Identifier && isOperationName(token.text)) {
+            return {line, token.column, token.length()};
+        }
+    }
+    return wholeLine(document, line);
+}
+
+void fallsIntoData(const Document& document, std::vector<Diagnostic>& out) {
+    const auto& cells = document.program().cells;
+    for (std::size_t address = 0; address + 1 < cells.size(); ++address) {
+        const Assembly::ProgramCell& cell = cells[address];
+        const Assembly::ProgramCell& next = cells[address + 1];
+        if (!cell.isInstruction || next.isInstruction || cell.word.opcode() == Operation::Jump) {
+            continue;
+        }
+        out.push_back(warning(Codes::fallsIntoData,
+                              "execution runs on from this instruction into the data word at "
+                              "address " +
+                                  std::to_string(address + 1) + " (line " +
+                                  std::to_string(next.line) + "): no 'jump' before the data",
+                              operationOf(document, cell.line)));
+    }
+}
+
+bool isInstructionLine(const Document& document, std::int32_t line) {
+    const CellRange range = document.cellsOfLine(line);
+    return range.count > 0 && document.program().cells[range.first].isInstruction;
+}
+
+void truncatedAddresses(const Document& document, std::vector<Diagnostic>& out) {
+    for (const ProgramSymbol& symbol : document.program().symbols) {
+        if (!symbol.number || *symbol.number <= largestAddress) {
+            continue;
+        }
+        const std::int32_t value = *symbol.number;
+        for (const SourcePosition& use : symbol.uses) {
+            if (!isInstructionLine(document, use.line)) {
+                continue;  // a data word keeps all 32 bits
+            }
+            out.push_back(warning(Codes::addressTruncated,
+                                  "'" + symbol.name + "' is " + std::to_string(value) +
+                                      ", above 65535: as an address it becomes " +
+                                      std::to_string(value & largestAddress) + " (its low 16 bits)",
+                                  placed(document, use)));
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<Diagnostic> diagnose(const Document& document) {
+    std::vector<Diagnostic> diagnostics;
+    const auto& error = document.program().error;
+    if (error) {
+        diagnostics.push_back({Diagnostic::Severity::Error, std::string(Codes::assemblyError),
+                               error->message, hintFor(*error, document.text()),
+                               placed(document, error->position)});
+        if (!raisedWhileResolving(*error)) {
+            return diagnostics;
+        }
+    }
+    std::vector<Diagnostic> warnings;
+    unusedNames(document, warnings);
+    fallsIntoData(document, warnings);
+    truncatedAddresses(document, warnings);
+    std::stable_sort(warnings.begin(), warnings.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.position.line, a.position.column) <
+               std::tie(b.position.line, b.position.column);
+    });
+    diagnostics.insert(diagnostics.end(), warnings.begin(), warnings.end());
+    return diagnostics;
+}
+
+}  // namespace Vorn::Analysis

@@ -1,0 +1,50 @@
+#include "analysis/Document.h"
+
+#include <algorithm>
+
+#include "analysis/Diagnostics.h"
+
+namespace Vorn::Analysis {
+
+namespace {
+
+// Cells lie in the order of their lines: they are filled as the lines are read.
+struct ByLine {
+    bool operator()(const Assembly::ProgramCell& cell, std::int32_t line) const {
+        return cell.line < line;
+    }
+    bool operator()(std::int32_t line, const Assembly::ProgramCell& cell) const {
+        return line < cell.line;
+    }
+};
+
+}  // namespace
+
+Document::Document(std::string text) : text_(std::move(text)) {
+    lineStarts_.push_back(0);
+    for (std::size_t at = text_.find('\n'); at != std::string::npos;
+         at = text_.find('\n', at + 1)) {
+        lineStarts_.push_back(at + 1);
+    }
+    program_ = Assembly::assembleProgram(text_);
+    diagnostics_ = diagnose(*this);
+}
+
+std::string_view Document::line(std::int32_t number) const {
+    if (number < 1 || number > lineCount()) {
+        return {};
+    }
+    const std::size_t start = lineStarts_[static_cast<std::size_t>(number - 1)];
+    std::size_t end =
+        number < lineCount() ? lineStarts_[static_cast<std::size_t>(number)] - 1 : text_.size();
+    return std::string_view(text_).substr(start, end - start);
+}
+
+CellRange Document::cellsOfLine(std::int32_t line) const {
+    const auto& cells = program_.cells;
+    const auto range = std::equal_range(cells.begin(), cells.end(), line, ByLine{});
+    return {static_cast<std::uint32_t>(range.first - cells.begin()),
+            static_cast<std::uint32_t>(range.second - range.first)};
+}
+
+}  // namespace Vorn::Analysis
