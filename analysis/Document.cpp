@@ -37,6 +37,9 @@ std::string_view Document::line(std::int32_t number) const {
     const std::size_t start = lineStarts_[static_cast<std::size_t>(number - 1)];
     std::size_t end =
         number < lineCount() ? lineStarts_[static_cast<std::size_t>(number)] - 1 : text_.size();
+    if (number < lineCount() && end > start && text_[end - 1] == '\r') {
+        --end;  // a CR LF line end
+    }
     return std::string_view(text_).substr(start, end - start);
 }
 

@@ -50,7 +50,8 @@ class Document {
 
     // Lines count from 1, as vornasm counts them (a line feed ends a line).
     std::int32_t lineCount() const { return static_cast<std::int32_t>(lineStarts_.size()); }
-    // The line's text without its line feed; empty for a line outside the text.
+    // The line's text without its line end (a line feed, or a carriage return
+    // and a line feed); empty for a line outside the text.
     std::string_view line(std::int32_t number) const;
 
     CellRange cellsOfLine(std::int32_t line) const;

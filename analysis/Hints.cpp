@@ -181,8 +181,8 @@ std::string hintForLine(const Assembly::AssemblyError& error, std::string_view l
                        " begins no token, and a data word or an address is 0 or more.";
             }
             if (token.text == "\r") {
-                return "The line ends with a carriage return: save the file with line feeds "
-                       "only (Unix line ends).";
+                return "A carriage return without a line feed after it begins no token: save "
+                       "the file with line feeds (or carriage return and line feed) as line ends.";
             }
             if (token.text == "#" || token.text == "/") {
                 return "Comments begin with ';'.";
@@ -244,6 +244,20 @@ std::string hintForLine(const Assembly::AssemblyError& error, std::string_view l
                "name.";
     }
 
+    // A hexadecimal number: "0x10" is the number 0, then the name x10.
+    if (facts.kind == Kind::ExpectingEnd) {
+        for (std::size_t i = 1; i < tokens.size(); ++i) {
+            const SourceToken& number = tokens[i - 1];
+            const SourceToken& name = tokens[i];
+            if (is(number, TokenKind::Number, "0") && is(name, TokenKind::Identifier) &&
+                name.column == number.end() && (name.text[0] == 'x' || name.text[0] == 'X')) {
+                return "Numbers are decimal: " +
+                       quoted(std::string(number.text) + std::string(name.text)) +
+                       " is read as the number 0 and then the name " + quoted(name.text) + ".";
+            }
+        }
+    }
+
     if (facts.kind == Kind::ExpectingEnd && !statement.empty() &&
         is(statement[0], TokenKind::Identifier)) {
         const std::string_view first = statement[0].text;
@@ -259,14 +273,6 @@ std::string hintForLine(const Assembly::AssemblyError& error, std::string_view l
         return quoted(first) +
                " is not an operation name, so the line is read as a data word, which stands "
                "alone on its line.";
-    }
-    if (facts.kind == Kind::ExpectingEnd && statement.size() >= 2 &&
-        is(statement[0], TokenKind::Number) && statement[0].text == "0" &&
-        is(statement[1], TokenKind::Identifier) && statement[1].column == statement[0].end() &&
-        (statement[1].text[0] == 'x' || statement[1].text[0] == 'X')) {
-        return "Numbers are decimal: " +
-               quoted(std::string(statement[0].text) + std::string(statement[1].text)) +
-               " is read as the number 0 and then the name " + quoted(statement[1].text) + ".";
     }
     return {};
 }

@@ -57,6 +57,10 @@ std::vector<SourceToken> tokenize(std::string_view text) {
                 buffer.consume(end - offset());
             }
         }
+        if (token.getKind() == Assembly::TokenKind::Comment && end > start &&
+            text[end - 1] == '\r' && end < text.size() && text[end] == '\n') {
+            --end;  // the carriage return of a CR LF line end is no part of the comment
+        }
         tokens.push_back({token.getKind(), line, static_cast<std::int32_t>(start - lineStart),
                           text.substr(start, end - start)});
         if (token.getKind() == Assembly::TokenKind::EndOfLine) {

@@ -1,7 +1,8 @@
 // vornls: the language server of the Vorn assembly language, over standard
 // input and output. Reads the client's messages, hands each to the Server and
 // writes its answers; ends on "exit" or at the end of the input.
-#include <cstring>
+#include <charconv>
+#include <cstddef>
 #include <iostream>
 #include <string_view>
 
@@ -19,6 +20,8 @@ constexpr std::string_view usage =
     "rename, completion, symbols, semantic colouring and formatting.\n"
     "\n"
     "  --stdio      talk over standard input and output (the default, and the only way)\n"
+    "  --max-message-bytes N\n"
+    "               refuse a message longer than N bytes (default 67108864, 64 MiB)\n"
     "  --help       print this help and exit\n"
     "  --version    print the version and exit\n";
 
@@ -30,8 +33,20 @@ void send(const Vorn::LanguageServer::Json& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    using namespace Vorn::LanguageServer;
+    std::size_t bodyLimit = MessageReader::defaultBodyLimit;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
+        if (argument == "--max-message-bytes" && i + 1 < argc) {
+            const std::string_view value = argv[++i];
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), bodyLimit);
+            if (error != std::errc() || end != value.data() + value.size()) {
+                std::cerr << "vornls: --max-message-bytes takes a number of bytes\n";
+                return 2;
+            }
+            continue;
+        }
         if (argument == "--help" || argument == "-h") {
             std::cout << usage;
             return 0;
@@ -46,8 +61,7 @@ int main(int argc, char** argv) {
         }
     }
     std::ios::sync_with_stdio(false);
-    using namespace Vorn::LanguageServer;
-    MessageReader reader(std::cin);
+    MessageReader reader(std::cin, bodyLimit);
     Server server;
     for (;;) {
         ReadResult read = reader.read();
