@@ -5,7 +5,6 @@
 #include <tuple>
 
 #include "analysis/Hints.h"
-#include "analysis/SourceTokens.h"
 #include "assembly/ParseError.h"
 #include "machine/InstructionSet.h"
 
@@ -51,7 +50,7 @@ bool raisedWhileResolving(const Assembly::AssemblyError& error) {
 }
 
 Diagnostic warning(std::string_view code, std::string message, SourcePosition position) {
-    return {Diagnostic::Severity::Warning, std::string(code), std::move(message), {}, position};
+    return {Diagnostic::Severity::Warning, code, std::move(message), {}, position};
 }
 
 void unusedNames(const Document& document, std::vector<Diagnostic>& out) {
@@ -68,11 +67,23 @@ void unusedNames(const Document& document, std::vector<Diagnostic>& out) {
     }
 }
 
-// The operation name of the instruction on a line.
-SourcePosition operationOf(const Document& document, std::int32_t line) {
-    for (const SourceToken& token : tokenizeLine(document.line(line), line)) {
-        if (token.kind == Assembly::TokenKind::Identifier && isOperationName(token.text)) {
-            return {line, token.column, token.length()};
+bool isNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The operation name of the instruction on a line: its first occurrence as a
+// whole word. Only labels stand before it, and no label can take an operation
+// name, so the search needs no tokens (a warning may be given for most of a
+// large source's lines, and searching is far cheaper than reading them).
+SourcePosition operationOf(const Document& document, std::int32_t line, Operation operation) {
+    const std::string_view text = document.line(line);
+    const std::string_view name = nameOf(operation);
+    for (std::size_t at = text.find(name); at != std::string_view::npos;
+         at = text.find(name, at + 1)) {
+        const std::size_t end = at + name.size();
+        if ((at == 0 || !isNameCharacter(text[at - 1])) &&
+            (end == text.size() || !isNameCharacter(text[end]))) {
+            return {line, static_cast<std::int32_t>(at), static_cast<std::int32_t>(name.size())};
         }
     }
     return wholeLine(document, line);
@@ -91,7 +102,7 @@ void fallsIntoData(const Document& document, std::vector<Diagnostic>& out) {
                               "address " +
                                   std::to_string(address + 1) + " (line " +
                                   std::to_string(next.line) + "): no 'jump' before the data",
-                              operationOf(document, cell.line)));
+                              operationOf(document, cell.line, cell.word.opcode())));
     }
 }
 
@@ -125,7 +136,7 @@ std::vector<Diagnostic> diagnose(const Document& document) {
     std::vector<Diagnostic> diagnostics;
     const auto& error = document.program().error;
     if (error) {
-        diagnostics.push_back({Diagnostic::Severity::Error, std::string(Codes::assemblyError),
+        diagnostics.push_back({Diagnostic::Severity::Error, Codes::assemblyError,
                                error->message, hintFor(*error, document.text()),
                                placed(document, error->position)});
         if (!raisedWhileResolving(*error)) {
@@ -136,10 +147,13 @@ std::vector<Diagnostic> diagnose(const Document& document) {
     unusedNames(document, warnings);
     fallsIntoData(document, warnings);
     truncatedAddresses(document, warnings);
-    std::stable_sort(warnings.begin(), warnings.end(), [](const auto& a, const auto& b) {
+    const auto inSourceOrder = [](const Diagnostic& a, const Diagnostic& b) {
         return std::tie(a.position.line, a.position.column) <
                std::tie(b.position.line, b.position.column);
-    });
+    };
+    if (!std::is_sorted(warnings.begin(), warnings.end(), inSourceOrder)) {
+        std::stable_sort(warnings.begin(), warnings.end(), inSourceOrder);
+    }
     diagnostics.insert(diagnostics.end(), warnings.begin(), warnings.end());
     return diagnostics;
 }

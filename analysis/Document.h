@@ -26,7 +26,7 @@ struct Diagnostic {
     Severity severity = Severity::Error;
     // "assembly-error" for vornasm's error; a warning's own code otherwise
     // (see Diagnostics.h).
-    std::string code;
+    std::string_view code;
     // For the error, exactly what vornasm prints between "Error: " and ".".
     std::string message;
     // A sentence that explains a misleading error (Hints.h); may be empty.

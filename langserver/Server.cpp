@@ -133,6 +133,10 @@ std::size_t offsetIn(const std::string& text, const Json& position) {
 const std::array<const char*, Analysis::tokenClassCount> tokenTypes{
     "keyword", "parameter", "function", "macro", "variable", "number", "comment", "operator"};
 
+// An editor shows a few hundred warnings usefully, not tens of thousands: past
+// this many, one note says how many more there are.
+constexpr std::size_t warningsPublished = 1000;
+
 int completionKind(Analysis::Completion::Kind kind) {
     switch (kind) {
         case Analysis::Completion::Kind::Operation:
@@ -307,12 +311,23 @@ void Server::notification(const std::string& method, const Json& params, std::ve
 Json Server::diagnosticsOf(const std::string& uri, const OpenDocument& open) const {
     const Document& document = *open.analysis;
     Json list = Json::array();
+    std::size_t warnings = 0;
     for (const Analysis::Diagnostic& diagnostic : document.diagnostics()) {
+        if (diagnostic.severity == Analysis::Diagnostic::Severity::Warning &&
+            ++warnings > warningsPublished) {
+            const std::size_t more = document.diagnostics().size() - list.size();
+            list.push_back({{"range", rangeJson(document, diagnostic.position)},
+                            {"severity", 3},  // Information
+                            {"source", "vornls"},
+                            {"message", "and " + std::to_string(more) +
+                                            " more warnings from here on, not shown"}});
+            break;
+        }
         const bool error = diagnostic.severity == Analysis::Diagnostic::Severity::Error;
         Json item{
             {"range", rangeJson(document, diagnostic.position)},
             {"severity", error ? 1 : 2},
-            {"code", diagnostic.code},
+            {"code", std::string(diagnostic.code)},
             {"source", error ? "vornasm" : "vornls"},
             {"message", diagnostic.hint.empty() ? diagnostic.message
                                                 : diagnostic.message + ". " + diagnostic.hint}};

@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
 std::vector<std::string> codesOf(const Document& document) {
     std::vector<std::string> codes;
     for (const Diagnostic& diagnostic : document.diagnostics()) {
-        codes.push_back(diagnostic.code);
+        codes.emplace_back(diagnostic.code);
     }
     return codes;
 }
