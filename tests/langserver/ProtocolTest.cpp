@@ -212,11 +212,26 @@ TEST(Protocol, EveryRequestOfAnEditingSession) {
 
     const Json& edits = session.answer(12)["result"];
     ASSERT_FALSE(edits.empty());
-    EXPECT_EQ(edits[0]["newText"], "        read");
-    EXPECT_EQ(edits[0]["range"]["start"]["line"], 1);
+    EXPECT_EQ(edits[0]["newText"], "        store  I count");
+    EXPECT_EQ(edits[0]["range"]["start"]["line"], 2);
 
     EXPECT_EQ(session.answer(13)["error"]["code"], -32601);
     EXPECT_EQ(session.answer(999)["result"], nullptr);
+}
+
+TEST(Protocol, AThousandWarningsAndANoteForTheRest) {
+    std::string text;
+    for (int i = 0; i < 1100; ++i) {
+        text += "write\n0\n";  // each write runs on into a data word
+    }
+    const Session session = run(initialized() + opened(text) + closing());
+    const auto published = session.notifications("textDocument/publishDiagnostics");
+    ASSERT_EQ(published.size(), 1u);
+    const Json& list = published[0]["params"]["diagnostics"];
+    ASSERT_EQ(list.size(), 1001u);
+    EXPECT_EQ(list[999]["code"], "falls-into-data");
+    EXPECT_EQ(list[1000]["severity"], 3);
+    EXPECT_EQ(list[1000]["message"], "and 100 more warnings from here on, not shown");
 }
 
 TEST(Protocol, ColumnsAreUtf16Units) {
