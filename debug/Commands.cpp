@@ -550,7 +550,8 @@ void CommandInterpreter::doPrint(std::string_view arguments) {
         const std::uint16_t at = addressOf(program, arguments);
         out_ << '[' << at << "] = " << machine.memory[at].value() << '\n';
     } else if (isName(arguments)) {
-        out_ << arguments << " = " << numberOfName(program, arguments) << '\n';
+        const std::int32_t number = numberOfName(program, arguments);
+        out_ << arguments << " = " << number << '\n';
     } else if (arguments.starts_with('$')) {
         throw CommandError("No convenience value " + quoted(arguments) + " ($pc and $step are).");
     } else {
@@ -637,9 +638,9 @@ void CommandInterpreter::doInfo(std::string_view arguments) {
     } else if (is("history", 1)) {
         const HistoryStats history = session_.history();
         out_ << "History: steps " << history.oldestStep << " to " << history.furthestStep
-             << " kept, now at step " << session_.step() << "; " << history.snapshots
-             << " snapshots, one every " << history.interval << " steps; " << history.inputsKept
-             << " inputs kept; " << history.bytes << " bytes.\n";
+             << " kept, now at step " << session_.step() << "; snapshots: " << history.snapshots
+             << ", every " << history.interval << " steps; inputs kept: " << history.inputsKept
+             << "; " << history.bytes << " bytes.\n";
     } else {
         throw CommandError("Undefined info command: " + quoted(arguments) +
                            ".  Try \"help info\".");

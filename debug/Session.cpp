@@ -186,6 +186,12 @@ void Session::restart() {
     step_ = 0;
     tapePosition_ = 0;
     frontier_ = 0;
+    // A new run reads again what the last one read, up to the first end of
+    // the input: numbers appended since then come after.
+    tape_.erase(
+        std::find_if(tape_.begin(), tape_.end(),
+                     [](const InputResult& r) { return r.kind == InputResult::Kind::Ended; }),
+        tape_.end());
     snapshots_.clear();
     interval_ = std::max<std::uint64_t>(options_.firstInterval, 1);
     if (historyOn()) {
@@ -198,6 +204,17 @@ std::uint64_t Session::nextSnapshotStep() const {
         return unlimited;
     }
     return (snapshots_.back().step / interval_ + 1) * interval_;
+}
+
+// The first step after this one at which the state was changed by hand, or
+// `unlimited`.
+std::uint64_t Session::nextChangeByHand() const {
+    for (const Snapshot& snapshot : snapshots_) {
+        if (snapshot.keep && snapshot.step > step_) {
+            return snapshot.step;
+        }
+    }
+    return unlimited;
 }
 
 void Session::takeSnapshot(bool keep) {
@@ -496,6 +513,7 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
     }
     Stop stop;
     std::uint64_t done = 0;
+    std::uint64_t changed = nextChangeByHand();
     while (true) {
         const std::uint16_t pc = machine_.programCounter;
         if (machine_.halted()) {
@@ -523,12 +541,18 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
             }
         } else {
             std::uint64_t chunk = std::min(remaining - 1, interruptChunk);
-            chunk = std::min(chunk, nextSnapshotStep() - step_);
+            chunk = std::min({chunk, nextSnapshotStep() - step_, changed - step_});
             const Machine::RunResult result =
                 machine_.runUntil(chunk, anyBreakpoint_ ? breakAt_.data() : nullptr);
             if (finishFastRun(result, stop, done)) {
                 break;
             }
+        }
+        if (step_ == changed) {
+            // Going forward again over a change by hand makes it again.
+            restore(*std::find_if(snapshots_.begin(), snapshots_.end(),
+                                  [this](const Snapshot& s) { return s.step == step_ && s.keep; }));
+            changed = nextChangeByHand();
         }
         if (historyOn() && step_ == nextSnapshotStep()) {
             takeSnapshot(false);

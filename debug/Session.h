@@ -189,6 +189,7 @@ class Session {
     // The history.
     bool historyOn() const { return options_.historyLimit != 0; }
     std::uint64_t nextSnapshotStep() const;
+    std::uint64_t nextChangeByHand() const;
     void takeSnapshot(bool keep);
     void afterForward();
     void thin();
