@@ -442,12 +442,11 @@ Stop Session::stopHere(Stop::Reason reason) {
 bool Session::oneStep(Stop& stop, std::uint64_t& done) {
     const std::uint16_t address = machine_.programCounter;
     const Word instruction = machine_.memory[address];
-    // A watched value before the step: only the one the step writes is read again.
-    std::vector<Word> before;
+    // Each watched value before the step, for the one the step writes.
     if (anyWatch_) {
-        before.reserve(points_.size());
-        for (const Point& point : points_) {
-            before.push_back(valueOf(point));
+        before_.resize(points_.size());
+        for (std::size_t i = 0; i < points_.size(); ++i) {
+            before_[i] = valueOf(points_[i]);
         }
     }
     StepEffect effect;
@@ -470,7 +469,7 @@ bool Session::oneStep(Stop& stop, std::uint64_t& done) {
         if (const Point* point = writtenPoint(points_, effect)) {
             stop.reason = Stop::Reason::Watchpoint;
             stop.point = point->number;
-            stop.oldValue = before[static_cast<std::size_t>(point - points_.data())];
+            stop.oldValue = before_[static_cast<std::size_t>(point - points_.data())];
             stop.newValue = effect.value;
             return true;
         }

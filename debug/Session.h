@@ -212,6 +212,7 @@ class Session {
     std::vector<std::uint8_t> breakAt_;  // one byte per address
     bool anyBreakpoint_ = false;
     bool anyWatch_ = false;
+    std::vector<Word> before_;  // the watched values before a step
 
     // Every result read has taken, in order, and where the next read is.
     std::vector<InputResult> tape_;

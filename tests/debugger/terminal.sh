@@ -36,9 +36,9 @@ waitForEnd() {
     exit 1
 }
 
-tmux new-session -d -s test -x 100 -y 30 \
-    "$vorndbg -s $root/tests/debugger/programs/loop.vorn; sleep 5"
-tmux set-option -t test remain-on-exit off >/dev/null
+# A session that keeps the server up while the ones under test come and go.
+tmux new-session -d -s keep 'sleep 120'
+tmux new-session -d -s test -x 100 -y 30 "$vorndbg -s $root/tests/debugger/programs/loop.vorn"
 waitFor '^(vorndbg)'
 tmux send-keys -t test 'brea' Tab 'to' Tab Enter
 waitFor 'Breakpoint 1 at address 0, line 2.'
@@ -55,11 +55,14 @@ waitFor '^\$step = [1-9][0-9]*$'
 # Ctrl-C at the prompt drops the line typed; the session goes on.
 tmux send-keys -t test 'p nothing' C-c 'p A' Enter
 waitFor '^A = [1-9][0-9]*$'
+if screen | grep -q 'No symbol'; then
+    echo "Ctrl-C at the prompt did not drop the line"
+    screen
+    exit 1
+fi
 tmux send-keys -t test 'quit' Enter
-waitFor 'sleep 5\|^$'
-screen | grep -q 'No symbol' && { echo "Ctrl-C at the prompt did not drop the line"; screen; exit 1; }
+waitForEnd
 
-tmux kill-session -t test 2>/dev/null || true
 tmux new-session -d -s test -x 100 -y 30 "$vorndbg -s $root/examples/countdown.vorn"
 waitFor '^(vorndbg)'
 tmux send-keys -t test 'c' Enter
