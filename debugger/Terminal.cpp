@@ -41,25 +41,31 @@ char** complete(const char* text, int start, int end) {
     return rl_completion_matches(text, nextCandidate);
 }
 
-std::optional<std::string> readWithPrompt(const char* prompt, bool remember) {
-    while (true) {
+// `command`: a line at the prompt, kept in the history.
+std::optional<std::string> readWithPrompt(const char* prompt, bool command) {
+    if (command) {
         interrupted.store(false);
-        char* line = readline(prompt);
-        if (line == nullptr) {
-            if (interrupted.exchange(false)) {
-                std::fputs("\n", stdout);
-                std::fflush(stdout);
-                return std::string();
-            }
+    }
+    char* line = readline(prompt);
+    if (line == nullptr) {
+        if (!interrupted.load()) {
             return std::nullopt;
         }
-        std::string text(line);
-        std::free(line);
-        if (remember && text.find_first_not_of(" \t") != std::string::npos) {
-            add_history(text.c_str());
+        // At the prompt Ctrl-C only drops the line; asked for a number, it
+        // also stops the command (the flag stays up).
+        if (command) {
+            interrupted.store(false);
         }
-        return text;
+        std::fputs("\n", stdout);
+        std::fflush(stdout);
+        return std::string();
     }
+    std::string text(line);
+    std::free(line);
+    if (command && text.find_first_not_of(" \t") != std::string::npos) {
+        add_history(text.c_str());
+    }
+    return text;
 }
 
 }  // namespace

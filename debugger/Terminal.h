@@ -18,7 +18,8 @@ void catchInterrupts();
 // Reads one line at the prompt; no value at the end of the input (Ctrl-D).
 // Ctrl-C at the prompt drops the line typed so far and gives an empty line.
 std::optional<std::string> readCommandLine(const char* prompt);
-// Asks for one number for read; no value at the end of the input.
+// Asks for one number for read; no value at the end of the input. After
+// Ctrl-C it gives an empty line and leaves the interrupt flag raised.
 std::optional<std::string> readInputLine(const char* prompt);
 
 // Completes the words of the line from the interpreter's candidates.

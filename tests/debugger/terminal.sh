@@ -11,10 +11,10 @@ tmux() { command tmux -L "$server" -f /dev/null "$@"; }
 trap 'tmux kill-server 2>/dev/null || true' EXIT
 
 screen() { tmux capture-pane -p -t test; }
-# waitFor PATTERN: until the screen shows it (10 s at most).
+# waitFor PATTERN [TIMES]: until the screen shows it, on TIMES lines (10 s at most).
 waitFor() {
     for _ in $(seq 100); do
-        if screen | grep -q -- "$1"; then
+        if [ "$(screen | grep -c -- "$1")" -ge "${2:-1}" ]; then
             return 0
         fi
         sleep 0.1
@@ -67,6 +67,11 @@ tmux new-session -d -s test -x 100 -y 30 "$vorndbg -s $root/examples/countdown.v
 waitFor '^(vorndbg)'
 tmux send-keys -t test 'c' Enter
 waitFor '^read:'
+# Ctrl-C at the question stops the command before the read.
+tmux send-keys -t test C-c
+waitFor '^Interrupted; \$step = 0, \$pc = 0'
+tmux send-keys -t test 'c' Enter
+waitFor '^read:' 2
 tmux send-keys -t test '2' Enter
 waitFor 'The program halted; \$step = 13, \$pc = 65535'
 tmux send-keys -t test 'rc' Enter 'c' Enter
