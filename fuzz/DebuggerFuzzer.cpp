@@ -164,8 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Debug::Session::Options options;
     options.input = [&inputReader] { return inputReader.read(); };
     // Small budgets, so that thinning and replays across snapshots happen.
-    options.firstInterval = 4;
-    options.maxSnapshots = 8;
+    options.firstInterval = 16;
+    options.maxSnapshots = 6;
     Debug::Session session(std::move(program), std::move(options));
     std::ostringstream out;
     std::ostringstream errors;
