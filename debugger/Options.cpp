@@ -1,6 +1,7 @@
 #include "debugger/Options.h"
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 
 #include "tools/CommandLine.h"
 
@@ -30,7 +31,16 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
     app.add_option("--history", options.history,
                    "Keep at most STEPS steps to go back over (default: the whole run; 0: none)")
         ->type_name("STEPS")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                std::uint64_t steps = 0;
+                const char* const end = text.data() + text.size();
+                const auto [stop, problem] = std::from_chars(text.data(), end, steps);
+                return problem == std::errc{} && stop == end && !text.empty()
+                           ? std::string()
+                           : "'" + text + "' is not a whole number of steps";
+            },
+            ""));
     app.footer(
         "Without --input, a program that reads at a terminal is asked for each number.\n"
         "Exit status: 0 after quit or the end of the commands, 1 bad usage or an\n"
