@@ -10,7 +10,7 @@
 # output and standard error together. VORN_UPDATE_GOLDEN=1 rewrites the
 # transcript from the run instead.
 set -uo pipefail
-vorndbg=$1
+vorndbg=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 session=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 
