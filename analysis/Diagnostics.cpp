@@ -56,7 +56,7 @@ Diagnostic warning(std::string_view code, std::string message, SourcePosition po
 void unusedNames(const Document& document, std::vector<Diagnostic>& out) {
     for (const ProgramSymbol& symbol : document.program().symbols) {
         if (symbol.kind == ProgramSymbol::Kind::Predefined || symbol.definition.line < 1 ||
-            !symbol.uses.empty()) {
+            !symbol.uses.empty() || !document.usesOf(symbol).empty()) {
             continue;
         }
         const bool label = symbol.kind == ProgramSymbol::Kind::Label;
@@ -136,8 +136,8 @@ std::vector<Diagnostic> diagnose(const Document& document) {
     std::vector<Diagnostic> diagnostics;
     const auto& error = document.program().error;
     if (error) {
-        diagnostics.push_back({Diagnostic::Severity::Error, Codes::assemblyError,
-                               error->message, hintFor(*error, document.text()),
+        diagnostics.push_back({Diagnostic::Severity::Error, Codes::assemblyError, error->message,
+                               hintFor(*error, document.text()),
                                placed(document, error->position)});
         if (!raisedWhileResolving(*error)) {
             return diagnostics;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/Diagnostics.h"
+#include "analysis/SourceTokens.h"
 
 namespace Vorn::Analysis {
 
@@ -27,7 +28,36 @@ Document::Document(std::string text) : text_(std::move(text)) {
         lineStarts_.push_back(at + 1);
     }
     program_ = Assembly::assembleProgram(text_);
+    for (const Assembly::ProgramSymbol& symbol : program_.symbols) {
+        if (symbol.kind != Assembly::ProgramSymbol::Kind::Definition || !symbol.aliasOf ||
+            symbol.definition.line < 1) {
+            continue;
+        }
+        // The value is the token after the name: "= name value".
+        const auto tokens = tokenizeLine(line(symbol.definition.line), symbol.definition.line);
+        for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
+            if (tokens[i].column == symbol.definition.column &&
+                tokens[i + 1].text == *symbol.aliasOf) {
+                aliasUses_[*symbol.aliasOf].push_back(
+                    {tokens[i + 1].line, tokens[i + 1].column, tokens[i + 1].length()});
+                break;
+            }
+        }
+    }
     diagnostics_ = diagnose(*this);
+}
+
+std::vector<Assembly::SourcePosition> Document::usesOf(
+    const Assembly::ProgramSymbol& symbol) const {
+    std::vector<Assembly::SourcePosition> uses = symbol.uses;
+    const auto alias = aliasUses_.find(symbol.name);
+    if (alias != aliasUses_.end()) {
+        uses.insert(uses.end(), alias->second.begin(), alias->second.end());
+        std::sort(uses.begin(), uses.end(), [](const auto& a, const auto& b) {
+            return a.line != b.line ? a.line < b.line : a.column < b.column;
+        });
+    }
+    return uses;
 }
 
 std::string_view Document::line(std::int32_t number) const {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,10 +57,16 @@ class Document {
 
     CellRange cellsOfLine(std::int32_t line) const;
 
+    // Every place a name is used, in source order: the program's uses, and
+    // the value of each definition that is an alias of it ("= top start"
+    // uses start), which the assembler resolves but does not count as a use.
+    std::vector<Assembly::SourcePosition> usesOf(const Assembly::ProgramSymbol& symbol) const;
+
   private:
     std::string text_;
     std::vector<std::size_t> lineStarts_;
     Assembly::Program program_;
+    std::map<std::string, std::vector<Assembly::SourcePosition>, std::less<>> aliasUses_;
     std::vector<Diagnostic> diagnostics_;
 };
 

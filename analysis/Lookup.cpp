@@ -84,7 +84,7 @@ std::vector<SourcePosition> referencesAt(const Document& document, std::int32_t 
     if (!name->symbol) {
         return {};
     }
-    std::vector<SourcePosition> places = name->symbol->uses;
+    std::vector<SourcePosition> places = document.usesOf(*name->symbol);
     if (withDefinition && name->symbol->definition.line > 0) {
         places.push_back(name->symbol->definition);
     }

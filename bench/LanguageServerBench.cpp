@@ -66,12 +66,13 @@ void diagnosticsAfterChange(benchmark::State& state) {
         // Type a blank at the start of the middle line, and take it back the next time.
         const bool typing = version % 2 == 1;
         Json range{{"start", position(30000, 0)}, {"end", position(30000, typing ? 0 : 1)}};
-        const auto out = server.handle(
-            {{"jsonrpc", "2.0"},
-             {"method", "textDocument/didChange"},
-             {"params",
-              {{"textDocument", {{"uri", uri}, {"version", ++version}}},
-               {"contentChanges", {{{"range", range}, {"text", typing ? " " : ""}}}}}}});
+        const auto out =
+            server.handle({{"jsonrpc", "2.0"},
+                           {"method", "textDocument/didChange"},
+                           {"params",
+                            {{"textDocument", {{"uri", uri}, {"version", ++version}}},
+                             {"contentChanges",
+                              Json::array({{{"range", range}, {"text", typing ? " " : ""}}})}}}});
         bytes += out.at(0).dump().size();
     }
     benchmark::DoNotOptimize(bytes);

@@ -168,6 +168,36 @@ TEST(Warnings, AddressAboveTheMemory) {
     EXPECT_EQ(warning.position.line, 2);  // the data word on line 3 keeps all 32 bits
 }
 
+TEST(Warnings, UnusedLabelsAndDefinitions) {
+    // "start" is used only as the value of "top", and that counts.
+    const Document document("= k 5\n= top start\n:start jump top\n:spare 0\n");
+    ASSERT_EQ(codesOf(document), (std::vector<std::string>{"unused-definition", "unused-label"}));
+    const auto& diagnostics = document.diagnostics();
+    EXPECT_EQ(diagnostics[0].message, "definition 'k' is never used");
+    EXPECT_EQ(diagnostics[0].position.line, 1);
+    EXPECT_EQ(diagnostics[0].position.column, 2);
+    EXPECT_EQ(diagnostics[1].message, "label 'spare' is never used");
+    EXPECT_EQ(diagnostics[1].position.line, 4);
+    EXPECT_EQ(diagnostics[1].position.column, 1);
+}
+
+TEST(Lookup, DefinitionReferencesAndRenameReachAliases) {
+    const Document document("= top start\n:start jump top\n        jump start\n");
+    const auto definition = definitionAt(document, 3, 14);
+    ASSERT_TRUE(definition);
+    EXPECT_EQ(definition->line, 2);
+    EXPECT_EQ(definition->column, 1);
+    const auto places = renameAt(document, 3, 14, "begin").places;
+    ASSERT_EQ(places.size(), 3u);  // the alias's value, the label, the use
+    EXPECT_EQ((std::vector<std::int32_t>{places[0].line, places[0].column, places[1].line,
+                                         places[1].column, places[2].line, places[2].column}),
+              (std::vector<std::int32_t>{1, 6, 2, 1, 3, 13}));
+    EXPECT_EQ(referencesAt(document, 3, 14, false).size(), 2u);
+    // A name nothing binds: every place it is written.
+    const Document undefined("jump nowhere\n= x nowhere\n");
+    EXPECT_EQ(referencesAt(undefined, 1, 6, true).size(), 2u);
+}
+
 TEST(Hover, InstructionRegisterAndNumbers) {
     const Document document("        load A 100\n        * 3 incr I\n        jump end\n");
     const auto load = hoverAt(document, 1, 9);
