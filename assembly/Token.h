@@ -72,6 +72,15 @@ class Token {
     }
     // Copies borrowed characters, so that the token outlives the source text.
     void keepText();
+    // Forgets borrowed characters without a copy (no allocation: for a
+    // destructor that runs while an error leaves).
+    void dropBorrowedText() noexcept {
+        if (borrowed) {
+            kind = TokenKind::None;
+            borrowedText = {};
+            borrowed = false;
+        }
+    }
 
   private:
     std::string text;
