@@ -26,7 +26,9 @@ struct LoadedProgram {
 
 struct RunSettings {
     std::uint64_t limit = 0;
-    bool strict = false;  // entering a cell outside the instructions is a fault
+    bool strict = false;
+    // RunEnd::steps must be counted (without a limit, the fastest loop does not count).
+    bool countSteps = false;  // entering a cell outside the instructions is a fault
     std::ostream* trace = nullptr;
     std::ostream* warnings = nullptr;
     std::ostream* writes = nullptr;  // the CSV log of memory writes, header already written

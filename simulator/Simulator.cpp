@@ -124,6 +124,7 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
     RunSettings settings;
     settings.limit = options.maxSteps.value_or(std::numeric_limits<std::uint64_t>::max());
     settings.strict = options.strict;
+    settings.countSteps = options.stats;
     settings.trace = options.trace ? &errors : nullptr;
     settings.warnings = &errors;
     settings.writes = options.writesFile ? &writes : nullptr;
