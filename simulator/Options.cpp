@@ -138,6 +138,11 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
     if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
         return status;
     }
+    if (options.strict && !options.source) {
+        errors << "Error: --strict needs -s: an image does not say which words are instructions"
+               << " (vornsim --help lists the options)." << std::endl;
+        return 1;
+    }
     return std::nullopt;
 }
 

@@ -177,6 +177,19 @@ TEST(Hardening, OutputComesBeforeEachRead) {
     EXPECT_EQ(result.out, "1 2\n");
 }
 
+TEST(Hardening, OnATerminalEachLineIsWrittenAtOnce) {
+    // The program writes a line and loops until it is killed: at a terminal
+    // (a pseudo-terminal, through script) the line is out already; into a
+    // file it is still in the buffer.
+    const Source program("load O x\nwrite\n:loop jump loop\n:x 5\n");
+    const ProgramResult terminal =
+        shell("script -qec \"timeout -s KILL 1 '$0' -s '$1'\" /dev/null", {vornsim, program.path});
+    EXPECT_EQ(terminal.out, "5\r\n");
+    const ProgramResult file = shell("timeout -s KILL 1 \"$0\" -s \"$1\" >\"$2\"; cat \"$2\"",
+                                     {vornsim, program.path, program.dir.file("out")});
+    EXPECT_EQ(file.out, "");
+}
+
 TEST(Hardening, AnInputErrorIsNotTheEndOfTheInput) {
     const std::string image = examples + "/countdown.image";
     const ProgramResult directory = shell("\"$0\" --trace \"$1\" <\"$2\"", {vornsim, image, "/"});

@@ -189,6 +189,8 @@ TEST(SimulatorCommand, RejectsBadUsage) {
          "--memory: 'x-y' is not an address from 0 to 65535 (or 0xFFFF)"},
         {{"--memory", "count", image}, "--memory: 'count' is a name, and an image has no labels"},
         {{"--input"}, "--input needs a value"},
+        {{"--strict", image},
+         "--strict needs -s: an image does not say which words are instructions"},
     };
     for (const auto& [arguments, message] : cases) {
         expectFailure(vornsim(arguments), 1, std::string(message) + usageHint);
