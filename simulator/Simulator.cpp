@@ -3,9 +3,9 @@
 #include <fstream>
 #include <limits>
 #include <ostream>
-#include <sstream>
 #include <vector>
 
+#include "machine/FaultMessage.h"
 #include "machine/Machine.h"
 #include "simulator/Options.h"
 #include "simulator/StateReport.h"
@@ -56,19 +56,6 @@ void reportState(std::ostream& out, const Machine& machine, const Options& optio
 int fail(std::ostream& errors, int status, const std::string& message) {
     errors << "Error: " << message << std::endl;
     return status;
-}
-
-// The faulting instruction is the one before the program counter: the step
-// advanced it and changed nothing else.
-std::string faultMessage(const Machine& machine) {
-    const auto address = static_cast<std::uint16_t>(machine.programCounter - 1);
-    const Word instruction = machine.memory[address];
-    const RegisterId pointer = instruction.register2();
-    std::ostringstream message;
-    message << "fault at address " << address << " (" << instruction << "): register "
-            << nameOf(pointer) << " holds " << machine.registers.at(pointer).value()
-            << ", a word without an address field.";
-    return message.str();
 }
 
 int runProgram(const Options& options, std::istream& input, std::ostream& out,
