@@ -118,8 +118,9 @@ std::string strictProblem(const Submission& submission, std::uint16_t address) {
                " words.";
     }
     if (address < submission.words.size()) {
-        return entered + ", which holds a data word" + lineOf(submission, address) +
-               ", not an instruction.";
+        const std::string line = lineOf(submission, address);
+        return entered + ", which holds a data word" +
+               (line.empty() ? "" : " (" + line.substr(2) + ")") + ", not an instruction.";
     }
     return entered + ", which no statement filled.";
 }

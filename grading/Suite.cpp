@@ -179,7 +179,8 @@ std::vector<MemoryExpectation> readMemory(const Reader& reader, const toml::node
                                           const std::string& key, const std::string& file) {
     reader.requireType(node, key, toml::node_type::table, "a table of addresses or labels");
     const Reader table(file, key);
-    std::vector<MemoryExpectation> result;
+    // A TOML table keeps its keys in name order; the file's order reads better.
+    std::vector<std::pair<toml::source_position, MemoryExpectation>> read;
     for (auto&& [name, value] : *node.as_table()) {
         const std::string wordKey = table.path(name.str());
         MemoryExpectation expectation;
@@ -192,11 +193,14 @@ std::vector<MemoryExpectation> readMemory(const Reader& reader, const toml::node
             table.fail(value, wordKey, "not an address (0 to 65535) or a label");
         }
         expectation.value = table.word(value, wordKey);
+        read.emplace_back(name.source().begin, std::move(expectation));
+    }
+    std::stable_sort(read.begin(), read.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<MemoryExpectation> result;
+    for (auto& [position, expectation] : read) {
         result.push_back(std::move(expectation));
     }
-    // A TOML table keeps its keys in name order; the file's order reads better.
-    std::stable_sort(result.begin(), result.end(),
-                     [](const auto& a, const auto& b) { return a.place.line < b.place.line; });
     return result;
 }
 
@@ -271,9 +275,17 @@ std::string parseErrorText(const toml::parse_error& error, const std::string& fi
     if (begin.line != 0) {
         text += ", line " + std::to_string(begin.line) + ", column " + std::to_string(begin.column);
     }
+    // The parser's sentences, as a clause after the place: no capital, no
+    // final full stop, and no mention of its build settings.
     std::string description(error.description());
+    if (const std::size_t setting = description.find(" (TOML_"); setting != std::string::npos) {
+        description.erase(setting, description.find(')', setting) + 1 - setting);
+    }
     while (!description.empty() && (description.back() == '.' || description.back() == '\n')) {
         description.pop_back();
+    }
+    if (!description.empty() && description[0] >= 'A' && description[0] <= 'Z') {
+        description[0] = static_cast<char>(description[0] - 'A' + 'a');
     }
     return text + ": " + description;
 }
