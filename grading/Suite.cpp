@@ -43,11 +43,8 @@ bool isBareKey(std::string_view key) {
     });
 }
 
-// A key as TOML writes it: bare when it can be, else a quoted string.
-std::string keyText(std::string_view key) {
-    if (isBareKey(key)) {
-        return std::string(key);
-    }
+// A TOML basic string: quoted, with every control byte escaped.
+std::string quoted(std::string_view key) {
     std::string text = "\"";
     for (const char c : key) {
         const auto byte = static_cast<unsigned char>(c);
@@ -64,6 +61,11 @@ std::string keyText(std::string_view key) {
         }
     }
     return text + "\"";
+}
+
+// A key as TOML writes it: bare when it can be, else a quoted string.
+std::string keyText(std::string_view key) {
+    return isBareKey(key) ? std::string(key) : quoted(key);
 }
 
 bool isName(std::string_view text) {
@@ -362,7 +364,7 @@ Suite readSuite(std::string_view text, const std::string& file) {
         Case read = readCase(array[i], i + 1, defaults, file);
         if (!names.insert(read.name).second) {
             reader.fail(array[i], "case[" + std::to_string(i + 1) + "].name",
-                        "'" + read.name + "' names an earlier case too");
+                        quoted(read.name) + " names an earlier case too");
         }
         suite.cases.push_back(std::move(read));
     }
