@@ -126,12 +126,12 @@ TEST_F(HostileGrade, SuitesEndInOneError) {
     }
 }
 
-// A suite of a megabyte, twenty thousand cases, is graded in bounded time and
-// memory (the largest accepted is 4 MB; a Debug build of the TOML reader
-// takes a minute over that).
-TEST_F(HostileGrade, MegabyteSuiteIsGraded) {
+// A suite of five thousand cases is graded in bounded time and memory (the
+// largest accepted is 4 MB; sanitizer builds of the TOML reader and of a
+// machine per case take minutes over that, a Release build half a second).
+TEST_F(HostileGrade, ManyCasesAreGraded) {
     std::string text = "max-output = 0\n";
-    while (text.size() < (1 << 20)) {
+    while (text.size() < (256 << 10)) {
         text += "[[case]]\noutput = []\nname = \"" + std::to_string(text.size()) + "\"\n";
     }
     const std::string suite = file("large.toml", text);
