@@ -27,7 +27,13 @@ std::vector<fs::path> sources() {
     std::vector<fs::path> found;
     for (const char* root : {GOLDEN_DIR, EXAMPLES_DIR}) {
         for (const auto& entry : fs::recursive_directory_iterator(root)) {
-            if (entry.path().extension() == ".vorn") {
+            fs::path image = entry.path();
+            image.replace_extension(".image");
+            fs::path message = entry.path();
+            message.replace_extension(".stderr");
+            // Sources with an expected image or message (a grading exercise's
+            // programs have neither).
+            if (entry.path().extension() == ".vorn" && (fs::exists(image) || fs::exists(message))) {
                 found.push_back(entry.path());
             }
         }
@@ -50,7 +56,7 @@ TEST(GoldenAnalysis, CellsAndErrorAreVornasms) {
         for (const Assembly::ProgramCell& cell : document.program().cells) {
             words += std::to_string(cell.word.value()) + "\n";
         }
-        EXPECT_EQ(words, contents(image));
+        EXPECT_EQ(words, fs::exists(image) ? contents(image) : "");
 
         std::string message;
         if (document.program().error) {

@@ -1,11 +1,27 @@
-#include "machine/StepText.h"
+#include "machine/Trace.h"
 
 #include <ostream>
-#include <sstream>
 
 namespace Vorn {
 
-void writeStepEffect(std::ostream& out, const StepEffect& effect) {
+void writeInstruction(std::ostream& out, Word instruction, const AddressNames* names) {
+    const std::string* name =
+        names != nullptr && instruction.hasAddress() ? names->find(instruction.address()) : nullptr;
+    if (name == nullptr) {
+        out << instruction;
+        return;
+    }
+    out << nameOf(instruction.opcode());
+    if (instruction.hasRegister1()) {
+        out << ' ' << nameOf(instruction.register1());
+    }
+    if (instruction.hasRegister2()) {
+        out << ' ' << nameOf(instruction.register2());
+    }
+    out << ' ' << *name;
+}
+
+void writeEffect(std::ostream& out, const StepEffect& effect) {
     switch (effect.kind) {
         case StepEffect::Kind::Nothing:
             out << "no change";
@@ -40,27 +56,21 @@ void writeStepEffect(std::ostream& out, const StepEffect& effect) {
     }
 }
 
-std::ostream& writeStepStart(std::ostream& out, std::uint64_t step, std::uint16_t address,
-                             Word instruction) {
-    return out << "step " << step << " @" << address << ": " << instruction << " | ";
+void writeTraceStart(std::ostream& out, const TracedStep& step, const AddressNames* names) {
+    out << "step " << step.step << " @" << step.address;
+    if (step.line > 0) {
+        out << " (line " << step.line << ')';
+    }
+    out << ": ";
+    writeInstruction(out, step.instruction, names);
+    out << " | ";
 }
 
-void writeTraceLine(std::ostream& out, std::uint64_t step, std::uint16_t address, Word instruction,
-                    const StepEffect& effect) {
-    writeStepStart(out, step, address, instruction);
-    writeStepEffect(out, effect);
+void writeTraceLine(std::ostream& out, const TracedStep& step, const StepEffect& effect,
+                    const AddressNames* names) {
+    writeTraceStart(out, step, names);
+    writeEffect(out, effect);
     out << '\n';
-}
-
-std::string faultMessage(const Machine& machine) {
-    const auto address = static_cast<std::uint16_t>(machine.programCounter - 1);
-    const Word instruction = machine.memory[address];
-    const RegisterId pointer = instruction.register2();
-    std::ostringstream message;
-    message << "fault at address " << address << " (" << instruction << "): register "
-            << nameOf(pointer) << " holds " << machine.registers.at(pointer).value()
-            << ", a word without an address field.";
-    return message.str();
 }
 
 }  // namespace Vorn
