@@ -21,6 +21,12 @@ namespace {
 
 using nlohmann::json;
 
+// A JSON text; bytes that are not UTF-8 (a lone surrogate from JavaScript)
+// become U+FFFD instead of an exception.
+std::string text(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 struct Editor {
     Assembly::Program program;
     std::vector<std::string> lines;  // the text of source line N at index N - 1
@@ -96,10 +102,9 @@ std::string assemble(const std::string& source) {
     Editor& state = editor();
     state.program = Assembly::assembleProgram(source);
     state.lines = splitLines(source);
-    return json{{"error", errorJson(state.program)},
-                {"cells", state.program.cells.size()},
-                {"symbols", symbolsJson(state.program)}}
-        .dump();
+    return text(json{{"error", errorJson(state.program)},
+                     {"cells", state.program.cells.size()},
+                     {"symbols", symbolsJson(state.program)}});
 }
 
 // Rows of the editor program's listing: address, word, instruction, line.
@@ -114,7 +119,7 @@ std::string listing(int from, int count) {
                         cell.isInstruction ? mnemonic(cell.word) : std::string(), cell.line,
                         index < state.lines.size() ? state.lines[index] : std::string()});
     }
-    return json{{"cells", size}, {"rows", rows}}.dump();
+    return text(json{{"cells", size}, {"rows", rows}});
 }
 
 void load(const std::string& source, const std::string& input) {
@@ -173,17 +178,16 @@ std::string machineState(int outputFrom) {
     }
     const std::vector<std::int32_t>& output = running.output();
     const auto start = std::min(static_cast<std::size_t>(std::max(outputFrom, 0)), output.size());
-    return json{{"state", stateName(running.state())},
-                {"steps", static_cast<double>(running.steps())},
-                {"pc", machine.programCounter},
-                {"line", running.currentLine()},
-                {"message", running.describe()},
-                {"registers", registers},
-                {"outputLength", output.size()},
-                {"outputFrom", start},
-                {"output", std::vector<std::int32_t>(output.begin() + static_cast<long>(start),
-                                                     output.end())}}
-        .dump();
+    return text(json{{"state", stateName(running.state())},
+                     {"steps", static_cast<double>(running.steps())},
+                     {"pc", machine.programCounter},
+                     {"line", running.currentLine()},
+                     {"message", running.describe()},
+                     {"registers", registers},
+                     {"outputLength", output.size()},
+                     {"outputFrom", start},
+                     {"output", std::vector<std::int32_t>(output.begin() + static_cast<long>(start),
+                                                          output.end())}});
 }
 
 // The running machine's memory words from `from` on (wrapping at 0xFFFF).
@@ -195,11 +199,29 @@ std::string memory(int from, int count) {
         const Word word = machine.memory[address];
         rows.push_back({address, word.value(), mnemonic(word)});
     }
-    return rows.dump();
+    return text(rows);
 }
 
-// What `vornasm SOURCE IMAGE` writes: the image file's text and standard error.
-std::string assembleImage(const std::string& source) {
+// Bytes for JavaScript as they are, where a string would be read as UTF-8.
+emscripten::val bytes(const std::string& text) {
+    return emscripten::val::global("Uint8Array")
+        .new_(emscripten::typed_memory_view(text.size(),
+                                            reinterpret_cast<const std::uint8_t*>(text.data())));
+}
+
+emscripten::val streams(const std::string& first, const char* firstName,
+                        const std::string& errors) {
+    emscripten::val result = emscripten::val::object();
+    result.set(firstName, bytes(first));
+    result.set("stderr", bytes(errors));
+    return result;
+}
+
+// The differential test's two entry points take the file's bytes (a
+// Uint8Array) and give bytes back.
+
+// What `vornasm SOURCE IMAGE` writes: the image file and standard error.
+emscripten::val assembleImage(const std::string& source) {
     const Assembly::Program program = Assembly::assembleProgram(source);
     std::ostringstream image;
     for (const Assembly::ProgramCell& cell : program.cells) {
@@ -209,18 +231,18 @@ std::string assembleImage(const std::string& source) {
     if (program.error) {
         Assembly::writeErrorLine(errors, *program.error);
     }
-    return json{{"image", image.str()}, {"stderr", errors.str()}}.dump();
+    return streams(image.str(), "image", errors.str());
 }
 
 // What `vornsim --source --max-steps LIMIT` writes for the source and input.
-std::string simulate(const std::string& source, const std::string& input, double limit) {
+emscripten::val simulate(const std::string& source, const std::string& input, double limit) {
     Session run;
     run.load(source, input);
     std::ostringstream out;
     std::ostringstream errors;
     if (run.program().error) {
         Assembly::writeErrorLine(errors, *run.program().error);
-        return json{{"stdout", ""}, {"stderr", errors.str()}}.dump();
+        return streams("", "stdout", errors.str());
     }
     const auto steps = static_cast<std::uint64_t>(limit);
     run.continueRun(steps);
@@ -234,7 +256,7 @@ std::string simulate(const std::string& source, const std::string& input, double
                << " steps run and the program has not halted (next address "
                << run.machine().programCounter << ").\n";
     }
-    return json{{"stdout", out.str()}, {"stderr", errors.str()}}.dump();
+    return streams(out.str(), "stdout", errors.str());
 }
 
 // The operation and register names, for the editor's highlighting.
@@ -247,7 +269,7 @@ std::string names() {
     for (const std::string_view name : registerNames) {
         registers.push_back(name);
     }
-    return json{{"operations", operations}, {"registers", registers}}.dump();
+    return text(json{{"operations", operations}, {"registers", registers}});
 }
 
 }  // namespace

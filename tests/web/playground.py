@@ -94,7 +94,8 @@ class Page:
 
     def wait_text(self, id_, predicate, timeout=20):
         try:
-            return self.wait(lambda d: predicate(self.text(id_)) and self.text(id_), timeout)
+            self.wait(lambda d: predicate(self.text(id_)), timeout)
+            return self.text(id_)
         except Exception as error:
             raise AssertionError(f"#{id_} reads {self.text(id_)!r}") from error
 

@@ -282,7 +282,7 @@ function showListing() {
 
 const registerNames = () => names.registers;
 let names = { registers: "ABCDEFGHIJKLMNOP".split(""), operations: [] };
-let previousRegisters = null;
+let previousRegisters = new Array(16).fill(0); // a new machine's
 
 function showRegisters(state) {
   const pane = $("registers");
