@@ -83,28 +83,12 @@ json errorJson(const Assembly::Program& program) {
             {"position", positionJson(program.error->position)}};
 }
 
-json symbolsJson(const Assembly::Program& program) {
-    json symbols = json::array();
-    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
-        json entry = {{"name", symbol.name}, {"definition", positionJson(symbol.definition)}};
-        if (symbol.number) {
-            entry["value"] = *symbol.number;
-        } else {
-            entry["problem"] = symbol.problem;
-        }
-        symbols.push_back(std::move(entry));
-    }
-    return symbols;
-}
-
-// Assembles the editor's text: the first error, the symbols, the cell count.
+// Assembles the editor's text: the first error and the cell count.
 std::string assemble(const std::string& source) {
     Editor& state = editor();
     state.program = Assembly::assembleProgram(source);
     state.lines = splitLines(source);
-    return text(json{{"error", errorJson(state.program)},
-                     {"cells", state.program.cells.size()},
-                     {"symbols", symbolsJson(state.program)}});
+    return text(json{{"error", errorJson(state.program)}, {"cells", state.program.cells.size()}});
 }
 
 // Rows of the editor program's listing: address, word, instruction, line.

@@ -61,8 +61,12 @@ function fromStorage() {
   }
 }
 
+// Longer sources stay out of the address: browsers limit its length, and
+// encoding megabytes on every edit would slow the typing.
+const linkLimit = 100_000;
+
 function save(source, input) {
-  history.replaceState(null, "", shareLink(source, input));
+  if (source.length <= linkLimit) history.replaceState(null, "", shareLink(source, input));
   try {
     localStorage.setItem(storageKey, JSON.stringify({ source, input }));
   } catch {
@@ -189,7 +193,10 @@ function setSource(text) {
 
 // ---- Talking to the worker ----
 
+let assembleSent = 0;
+
 function assemble() {
+  assembleSent = performance.now();
   worker.postMessage({ type: "assemble", id: ++assembleId, source: source() });
 }
 
@@ -256,6 +263,7 @@ function table(headers) {
 
 let listing = { cells: 0, rows: [] };
 let machine = null;
+let lastAssembly = null;
 
 function showListing() {
   const pane = $("listing");
@@ -366,9 +374,13 @@ function onWorkerMessage(event) {
       break;
     case "assembled":
       if (message.id !== assembleId) return;
+      lastAssembly = { id: message.id, milliseconds: message.milliseconds, error: message.error, cells: message.cells };
+      lastAssembly.received = performance.now() - assembleSent;
       listing = message.listing;
       showDiagnostics(message);
+      lastAssembly.diagnostics = performance.now() - assembleSent;
       showListing();
+      lastAssembly.listing = performance.now() - assembleSent;
       break;
     case "state":
       showState(message);
@@ -420,6 +432,10 @@ function start() {
     }
   };
   $("share").onclick = () => {
+    if (source().length > linkLimit) {
+      $("status").textContent = `The source is too long for a link (more than ${linkLimit} characters).`;
+      return;
+    }
     save(source(), $("input").value);
     navigator.clipboard?.writeText(location.href).catch(() => {});
     $("status").textContent = "The link to this program is in the address bar (and the clipboard).";
@@ -453,4 +469,13 @@ function start() {
 start();
 
 // For people (and tests) who script the page.
-window.vornPlayground = { view, source, setSource, breakpointLines: () => breakpointLines(view.state) };
+// lastAssembly and machine give what the worker last reported: the time it
+// took to assemble, and the run's state (with its speed, `rate`, in steps/s).
+window.vornPlayground = {
+  view,
+  source,
+  setSource,
+  breakpointLines: () => breakpointLines(view.state),
+  lastAssembly: () => lastAssembly,
+  machine: () => machine,
+};
