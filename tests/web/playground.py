@@ -121,9 +121,13 @@ class Page:
         target[0].click()
 
     def register(self, name):
-        row = self.driver.find_element(By.CSS_SELECTOR, f'#registers tr[data-register="{name}"]')
-        return int(row.find_element(By.CSS_SELECTOR, "td.value").text), "changed" in (
-            row.get_attribute("class") or "")
+        """The register's value and whether the last step changed it (read at
+        once: the view is redrawn on every state the worker sends)."""
+        value, changed = self.driver.execute_script(
+            "const row = document.querySelector(`#registers tr[data-register='${arguments[0]}']`);"
+            "return [Number(row.querySelector('td.value').textContent),"
+            "        row.classList.contains('changed')];", name)
+        return value, changed
 
     def status_state(self):
         return self.element("status").get_attribute("data-state")
