@@ -169,6 +169,7 @@ const view = new EditorView({
       lintGutter(),
       undoHistory(),
       drawSelection(),
+      EditorView.lineWrapping,
       highlightActiveLine(),
       language.of(vornLanguage()),
       syntaxHighlighting(vornHighlightStyle),
@@ -355,6 +356,7 @@ function showState(state) {
   $("status").textContent = (state.running ? `Running: ${state.steps} steps.` : state.message) + (state.running ? rate : "");
   $("status").dataset.state = state.running ? "running" : state.state;
   document.body.classList.toggle("running", state.running);
+  $("stop").disabled = !state.running;
   showOutput(state);
   showRegisters(state);
   showMemory(state);
