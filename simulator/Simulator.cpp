@@ -3,10 +3,10 @@
 #include <fstream>
 #include <limits>
 #include <ostream>
-#include <sstream>
 #include <vector>
 
 #include "machine/Machine.h"
+#include "machine/RunMessages.h"
 #include "simulator/Options.h"
 #include "simulator/StateReport.h"
 #if VORN_TRACE
@@ -58,19 +58,6 @@ int fail(std::ostream& errors, int status, const std::string& message) {
     return status;
 }
 
-// The faulting instruction is the one before the program counter: the step
-// advanced it and changed nothing else.
-std::string faultMessage(const Machine& machine) {
-    const auto address = static_cast<std::uint16_t>(machine.programCounter - 1);
-    const Word instruction = machine.memory[address];
-    const RegisterId pointer = instruction.register2();
-    std::ostringstream message;
-    message << "fault at address " << address << " (" << instruction << "): register "
-            << nameOf(pointer) << " holds " << machine.registers.at(pointer).value()
-            << ", a word without an address field.";
-    return message.str();
-}
-
 int runProgram(const Options& options, std::istream& input, std::ostream& out,
                std::ostream& errors) {
     Machine machine(input, out);
@@ -81,9 +68,7 @@ int runProgram(const Options& options, std::istream& input, std::ostream& out,
         execute(machine, options, errors);
         if (!machine.halted()) {
             status = stepLimitReached;
-            message = "step limit reached: " + std::to_string(*options.maxSteps) +
-                      " steps run and the program has not halted (next address " +
-                      std::to_string(machine.programCounter) + ").";
+            message = stepLimitMessage(*options.maxSteps, machine);
         }
     } catch (const Word::InvalidAddressInOperation&) {
         status = runTimeFault;

@@ -13,6 +13,7 @@
 
 #include "assembly/Program.h"
 #include "machine/InstructionSet.h"
+#include "machine/RunMessages.h"
 #include "web/Session.h"
 
 namespace Vorn::Web {
@@ -236,9 +237,7 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
     if (run.state() == Session::State::Fault) {
         errors << "Error: " << faultMessage(run.machine()) << '\n';
     } else if (run.state() != Session::State::Halted) {
-        errors << "Error: step limit reached: " << steps
-               << " steps run and the program has not halted (next address "
-               << run.machine().programCounter << ").\n";
+        errors << "Error: " << stepLimitMessage(steps, run.machine()) << '\n';
     }
     return streams(out.str(), "stdout", errors.str());
 }

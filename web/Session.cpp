@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "machine/RunMessages.h"
+
 namespace Vorn::Web {
 
 void PageIO::write(std::int32_t value) {
@@ -138,17 +140,6 @@ std::int32_t Session::currentLine() const {
         return 0;
     }
     return program_.cells[address].line;
-}
-
-std::string faultMessage(const Machine& machine) {
-    const auto address = static_cast<std::uint16_t>(machine.programCounter - 1);
-    const Word instruction = machine.memory[address];
-    const RegisterId pointer = instruction.register2();
-    std::ostringstream message;
-    message << "fault at address " << address << " (" << instruction << "): register "
-            << nameOf(pointer) << " holds " << machine.registers.at(pointer).value()
-            << ", a word without an address field.";
-    return message.str();
 }
 
 std::string Session::describe() const {

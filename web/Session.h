@@ -101,8 +101,4 @@ class Session {
     State state_ = State::NoProgram;
 };
 
-// What vornsim reports for a fault: the instruction before the program
-// counter ran loadi or storei through a word without an address field.
-std::string faultMessage(const Machine& machine);
-
 }  // namespace Vorn::Web
