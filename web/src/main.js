@@ -422,6 +422,11 @@ async function loadExamples() {
 function start() {
   worker = new Worker("worker.js");
   worker.onmessage = onWorkerMessage;
+  worker.onerror = (event) => {
+    $("status").textContent = `The machine could not start: ${event.message || "the worker failed"}.` +
+      (location.protocol === "file:" ? " Serve the page over http (scripts/web does)." : "");
+    $("status").dataset.state = "fault";
+  };
   for (const command of ["run", "stop", "step", "back", "continue", "reverse-continue"]) {
     $(command).onclick = () => send(command);
   }
