@@ -71,25 +71,32 @@ json positionJson(const Assembly::SourcePosition& position) {
     return {{"line", position.line}, {"column", position.column}, {"length", position.length}};
 }
 
-json errorJson(const Assembly::Program& program) {
-    if (!program.error) {
-        return nullptr;
+// The diagnostics the editor shows: vornasm's first error, as vornasm prints
+// it ("text"), with where it points.
+json diagnosticsJson(const Assembly::Program& program) {
+    json diagnostics = json::array();
+    if (program.error) {
+        std::ostringstream line;
+        Assembly::writeErrorLine(line, *program.error);
+        std::string printed = line.str();
+        printed.pop_back();
+        diagnostics.push_back({{"severity", "error"},
+                               {"code", "assembly-error"},
+                               {"message", program.error->message},
+                               {"text", printed},
+                               {"hint", ""},
+                               {"position", positionJson(program.error->position)}});
     }
-    std::ostringstream line;
-    Assembly::writeErrorLine(line, *program.error);
-    std::string text = line.str();
-    text.pop_back();
-    return {{"message", program.error->message},
-            {"text", text},
-            {"position", positionJson(program.error->position)}};
+    return diagnostics;
 }
 
-// Assembles the editor's text: the first error and the cell count.
+// Assembles the editor's text: its diagnostics and the cell count.
 std::string assemble(const std::string& source) {
     Editor& state = editor();
     state.program = Assembly::assembleProgram(source);
     state.lines = splitLines(source);
-    return text(json{{"error", errorJson(state.program)}, {"cells", state.program.cells.size()}});
+    return text(json{{"diagnostics", diagnosticsJson(state.program)},
+                     {"cells", state.program.cells.size()}});
 }
 
 // Rows of the editor program's listing: address, word, instruction, line.

@@ -216,29 +216,35 @@ function characterOffset(lineText, byteOffset) {
   return lineText.length;
 }
 
+// Each diagnostic in the editor (underlined) and in the pane below it: the
+// error as vornasm prints it, then any warnings.
 function showDiagnostics(message) {
   const pane = $("diagnostics");
-  const diagnostics = [];
-  pane.textContent = "";
-  if (message.error) {
-    const { position, text, message: what } = message.error;
-    const doc = view.state.doc;
+  const marks = [];
+  const items = [];
+  const doc = view.state.doc;
+  for (const diagnostic of message.diagnostics) {
+    const { position, severity } = diagnostic;
     const line = doc.line(Math.min(Math.max(position.line, 1), doc.lines));
     const from = line.from + characterOffset(line.text, position.column);
     const to = Math.min(line.from + characterOffset(line.text, position.column + position.length), line.to);
-    diagnostics.push({ from, to: Math.max(to, from), severity: "error", message: what });
+    const text = diagnostic.text ?? diagnostic.message;
+    const full = diagnostic.hint ? `${text} ${diagnostic.hint}` : text;
+    marks.push({ from, to: Math.max(to, from), severity, message: full, source: diagnostic.code });
     const item = document.createElement("div");
-    item.className = "diagnostic error";
-    item.textContent = position.line > 0 ? `line ${position.line}: ${text}` : text;
+    item.className = `diagnostic ${severity}`;
+    item.textContent = position.line > 0 ? `line ${position.line}: ${full}` : full;
     item.onclick = () => view.dispatch({ selection: { anchor: from }, scrollIntoView: true });
-    pane.append(item);
-  } else {
+    items.push(item);
+  }
+  if (!message.diagnostics.some((d) => d.severity === "error")) {
     const item = document.createElement("div");
     item.className = "diagnostic ok";
     item.textContent = `No errors: ${message.cells} cells, assembled in ${message.milliseconds.toFixed(1)} ms.`;
-    pane.append(item);
+    items.unshift(item);
   }
-  view.dispatch(setDiagnostics(view.state, diagnostics));
+  pane.replaceChildren(...items);
+  view.dispatch(setDiagnostics(view.state, marks));
 }
 
 const hex = (value, digits) => "0x" + (value >>> 0).toString(16).toUpperCase().padStart(digits, "0");
@@ -376,7 +382,12 @@ function onWorkerMessage(event) {
       break;
     case "assembled":
       if (message.id !== assembleId) return;
-      lastAssembly = { id: message.id, milliseconds: message.milliseconds, error: message.error, cells: message.cells };
+      lastAssembly = {
+        id: message.id,
+        milliseconds: message.milliseconds,
+        diagnostics: message.diagnostics,
+        cells: message.cells,
+      };
       lastAssembly.received = performance.now() - assembleSent;
       listing = message.listing;
       showDiagnostics(message);

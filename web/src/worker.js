@@ -10,6 +10,9 @@ importScripts("vorn.js");
 const sliceMilliseconds = 20;
 const firstBudget = 1_000_000;
 const listingRows = 2000;
+// While a run goes on, the page hears of it this often at most, so that
+// drawing the views never falls behind on a busy machine.
+const reportMilliseconds = 100;
 
 let vorn = null;
 const waiting = [];
@@ -21,6 +24,7 @@ let outputSent = 0;
 let memoryAddress = 0;
 let runStarted = 0;
 let runSteps = 0;
+let lastReport = 0;
 
 // Continues a run right after the messages already queued, without the
 // clamping of setTimeout.
@@ -76,8 +80,12 @@ function slice() {
     budget = Math.max(10_000, Math.min(Math.round((budget * sliceMilliseconds) / elapsed), 2e9));
   }
   running = state.state === "ready";
-  const seconds = (performance.now() - runStarted) / 1000;
-  postMessage(stateMessage({ rate: seconds > 0 ? runSteps / seconds : 0, sliceSteps: ran }));
+  const now = performance.now();
+  if (!running || now - lastReport >= reportMilliseconds) {
+    lastReport = now;
+    const seconds = (now - runStarted) / 1000;
+    postMessage(stateMessage({ rate: seconds > 0 ? runSteps / seconds : 0, sliceSteps: ran }));
+  }
   if (running) channel.port2.postMessage(null);
 }
 
@@ -114,7 +122,7 @@ function command(message) {
       break;
     case "stop":
       running = false;
-      break;
+      break; // the state below says where the run stopped
     case "back":
       running = false;
       if (loaded) {
