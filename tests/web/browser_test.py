@@ -84,6 +84,11 @@ class BrowserTest(unittest.TestCase):
         self.assertEqual(page.current_line(), 6)
         self.assertEqual(page.register("O"), (3, True))
         self.assertEqual(page.text("output"), "")
+        # Memory from an address: "count" (8) holds the number read.
+        address = page.element("memory-address")
+        address.clear()
+        address.send_keys("0x8", Keys.ENTER)
+        page.wait(lambda d: page.memory_word(8) == (3, "noop"))
 
         page.click("step")
         page.wait_text("output", lambda t: t == "3")

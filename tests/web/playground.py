@@ -129,6 +129,17 @@ class Page:
             "        row.classList.contains('changed')];", name)
         return value, changed
 
+    def memory_word(self, address):
+        """The word at the address in the memory view from an address, and its
+        mnemonic form, or None when the view does not show it."""
+        word = self.driver.execute_script(
+            "const row = document.querySelector("
+            "  `#memory-views section:first-child tr[data-address='${arguments[0]}']`);"
+            "if (!row) return null;"
+            "const cells = row.querySelectorAll('td');"
+            "return [Number(cells[2].textContent), cells[3].textContent];", address)
+        return tuple(word) if word else None
+
     def status_state(self):
         return self.element("status").get_attribute("data-state")
 

@@ -321,6 +321,9 @@ function showRegisters(state) {
   previousRegisters = state.registers;
 }
 
+// The words last shown, by address: a word that differs is highlighted.
+let previousMemory = new Map();
+
 function memoryTable(title, rows, pc) {
   const section = document.createElement("section");
   const heading = document.createElement("h3");
@@ -330,7 +333,8 @@ function memoryTable(title, rows, pc) {
   for (const [address, word, instruction] of rows) {
     const row = body.insertRow();
     row.dataset.address = address;
-    if (address === pc) row.className = "current";
+    if (address === pc) row.classList.add("current");
+    if (previousMemory.has(address) && previousMemory.get(address) !== word) row.classList.add("changed");
     cell(row, `${address} (${hex(address, 4)})`, "number");
     cell(row, hex(word, 8), "number");
     cell(row, String(word), "number");
@@ -346,6 +350,7 @@ function showMemory(state) {
     memoryTable(`From address ${state.memoryAddress}`, state.memory, state.pc),
     memoryTable("Around the current instruction", state.memoryAtPc, state.pc),
   );
+  previousMemory = new Map([...state.memory, ...state.memoryAtPc].map(([address, word]) => [address, word]));
 }
 
 let output = [];
