@@ -364,7 +364,8 @@ function showOutput(state) {
 function showState(state) {
   machine = state;
   const rate = state.running && state.rate ? ` Running at ${(state.rate / 1e6).toFixed(0)} million steps/s.` : "";
-  $("status").textContent = (state.running ? `Running: ${state.steps} steps.` : state.message) + (state.running ? rate : "");
+  const again = state.restartedBecause ? `Started again (${state.restartedBecause}). ` : "";
+  $("status").textContent = again + (state.running ? `Running: ${state.steps} steps.${rate}` : state.message);
   $("status").dataset.state = state.running ? "running" : state.state;
   document.body.classList.toggle("running", state.running);
   $("stop").disabled = !state.running;

@@ -39,6 +39,8 @@ function stateMessage(extra = {}) {
   const state = json(vorn.machineState(outputSent));
   outputSent = state.outputLength;
   const pcFrom = Math.max(state.pc - 3, 0);
+  const because = restartedBecause;
+  restartedBecause = "";
   return {
     type: "state",
     running,
@@ -46,6 +48,7 @@ function stateMessage(extra = {}) {
     memory: json(vorn.memory(memoryAddress, 16)),
     memoryAddress,
     memoryAtPc: json(vorn.memory(pcFrom, 8)),
+    restartedBecause: because,
     ...extra,
   };
 }
@@ -58,11 +61,18 @@ function load(source, input) {
 }
 
 // The session for this source and input, fresh when they changed or the last
-// run is over.
+// run is over. Says why a paused run started again, if it did.
+let restartedBecause = "";
+
 function ensureLoaded(source, input, fresh) {
   const over = ["halted", "fault", "output-full", "no-program"];
   const state = loaded && json(vorn.machineState(1 << 30)).state;
-  if (fresh || !loaded || loaded.source !== source || loaded.input !== input || over.includes(state)) {
+  const paused = loaded && !over.includes(state) && json(vorn.machineState(1 << 30)).steps > 0;
+  const changed = loaded && (loaded.source !== source || loaded.input !== input);
+  restartedBecause = !fresh && paused && changed
+    ? loaded.source !== source ? "the source changed" : "the input changed"
+    : "";
+  if (fresh || !loaded || changed || over.includes(state)) {
     load(source, input);
   }
 }
