@@ -5,6 +5,7 @@
 
 #include "assembly/Lexer.h"
 #include "assembly/ParseError.h"
+#include "assembly/ProgramRecorder.h"
 #include "machine/InstructionSet.h"
 
 namespace Vorn::Assembly {
@@ -136,7 +137,27 @@ std::string_view Assembler::nameToBind() {
     if (symbols.contains(name)) {
         throw RedefinitionOfLabel(token, line);
     }
+    if (recorder != nullptr) {
+        boundName.setPlace(token.column(), token.length());
+    }
     return name;
+}
+
+void Assembler::recordBinding(std::string_view name, bool isLabel) {
+    if (recorder == nullptr) {
+        return;
+    }
+    const auto kind = isLabel ? ProgramSymbol::Kind::Label : ProgramSymbol::Kind::Definition;
+    recorder->bindings.push_back(
+        {symbols.intern(name), kind, ProgramRecorder::placeOf(boundName, line)});
+}
+
+SymbolId Assembler::usedName(std::string_view name) {
+    const SymbolId id = symbols.intern(name);
+    if (recorder != nullptr) {
+        recorder->uses.push_back({id, ProgramRecorder::placeOf(token, line)});
+    }
+    return id;
 }
 
 void Assembler::store(const MemoryCell& cell, std::int32_t times) {

@@ -16,6 +16,8 @@
 
 namespace Vorn::Assembly {
 
+struct ProgramRecorder;
+
 class Assembler {
   public:
     // Both streams are borrowed: the Assembler neither opens nor closes them.
@@ -34,6 +36,13 @@ class Assembler {
     std::uint32_t cellCount() const { return count; }
     const MemoryCell& cell(std::size_t address) const { return memory[address]; }
     const SymbolTable& symbolTable() const { return symbols; }
+    SymbolTable& symbolTable() { return symbols; }
+    // The token being read, and its line, when the last error left.
+    const Token& currentToken() const { return token; }
+    std::int32_t currentLine() const { return line; }
+    // Where readSource() notes the places of bindings and uses; null (the
+    // default) notes nothing. Borrowed.
+    void recordInto(ProgramRecorder* notes) { recorder = notes; }
 
   private:
     // The statement handlers; each starts with `advanceFirst` (read the next
@@ -53,6 +62,10 @@ class Assembler {
     // The name a label or definition binds, tested against the reserved names
     // and the names already bound.
     std::string_view nameToBind();
+    // Notes, with a recorder, that the name just bound is bound here.
+    void recordBinding(std::string_view name, bool isLabel);
+    // The id of a name a cell uses, noted with a recorder.
+    SymbolId usedName(std::string_view name);
     RegisterId registerOperand();
     // Stores `times` copies of the cell at the location counter.
     void store(const MemoryCell& cell, std::int32_t times);
@@ -61,6 +74,9 @@ class Assembler {
     // Set while readSource() runs.
     TokenStream* tokens = nullptr;
     std::int32_t line = 1;
+    ProgramRecorder* recorder = nullptr;
+    // With a recorder: the name token nameToBind() read.
+    Token boundName;
     // The address of the next cell to fill: 0 to 65536 (all cells filled).
     std::uint32_t count = 0;
     SymbolTable symbols;

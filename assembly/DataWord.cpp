@@ -19,7 +19,7 @@ void Assembler::parseData(bool advanceFirst, std::int32_t times) {
             if (isOperationName(name) || isRegisterName(name)) {
                 throw ExpectingLabel(token, line);
             }
-            store(MemoryCell(line, symbols.intern(name)), times);
+            store(MemoryCell(line, usedName(name)), times);
             break;
         }
         default:

@@ -3,6 +3,7 @@
 // tested at all, since its meaning is settled only when the image is written.
 #include "assembly/Assembler.h"
 #include "assembly/ParseError.h"
+#include "assembly/ProgramRecorder.h"
 
 namespace Vorn::Assembly {
 
@@ -21,10 +22,15 @@ void Assembler::parseDefinition(bool advanceFirst) {
             break;
         case TokenKind::Identifier:
             symbols.bind(name, Value(token.getIdentifier()));
+            if (recorder != nullptr) {
+                recorder->aliasValues.push_back({symbols.intern(token.identifierText()),
+                                                 ProgramRecorder::placeOf(token, line)});
+            }
             break;
         default:
             throw ExpectingNumberOrIdentifier(token, line);
     }
+    recordBinding(name, false);
 }
 
 }  // namespace Vorn::Assembly

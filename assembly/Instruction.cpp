@@ -60,7 +60,7 @@ void Assembler::parseInstruction(bool advanceFirst, std::int32_t times) {
         }
         case TokenKind::Identifier:
             // Not tested here: the name may be bound later in the source.
-            store(MemoryCell(line, word, symbols.intern(token.identifierText())), times);
+            store(MemoryCell(line, word, usedName(token.identifierText())), times);
             break;
         default:
             throw ExpectingNumberOrIdentifier(token, line);

@@ -15,6 +15,7 @@ void Assembler::parseLabel(bool advanceFirst) {
     }
     const std::string_view name = nameToBind();
     symbols.bind(name, Value(static_cast<std::int32_t>(count)));
+    recordBinding(name, true);
 }
 
 std::int32_t Assembler::parseRepetition(bool advanceFirst) {

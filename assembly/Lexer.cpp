@@ -16,6 +16,8 @@ namespace Vorn::Assembly {
 
 namespace {
 
+using Detail::Place;
+
 using Traits = std::char_traits<char>;
 constexpr int endOfInput = Traits::eof();
 
@@ -60,6 +62,12 @@ std::size_t firstMarked(std::uint64_t marks) {
     return static_cast<std::size_t>(bits / 8);
 }
 
+// A position clamped to what a token's place holds.
+std::int32_t placeValue(std::int64_t value) {
+    constexpr std::int64_t largest = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(value < largest ? value : largest);
+}
+
 // Two ways to read the characters of a token; the token rules below are one
 // template over both. A token's end is found by reading one character past it
 // and putting that one back, which every stream buffer allows right after a read.
@@ -67,15 +75,24 @@ std::size_t firstMarked(std::uint64_t marks) {
 // Any stream buffer, one call per character; the stream's state changes at once.
 class StreamReader {
   public:
-    explicit StreamReader(std::istream& in) : in_(in), buffer_(*in.rdbuf()) {}
+    StreamReader(std::istream& in, Place& place) : in_(in), buffer_(*in.rdbuf()), place_(place) {}
 
-    int next() { return buffer_.sbumpc(); }
+    int next() {
+        const int c = buffer_.sbumpc();
+        if (c != endOfInput) {
+            ++place_.offset;
+        }
+        return c;
+    }
     // A read that found the end has nothing to put back.
     void putBack(int c) {
         if (c != endOfInput) {
             buffer_.sungetc();
+            --place_.offset;
         }
     }
+    std::int64_t offset() const { return place_.offset; }
+    Place& place() { return place_; }
     void markEnd() { in_.setstate(std::ios::eofbit); }
     void fail() { in_.setstate(std::ios::failbit); }
 
@@ -115,13 +132,18 @@ class StreamReader {
   private:
     std::istream& in_;
     std::streambuf& buffer_;
+    Place& place_;
 };
 
 // The whole source in memory, scanned in place; the state is kept here until
 // the caller hands it to the stream.
 class MemoryReader {
   public:
-    MemoryReader(const char* current, const char* end) : current_(current), end_(end) {}
+    MemoryReader(const char* origin, const char* current, const char* end, Place& place)
+        : origin_(origin), current_(current), end_(end), place_(place) {}
+
+    std::int64_t offset() const { return current_ - origin_; }
+    Place& place() { return place_; }
 
     int next() { return current_ < end_ ? static_cast<unsigned char>(*current_++) : endOfInput; }
     void putBack(int c) {
@@ -169,8 +191,10 @@ class MemoryReader {
     bool failed() const { return failed_; }
 
   private:
+    const char* origin_;
     const char* current_;
     const char* end_;
+    Place& place_;
     bool ended_ = false;
     bool failed_ = false;
 };
@@ -214,6 +238,8 @@ void readToken(Reader& reader, Token& token) {
         reader.skipSpaces();
         c = reader.next();
     }
+    const std::int64_t start = reader.offset() - (c == endOfInput ? 0 : 1);
+    bool lineEnded = false;
     switch (c) {
         case endOfInput:
             failAtEnd(reader);
@@ -221,11 +247,13 @@ void readToken(Reader& reader, Token& token) {
             break;
         case '\n':
             token.setEndOfLine();
+            lineEnded = true;
             break;
         case '\r':
             // CR LF is one line end; a lone CR begins no token.
             if (const int after = reader.next(); after == '\n') {
                 token.setEndOfLine();
+                lineEnded = true;
             } else {
                 reader.putBack(after);
                 token.setNone();
@@ -259,6 +287,12 @@ void readToken(Reader& reader, Token& token) {
             }
             break;
     }
+    Place& place = reader.place();
+    const std::int64_t end = reader.offset();
+    token.setPlace(placeValue(start - place.lineStart), placeValue(end - start));
+    if (lineEnded) {
+        place.lineStart = end;
+    }
 }
 
 }  // namespace
@@ -269,7 +303,9 @@ std::istream& operator>>(std::istream& in, Token& token) {
         token.setEndOfFile();
         return in;
     }
-    StreamReader reader(in);
+    // One token alone: its column counts from where this read began.
+    Place place;
+    StreamReader reader(in, place);
     readToken(reader, token);
     return in;
 }
@@ -304,16 +340,25 @@ TokenStream::~TokenStream() {
 
 void TokenStream::read(Token& token) {
     if (source_ == nullptr) {
-        in_ >> token;
+        if (in_.fail() || in_.rdbuf() == nullptr) {
+            in_.setstate(std::ios::failbit);
+            token.setEndOfFile();
+            token.setPlace(placeValue(place_.offset - place_.lineStart), 0);
+            return;
+        }
+        StreamReader reader(in_, place_);
+        readToken(reader, token);
         return;
     }
     if (failed_) {
         token.setEndOfFile();
+        token.setPlace(placeValue(place_.offset - place_.lineStart), 0);
         return;
     }
-    MemoryReader reader(current_, end_);
+    MemoryReader reader(start_, current_, end_, place_);
     readToken(reader, token);
     current_ = reader.position();
+    place_.offset = reader.offset();
     ended_ = ended_ || reader.ended();
     failed_ = reader.failed();
 }

@@ -5,6 +5,7 @@
 // Character classes are 7-bit ASCII; every other byte begins no token.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 
 #include "assembly/Token.h"
@@ -12,6 +13,15 @@
 namespace Vorn::Assembly {
 
 class SourceBuffer;
+
+namespace Detail {
+// Where a lexer is: bytes read from the start of its input, and the offset
+// at which the current line began (for the column of each token).
+struct Place {
+    std::int64_t offset = 0;
+    std::int64_t lineStart = 0;
+};
+}  // namespace Detail
 
 // Reads one token. At the end of the input (or once the stream has failed) the
 // token is EndOfFile, forever after. A run of digits whose value exceeds
@@ -39,6 +49,7 @@ class TokenStream {
 
   private:
     std::istream& in_;
+    Detail::Place place_;
     SourceBuffer* source_ = nullptr;  // null: every read goes through the stream
     const char* start_ = nullptr;
     const char* current_ = nullptr;

@@ -8,6 +8,7 @@
 
 #include "assembly/Assembler.h"
 #include "assembly/ParseError.h"
+#include "assembly/ProgramRecorder.h"
 #include "assembly/SourceBuffer.h"
 
 namespace Vorn::Assembly {
@@ -27,25 +28,18 @@ std::string messageOf(const ParseError& error) {
     return message.str();
 }
 
-std::int32_t lineOf(const ParseError& error) {
-    if (const auto* expecting = dynamic_cast<const Expecting*>(&error)) {
-        return expecting->lineNumber();
-    }
-    if (const auto* redefinition = dynamic_cast<const Redefinition*>(&error)) {
-        return redefinition->lineNumber();
-    }
-    if (const auto* lineError = dynamic_cast<const LineError*>(&error)) {
-        return lineError->lineNumber();
-    }
-    return 0;
-}
-
-std::vector<ProgramSymbol> symbolsOf(const SymbolTable& table) {
+// The symbols of a run that read its statements, or stopped in them: every
+// bound name, with where it is bound and used.
+std::vector<ProgramSymbol> symbolsOf(const SymbolTable& table, const ProgramRecorder& recorder) {
+    constexpr std::uint32_t none = 0xFFFFFFFF;
+    std::vector<std::uint32_t> indexOf(table.nameCount(), none);
     std::vector<ProgramSymbol> symbols;
+    symbols.reserve(table.size());
     table.forEach([&](std::string_view name, const Value& value) {
         ProgramSymbol symbol;
         symbol.name = std::string(name);
-        symbol.kind = name == "end" ? ProgramSymbol::Kind::Predefined : ProgramSymbol::Kind::Label;
+        // Only "end" is bound without a statement.
+        symbol.kind = ProgramSymbol::Kind::Predefined;
         if (!value.isNumber()) {
             symbol.aliasOf = value.name();
         }
@@ -54,11 +48,63 @@ std::vector<ProgramSymbol> symbolsOf(const SymbolTable& table) {
         } catch (const ParseError& error) {
             symbol.problem = messageOf(error);
         }
+        indexOf[static_cast<std::size_t>(*table.idOf(name))] =
+            static_cast<std::uint32_t>(symbols.size());
         symbols.push_back(std::move(symbol));
     });
+    for (const ProgramRecorder::Binding& binding : recorder.bindings) {
+        ProgramSymbol& symbol = symbols[indexOf[static_cast<std::size_t>(binding.id)]];
+        symbol.kind = binding.kind;
+        symbol.definition = binding.at;
+    }
+    for (const ProgramRecorder::Mention& use : recorder.uses) {
+        if (const std::uint32_t index = indexOf[static_cast<std::size_t>(use.id)]; index != none) {
+            symbols[index].uses.push_back(use.at);
+        }
+    }
     std::sort(symbols.begin(), symbols.end(),
               [](const ProgramSymbol& a, const ProgramSymbol& b) { return a.name < b.name; });
     return symbols;
+}
+
+// The first place the recorder noted for a name, if any.
+std::optional<SourcePosition> firstMention(const std::vector<ProgramRecorder::Mention>& mentions,
+                                           SymbolId id) {
+    for (const ProgramRecorder::Mention& mention : mentions) {
+        if (mention.id == id) {
+            return mention.at;
+        }
+    }
+    return std::nullopt;
+}
+
+// Where an error raised while names were resolved points: the first use of
+// the name it names; a name no cell uses (one reached through aliases) at
+// its first place as a definition's value; failing both, at the first use of
+// the name the failing cell waits for.
+SourcePosition resolutionPlace(const ParseError& error, const Assembler& assembler,
+                               const ProgramRecorder& recorder) {
+    const SymbolTable& table = assembler.symbolTable();
+    if (const auto* nameError = dynamic_cast<const NameError*>(&error)) {
+        if (const std::optional<SymbolId> id = table.idOf(nameError->missingName())) {
+            if (const auto use = firstMention(recorder.uses, *id)) {
+                return *use;
+            }
+            if (const auto value = firstMention(recorder.aliasValues, *id)) {
+                return *value;
+            }
+        }
+    }
+    for (std::uint32_t address = 0; address < assembler.cellCount(); ++address) {
+        const MemoryCell& cell = assembler.cell(address);
+        if (cell.hasName()) {
+            if (const auto use = firstMention(recorder.uses, cell.name())) {
+                return *use;
+            }
+            return {cell.line, 0, 0};
+        }
+    }
+    return {};
 }
 
 Program assemble(std::istream& source) {
@@ -66,14 +112,22 @@ Program assemble(std::istream& source) {
     DiscardingBuffer discard;
     std::ostream image(&discard);
     Assembler assembler(source, image);
+    ProgramRecorder recorder;
+    assembler.recordInto(&recorder);
     bool statementsRead = false;
     try {
         assembler.readSource();
         statementsRead = true;
         assembler.writeImage();
     } catch (const ParseError& error) {
-        program.error = AssemblyError{std::current_exception(), messageOf(error),
-                                      SourcePosition{lineOf(error), 0, 0}};
+        // An error in a statement names the token being read; the line
+        // errors (an invalid token, a number out of range, a full memory)
+        // and an address out of bounds have it too.
+        const SourcePosition at =
+            statementsRead
+                ? resolutionPlace(error, assembler, recorder)
+                : ProgramRecorder::placeOf(assembler.currentToken(), assembler.currentLine());
+        program.error = AssemblyError{std::current_exception(), messageOf(error), at};
     }
     if (statementsRead) {
         for (std::uint32_t address = 0; address < assembler.cellCount(); ++address) {
@@ -84,7 +138,7 @@ Program assemble(std::istream& source) {
             program.cells.push_back({cell.word(), cell.line, !cell.isData});
         }
     }
-    program.symbols = symbolsOf(assembler.symbolTable());
+    program.symbols = symbolsOf(assembler.symbolTable(), recorder);
     return program;
 }
 

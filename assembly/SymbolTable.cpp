@@ -139,6 +139,14 @@ void SymbolTable::grow() {
     }
 }
 
+std::optional<SymbolId> SymbolTable::idOf(std::string_view name) const {
+    const Symbol* symbol = find(name);
+    if (symbol == nullptr) {
+        return std::nullopt;
+    }
+    return static_cast<SymbolId>(symbol - symbols_.data());
+}
+
 bool SymbolTable::contains(std::string_view name) const {
     const Symbol* symbol = find(name);
     return symbol != nullptr && symbol->bound;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,11 @@ class SymbolTable {
 
     // The id of a name, which becomes known (unbound) if it is new.
     SymbolId intern(std::string_view name);
+    // The id of a name already known, bound or not.
+    std::optional<SymbolId> idOf(std::string_view name) const;
+    // How many names are known: the ids are 0 up to this.
+    std::size_t nameCount() const { return symbols_.size(); }
+    bool isBound(SymbolId id) const { return at(id).bound; }
     std::string_view name(SymbolId id) const {
         const NameRef& ref = nameRefs_[static_cast<std::size_t>(id)];
         return {names_.data() + ref.offset, ref.length};

@@ -7,13 +7,19 @@
 namespace Vorn::Assembly {
 
 Token::Token(const Token& other)
-    : text(other.identifierText()), number(other.number), kind(other.kind) {}
+    : text(other.identifierText()),
+      number(other.number),
+      column_(other.column_),
+      length_(other.length_),
+      kind(other.kind) {}
 
 Token& Token::operator=(const Token& other) {
     if (this != &other) {
         text.assign(other.identifierText());
         borrowed = false;
         number = other.number;
+        column_ = other.column_;
+        length_ = other.length_;
         kind = other.kind;
     }
     return *this;

@@ -73,11 +73,23 @@ class Token {
     // Copies borrowed characters, so that the token outlives the source text.
     void keepText();
 
+    // Where the token is in its line: the byte offset of its first character
+    // (from 0) and its length in bytes. The lexer sets both for every token;
+    // an end of file has length 0, a line end covers its CR LF or LF.
+    std::int32_t column() const { return column_; }
+    std::int32_t length() const { return length_; }
+    void setPlace(std::int32_t column, std::int32_t length) {
+        column_ = column;
+        length_ = length;
+    }
+
   private:
     std::string text;
     std::string_view borrowedText;
     bool borrowed = false;
     std::int32_t number = 0;
+    std::int32_t column_ = 0;
+    std::int32_t length_ = 0;
     TokenKind kind = TokenKind::None;
 };
 
