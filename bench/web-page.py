@@ -41,7 +41,7 @@ def main():
                 raise SystemExit(f"the full-memory source did not assemble: {assembly}")
             if run >= 2:  # after warm-up
                 in_worker.append(assembly["milliseconds"])
-                in_page.append(assembly["diagnostics"])
+                in_page.append(assembly["diagnosticsShownAfter"])
         print(f"  assembling the full-memory source ({len(full) / 1e6:.1f} MB, 65536 cells), "
               f"median of {ASSEMBLE_RUNS}:")
         print(f"    in the worker:   {statistics.median(in_worker):7.1f} ms "
