@@ -3,10 +3,11 @@
 #include <fstream>
 #include <limits>
 #include <ostream>
+#include <sstream>
 #include <vector>
 
 #include "machine/Machine.h"
-#include "machine/RunMessages.h"
+#include "machine/StepText.h"
 #include "simulator/Options.h"
 #include "simulator/StateReport.h"
 #if VORN_TRACE

@@ -19,9 +19,6 @@
 
 namespace Vorn::Simulator {
 
-void writeTraceLine(std::ostream& trace, std::uint64_t step, std::uint16_t address,
-                    Word instruction, const StepEffect& effect);
-
 // Runs like Machine::run(limit), writing one trace line per step. A fault
 // writes its line and leaves as Word::InvalidAddressInOperation.
 void runTraced(Machine& machine, std::uint64_t limit, std::ostream& trace);

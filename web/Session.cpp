@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "machine/RunMessages.h"
+#include "machine/StepText.h"
 
 namespace Vorn::Web {
 
