@@ -9,7 +9,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "machine/StepText.h"
+#include "machine/Trace.h"
 
 namespace Vorn::Debug {
 
@@ -399,7 +399,8 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
     }
     out_ << '\n';
     if (showStep && stop.last && stop.last->step == session_.step()) {
-        writeTraceLine(out_, stop.last->step, stop.last->address, stop.last->instruction,
+        writeTraceLine(out_,
+                       TracedStep{stop.last->step, stop.last->address, stop.last->instruction},
                        stop.last->effect);
     }
 }

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "machine/StepText.h"
+#include "machine/RunMessages.h"
 
 namespace Vorn::Debug {
 

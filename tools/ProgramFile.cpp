@@ -8,6 +8,7 @@
 
 #include "assembly/Program.h"
 #include "machine/ImageFile.h"
+#include "machine/Printable.h"
 #include "tools/ToolError.h"
 
 namespace Vorn::Tools {
@@ -69,7 +70,7 @@ std::ifstream openForReading(const std::string& path, const std::string& what) {
     std::ifstream in(path, std::ios::binary);
     std::error_code ignored;
     if (!in || std::filesystem::is_directory(path, ignored)) {
-        throw ToolError("cannot read " + what + " '" + path + "'.");
+        throw ToolError("cannot read " + what + " '" + printable(path) + "'.");
     }
     return in;
 }
@@ -80,7 +81,7 @@ std::vector<Word> readImageFile(const std::string& path) {
     try {
         return readImage(file);
     } catch (const ImageError& error) {
-        std::string message = path + ", " + messageOf(error);
+        std::string message = printable(path) + ", " + messageOf(error);
         if (endsWith(path, ".vorn")) {
             message += " (an assembly source needs --source)";
         }
@@ -102,7 +103,15 @@ AssembledSource assembleSourceFile(const std::string& path) {
     std::string text;
     KeepingBuffer keeping(*file.rdbuf(), text);
     std::istream source(&keeping);
-    const Assembly::Program program = Assembly::assembleProgram(source);
+    Assembly::Program program;
+    try {
+        program = Assembly::assembleProgram(source);
+    } catch (const std::ios_base::failure&) {
+        source.setstate(std::ios::badbit);
+    }
+    if (source.bad()) {
+        throw ToolError("cannot read source file '" + printable(path) + "'.");
+    }
     if (program.error) {
         throw ToolError(program.error->message + ".");
     }
@@ -115,6 +124,7 @@ AssembledSource assembleSourceFile(const std::string& path) {
     for (const Assembly::ProgramSymbol& symbol : program.symbols) {
         result.symbols.push_back({symbol.name, symbol.number, symbol.problem});
     }
+    result.program = std::move(program);
     return result;
 }
 

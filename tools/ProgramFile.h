@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "assembly/Program.h"
 #include "machine/Word.h"
 
 namespace Vorn::Tools {
@@ -37,6 +38,7 @@ struct AssembledSource {
     std::vector<std::string> lines;     // the text of source line N at index N - 1
     std::vector<SourceCell> cells;      // addresses 0 upwards
     std::vector<SourceSymbol> symbols;  // in name order
+    Assembly::Program program;          // the whole program, as assembleProgram made it
 
     std::vector<Word> words() const;
 };

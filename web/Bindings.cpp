@@ -13,7 +13,7 @@
 
 #include "assembly/Program.h"
 #include "machine/InstructionSet.h"
-#include "machine/StepText.h"
+#include "machine/RunMessages.h"
 #include "web/Session.h"
 
 namespace Vorn::Web {

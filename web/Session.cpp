@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "machine/StepText.h"
+#include "machine/RunMessages.h"
 
 namespace Vorn::Web {
 
