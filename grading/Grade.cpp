@@ -5,9 +5,9 @@
 #include <sstream>
 
 #include "assembly/Program.h"
-#include "machine/RunMessages.h"
 #include "machine/Machine.h"
 #include "machine/MachineIO.h"
+#include "machine/RunMessages.h"
 
 namespace Vorn::Grading {
 
