@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Document.h"
 #include "assembly/Program.h"
 #include "machine/InstructionSet.h"
 #include "machine/RunMessages.h"
@@ -71,21 +72,20 @@ json positionJson(const Assembly::SourcePosition& position) {
     return {{"line", position.line}, {"column", position.column}, {"length", position.length}};
 }
 
-// The diagnostics the editor shows: vornasm's first error, as vornasm prints
-// it ("text"), with where it points.
-json diagnosticsJson(const Assembly::Program& program) {
+// The diagnostics the editor shows, from the analysis: vornasm's first error
+// ("text" as vornasm prints it, with a hint where its message misleads), then
+// the warnings vornasm does not give.
+json diagnosticsJson(const Analysis::Document& document) {
     json diagnostics = json::array();
-    if (program.error) {
-        std::ostringstream line;
-        Assembly::writeErrorLine(line, *program.error);
-        std::string printed = line.str();
-        printed.pop_back();
-        diagnostics.push_back({{"severity", "error"},
-                               {"code", "assembly-error"},
-                               {"message", program.error->message},
-                               {"text", printed},
-                               {"hint", ""},
-                               {"position", positionJson(program.error->position)}});
+    for (const Analysis::Diagnostic& diagnostic : document.diagnostics()) {
+        const bool error = diagnostic.severity == Analysis::Diagnostic::Severity::Error;
+        diagnostics.push_back(
+            {{"severity", error ? "error" : "warning"},
+             {"code", diagnostic.code},
+             {"message", diagnostic.message},
+             {"text", error ? "Error: " + diagnostic.message + "." : diagnostic.message},
+             {"hint", diagnostic.hint},
+             {"position", positionJson(diagnostic.position)}});
     }
     return diagnostics;
 }
@@ -93,10 +93,11 @@ json diagnosticsJson(const Assembly::Program& program) {
 // Assembles the editor's text: its diagnostics and the cell count.
 std::string assemble(const std::string& source) {
     Editor& state = editor();
-    state.program = Assembly::assembleProgram(source);
+    const Analysis::Document document(source);
+    state.program = document.program();
     state.lines = splitLines(source);
-    return text(json{{"diagnostics", diagnosticsJson(state.program)},
-                     {"cells", state.program.cells.size()}});
+    return text(
+        json{{"diagnostics", diagnosticsJson(document)}, {"cells", state.program.cells.size()}});
 }
 
 // Rows of the editor program's listing: address, word, instruction, line.

@@ -52,6 +52,10 @@ class BrowserTest(unittest.TestCase):
         content.send_keys(Keys.ARROW_UP, Keys.END, " value\n:value 42\n")
         page.wait_text("diagnostics", lambda t: t.startswith("No errors"))
         self.assertRegex(page.text("diagnostics"), r"^No errors: 3 cells")
+        # The analysis warns where vornasm does not: the load runs on into the data.
+        self.assertIn("line 2: execution runs on from this instruction into the data word",
+                      page.text("diagnostics"))
+        self.assertTrue(self.driver.find_elements(By.CSS_SELECTOR, ".cm-lintRange-warning"))
         self.assertEqual(self.driver.find_elements(By.CSS_SELECTOR, ".cm-lintRange-error, .cm-lintPoint-error"), [])
         # The listing: address, word, instruction and source line.
         rows = self.driver.find_elements(By.CSS_SELECTOR, "#listing tbody tr")
