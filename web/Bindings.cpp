@@ -75,9 +75,16 @@ json positionJson(const Assembly::SourcePosition& position) {
 // The diagnostics the editor shows, from the analysis: vornasm's first error
 // ("text" as vornasm prints it, with a hint where its message misleads), then
 // the warnings vornasm does not give.
+// At most this many go to the page: a long program's warnings would cost the
+// editor more than they tell.
+constexpr std::size_t diagnosticsShown = 100;
+
 json diagnosticsJson(const Analysis::Document& document) {
     json diagnostics = json::array();
     for (const Analysis::Diagnostic& diagnostic : document.diagnostics()) {
+        if (diagnostics.size() == diagnosticsShown) {
+            break;
+        }
         const bool error = diagnostic.severity == Analysis::Diagnostic::Severity::Error;
         diagnostics.push_back(
             {{"severity", error ? "error" : "warning"},

@@ -243,6 +243,13 @@ function showDiagnostics(message) {
     item.textContent = `No errors: ${message.cells} cells, assembled in ${message.milliseconds.toFixed(1)} ms.`;
     items.unshift(item);
   }
+  const more = (message.diagnosticCount ?? 0) - message.diagnostics.length;
+  if (more > 0) {
+    const item = document.createElement("div");
+    item.className = "diagnostic warning";
+    item.textContent = `… and ${more} more.`;
+    items.push(item);
+  }
   pane.replaceChildren(...items);
   view.dispatch(setDiagnostics(view.state, marks));
 }
