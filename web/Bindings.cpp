@@ -1,0 +1,292 @@
+// The playground's WebAssembly interface: what the page's worker (and the
+// differential test under node) calls. Every answer is a JSON text, so that
+// it passes through postMessage as it is.
+//
+// Two programs live here: the editor's (assembled on every change, for the
+// diagnostics and the listing) and the session's (the one running).
+#include <emscripten/bind.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/Document.h"
+#include "assembly/Program.h"
+#include "machine/InstructionSet.h"
+#include "machine/RunMessages.h"
+#include "web/Session.h"
+
+namespace Vorn::Web {
+
+namespace {
+
+using nlohmann::json;
+
+// A JSON text; bytes that are not UTF-8 (a lone surrogate from JavaScript)
+// become U+FFFD instead of an exception.
+std::string text(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+struct Editor {
+    Assembly::Program program;
+    std::vector<std::string> lines;  // the text of source line N at index N - 1
+};
+
+Editor& editor() {
+    static Editor instance;
+    return instance;
+}
+
+Session& session() {
+    static Session instance;
+    return instance;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.emplace_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string mnemonic(Word word) {
+    std::ostringstream text;
+    text << word;
+    return text.str();
+}
+
+json positionJson(const Assembly::SourcePosition& position) {
+    return {{"line", position.line}, {"column", position.column}, {"length", position.length}};
+}
+
+// The diagnostics the editor shows, from the analysis: vornasm's first error
+// ("text" as vornasm prints it, with a hint where its message misleads), then
+// the warnings vornasm does not give.
+// At most this many go to the page: a long program's warnings would cost the
+// editor more than they tell.
+constexpr std::size_t diagnosticsShown = 100;
+
+json diagnosticsJson(const Analysis::Document& document) {
+    json diagnostics = json::array();
+    for (const Analysis::Diagnostic& diagnostic : document.diagnostics()) {
+        if (diagnostics.size() == diagnosticsShown) {
+            break;
+        }
+        const bool error = diagnostic.severity == Analysis::Diagnostic::Severity::Error;
+        diagnostics.push_back(
+            {{"severity", error ? "error" : "warning"},
+             {"code", diagnostic.code},
+             {"message", diagnostic.message},
+             {"text", error ? "Error: " + diagnostic.message + "." : diagnostic.message},
+             {"hint", diagnostic.hint},
+             {"position", positionJson(diagnostic.position)}});
+    }
+    return diagnostics;
+}
+
+// Assembles the editor's text: its diagnostics and the cell count.
+std::string assemble(const std::string& source) {
+    Editor& state = editor();
+    const Analysis::Document document(source);
+    state.program = document.program();
+    state.lines = splitLines(source);
+    return text(
+        json{{"diagnostics", diagnosticsJson(document)}, {"cells", state.program.cells.size()}});
+}
+
+// Rows of the editor program's listing: address, word, instruction, line.
+std::string listing(int from, int count) {
+    const Editor& state = editor();
+    json rows = json::array();
+    const auto size = static_cast<int>(state.program.cells.size());
+    for (int address = std::max(from, 0); address < std::min(from + count, size); ++address) {
+        const Assembly::ProgramCell& cell = state.program.cells[static_cast<std::size_t>(address)];
+        const auto index = static_cast<std::size_t>(cell.line - 1);
+        rows.push_back({address, cell.word.value(),
+                        cell.isInstruction ? mnemonic(cell.word) : std::string(), cell.line,
+                        index < state.lines.size() ? state.lines[index] : std::string()});
+    }
+    return text(json{{"cells", size}, {"rows", rows}});
+}
+
+void load(const std::string& source, const std::string& input) {
+    session().load(source, input);
+}
+
+void restart() {
+    session().restart();
+}
+
+void setBreakpoints(const std::string& linesJson) {
+    session().setBreakpointLines(json::parse(linesJson).get<std::vector<std::int32_t>>());
+}
+
+void continueRun(double budget) {
+    session().continueRun(static_cast<std::uint64_t>(budget));
+}
+
+void step() {
+    session().step();
+}
+
+void back() {
+    session().back();
+}
+
+void reverseContinue() {
+    session().reverseContinue();
+}
+
+const char* stateName(Session::State state) {
+    switch (state) {
+        case Session::State::Ready:
+            return "ready";
+        case Session::State::Breakpoint:
+            return "breakpoint";
+        case Session::State::Halted:
+            return "halted";
+        case Session::State::Fault:
+            return "fault";
+        case Session::State::OutputFull:
+            return "output-full";
+        case Session::State::NoProgram:
+            return "no-program";
+    }
+    return "";
+}
+
+// The session's machine: state, registers, and the output from `outputFrom` on.
+std::string machineState(int outputFrom) {
+    const Session& running = session();
+    const Machine& machine = running.machine();
+    json registers = json::array();
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(registerCount); ++i) {
+        registers.push_back(machine.registers.at(i).value());
+    }
+    const std::vector<std::int32_t>& output = running.output();
+    const auto start = std::min(static_cast<std::size_t>(std::max(outputFrom, 0)), output.size());
+    return text(json{{"state", stateName(running.state())},
+                     {"steps", static_cast<double>(running.steps())},
+                     {"pc", machine.programCounter},
+                     {"line", running.currentLine()},
+                     {"message", running.describe()},
+                     {"registers", registers},
+                     {"outputLength", output.size()},
+                     {"outputFrom", start},
+                     {"output", std::vector<std::int32_t>(output.begin() + static_cast<long>(start),
+                                                          output.end())}});
+}
+
+// The running machine's memory words from `from` on (wrapping at 0xFFFF).
+std::string memory(int from, int count) {
+    const Machine& machine = session().machine();
+    json rows = json::array();
+    for (int i = 0; i < count; ++i) {
+        const auto address = static_cast<std::uint16_t>(from + i);
+        const Word word = machine.memory[address];
+        rows.push_back({address, word.value(), mnemonic(word)});
+    }
+    return text(rows);
+}
+
+// Bytes for JavaScript as they are, where a string would be read as UTF-8.
+emscripten::val bytes(const std::string& text) {
+    return emscripten::val::global("Uint8Array")
+        .new_(emscripten::typed_memory_view(text.size(),
+                                            reinterpret_cast<const std::uint8_t*>(text.data())));
+}
+
+emscripten::val streams(const std::string& first, const char* firstName,
+                        const std::string& errors) {
+    emscripten::val result = emscripten::val::object();
+    result.set(firstName, bytes(first));
+    result.set("stderr", bytes(errors));
+    return result;
+}
+
+// The differential test's two entry points take the file's bytes (a
+// Uint8Array) and give bytes back.
+
+// What `vornasm SOURCE IMAGE` writes: the image file and standard error.
+emscripten::val assembleImage(const std::string& source) {
+    const Assembly::Program program = Assembly::assembleProgram(source);
+    std::ostringstream image;
+    for (const Assembly::ProgramCell& cell : program.cells) {
+        image << cell.word.value() << '\n';
+    }
+    std::ostringstream errors;
+    if (program.error) {
+        Assembly::writeErrorLine(errors, *program.error);
+    }
+    return streams(image.str(), "image", errors.str());
+}
+
+// What `vornsim --source --max-steps LIMIT` writes for the source and input.
+emscripten::val simulate(const std::string& source, const std::string& input, double limit) {
+    Session run;
+    run.load(source, input);
+    std::ostringstream out;
+    std::ostringstream errors;
+    if (run.program().error) {
+        Assembly::writeErrorLine(errors, *run.program().error);
+        return streams("", "stdout", errors.str());
+    }
+    const auto steps = static_cast<std::uint64_t>(limit);
+    run.continueRun(steps);
+    for (const std::int32_t value : run.output()) {
+        out << value << '\n';
+    }
+    if (run.state() == Session::State::Fault) {
+        errors << "Error: " << faultMessage(run.machine()) << '\n';
+    } else if (run.state() != Session::State::Halted) {
+        errors << "Error: " << stepLimitMessage(steps, run.machine()) << '\n';
+    }
+    return streams(out.str(), "stdout", errors.str());
+}
+
+// The operation and register names, for the editor's highlighting.
+std::string names() {
+    json operations = json::array();
+    for (const OperationShape& shape : operationTable) {
+        operations.push_back(shape.name);
+    }
+    json registers = json::array();
+    for (const std::string_view name : registerNames) {
+        registers.push_back(name);
+    }
+    return text(json{{"operations", operations}, {"registers", registers}});
+}
+
+}  // namespace
+
+EMSCRIPTEN_BINDINGS(vorn) {
+    emscripten::function("names", &names);
+    emscripten::function("assemble", &assemble);
+    emscripten::function("listing", &listing);
+    emscripten::function("load", &load);
+    emscripten::function("restart", &restart);
+    emscripten::function("setBreakpoints", &setBreakpoints);
+    emscripten::function("continueRun", &continueRun);
+    emscripten::function("step", &step);
+    emscripten::function("back", &back);
+    emscripten::function("reverseContinue", &reverseContinue);
+    emscripten::function("machineState", &machineState);
+    emscripten::function("memory", &memory);
+    emscripten::function("assembleImage", &assembleImage);
+    emscripten::function("simulate", &simulate);
+}
+
+}  // namespace Vorn::Web
