@@ -30,28 +30,42 @@ std::string messageOf(const ParseError& error) {
 
 // The symbols of a run that read its statements, or stopped in them: every
 // bound name, with where it is bound and used.
-std::vector<ProgramSymbol> symbolsOf(const SymbolTable& table, const ProgramRecorder& recorder) {
+std::string problemOf(const SymbolTable& table, const SymbolTable::Outcome& outcome) {
+    const std::string named(table.name(outcome.named));
+    return outcome.kind == SymbolTable::Outcome::Kind::Undefined
+               ? messageOf(UndefinedLabel(named))
+               : messageOf(CircularDefinition(named));
+}
+
+std::vector<ProgramSymbol> symbolsOf(SymbolTable& table, const ProgramRecorder& recorder) {
+    // Every name once, in linear time and with no exception thrown: a
+    // million aliases in a cycle take no longer than a million labels.
+    table.resolveAll();
     constexpr std::uint32_t none = 0xFFFFFFFF;
     std::vector<std::uint32_t> indexOf(table.nameCount(), none);
     std::vector<ProgramSymbol> symbols;
     symbols.reserve(table.size());
-    table.forEach([&](std::string_view name, const Value& value) {
+    for (std::size_t i = 0; i < table.nameCount(); ++i) {
+        const auto id = static_cast<SymbolId>(i);
+        if (!table.isBound(id)) {
+            continue;
+        }
         ProgramSymbol symbol;
-        symbol.name = std::string(name);
+        symbol.name = std::string(table.name(id));
         // Only "end" is bound without a statement.
         symbol.kind = ProgramSymbol::Kind::Predefined;
-        if (!value.isNumber()) {
+        if (const Value value = table.lookup(symbol.name); !value.isNumber()) {
             symbol.aliasOf = value.name();
         }
-        try {
-            symbol.number = table.resolve(name);
-        } catch (const ParseError& error) {
-            symbol.problem = messageOf(error);
+        const SymbolTable::Outcome outcome = table.outcome(id);
+        if (outcome.kind == SymbolTable::Outcome::Kind::Number) {
+            symbol.number = outcome.number;
+        } else {
+            symbol.problem = problemOf(table, outcome);
         }
-        indexOf[static_cast<std::size_t>(*table.idOf(name))] =
-            static_cast<std::uint32_t>(symbols.size());
+        indexOf[i] = static_cast<std::uint32_t>(symbols.size());
         symbols.push_back(std::move(symbol));
-    });
+    }
     for (const ProgramRecorder::Binding& binding : recorder.bindings) {
         ProgramSymbol& symbol = symbols[indexOf[static_cast<std::size_t>(binding.id)]];
         symbol.kind = binding.kind;
