@@ -121,12 +121,13 @@ SourcePosition resolutionPlace(const ParseError& error, const Assembler& assembl
     return {};
 }
 
-Program assemble(std::istream& source) {
+Program assemble(std::istream& source, const std::function<void(std::int32_t)>& filledLine) {
     Program program;
     DiscardingBuffer discard;
     std::ostream image(&discard);
     Assembler assembler(source, image);
     ProgramRecorder recorder;
+    recorder.filledLine = filledLine;
     assembler.recordInto(&recorder);
     bool statementsRead = false;
     try {
@@ -186,11 +187,15 @@ std::vector<std::uint8_t> cellsOutsideInstructions(const Program& program) {
 Program assembleProgram(std::string_view text) {
     SourceBuffer buffer(text);
     std::istream source(&buffer);
-    return assemble(source);
+    return assemble(source, {});
 }
 
 Program assembleProgram(std::istream& source) {
-    return assemble(source);
+    return assemble(source, {});
+}
+
+Program assembleProgram(std::istream& source, const std::function<void(std::int32_t)>& filledLine) {
+    return assemble(source, filledLine);
 }
 
 void writeErrorLine(std::ostream& errors, const AssemblyError& error) {
