@@ -44,6 +44,10 @@ class SymbolTable {
     // How many names are known: the ids are 0 up to this.
     std::size_t nameCount() const { return symbols_.size(); }
     bool isBound(SymbolId id) const { return at(id).bound; }
+    // The name a bound alias stands for; none for a number binding.
+    std::optional<SymbolId> aliasTarget(SymbolId id) const {
+        return at(id).isAlias ? std::optional<SymbolId>(at(id).alias) : std::nullopt;
+    }
     std::string_view name(SymbolId id) const {
         const NameRef& ref = nameRefs_[static_cast<std::size_t>(id)];
         return {names_.data() + ref.offset, ref.length};
