@@ -30,17 +30,19 @@ void Assembler::readSource() {
     symbols.bind("end", Value(haltAddress));
     TokenStream source(input);
     tokens = &source;
-    // Leaves no pointer to the TokenStream behind, and a token that owns its
-    // text, also when an error leaves.
+    // Leaves no pointer to the TokenStream behind, and no token borrowing
+    // the source text, also when an error leaves; a destructor must not
+    // allocate then (the error may be std::bad_alloc), so it drops the text.
     struct Detach {
         TokenStream*& tokens;
         Token& token;
         ~Detach() {
             tokens = nullptr;
-            token.keepText();
+            token.dropBorrowedText();
         }
     } detach{tokens, token};
     runStatements();
+    token.keepText();
 }
 
 void Assembler::nextToken() {

@@ -72,6 +72,15 @@ class Token {
     }
     // Copies borrowed characters, so that the token outlives the source text.
     void keepText();
+    // Forgets borrowed characters without a copy (no allocation: for a
+    // destructor that runs while an error leaves).
+    void dropBorrowedText() noexcept {
+        if (borrowed) {
+            kind = TokenKind::None;
+            borrowedText = {};
+            borrowed = false;
+        }
+    }
 
     // Where the token is in its line: the byte offset of its first character
     // (from 0) and its length in bytes. The lexer sets both for every token;

@@ -1,8 +1,10 @@
 #include "driver/Driver.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <ios>
 #include <new>
 #include <ostream>
 
@@ -61,6 +63,9 @@ int assembleFiles(const char* inputPath, const char* outputPath, std::ostream& e
     }
     output.close();
     if (output.fail()) {
+        // What reached the file may end in a cut number, which would load as
+        // a program: leave it empty, as after an assembly error.
+        static_cast<void>(::truncate(outputPath, 0));
         return fail(errors, "cannot write output file.");
     }
     return 0;
@@ -76,6 +81,9 @@ int runAssembler(int argc, const char* const* argv, std::ostream& errors) {
         return assembleFiles(argv[1], argv[2], errors);
     } catch (const std::bad_alloc&) {
         return fail(errors, "out of memory.");
+    } catch (const std::ios_base::failure&) {
+        // A read of the source failed (an input/output error, say).
+        return fail(errors, "invalid input file.");
     }
 }
 

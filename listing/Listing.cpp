@@ -6,6 +6,8 @@
 #include <sstream>
 #include <string>
 
+#include "assembly/ProgramLabels.h"
+#include "machine/Trace.h"
 #include "tools/HexText.h"
 
 namespace Vorn::Listing {
@@ -18,9 +20,13 @@ constexpr int instructionWidth = 12;
 constexpr int lineWidth = 5;
 constexpr const char* gap = "  ";
 
-std::string mnemonic(Word word) {
+// A longer name overflows its column instead of widening the whole table:
+// the listing stays in proportion to the source.
+constexpr std::size_t widestName = 24;
+
+std::string mnemonic(Word word, const AddressNames* names = nullptr) {
     std::ostringstream text;
-    text << word;
+    writeInstruction(text, word, names);
     return text.str();
 }
 
@@ -38,14 +44,15 @@ void writeWordHeader(std::ostream& out) {
 void writeSymbols(std::ostream& out, const std::vector<Tools::SourceSymbol>& symbols) {
     std::size_t nameWidth = 6;
     for (const Tools::SourceSymbol& symbol : symbols) {
-        nameWidth = std::max(nameWidth, symbol.name.size());
+        nameWidth = std::max(nameWidth, std::min(symbol.name.size(), widestName));
     }
     const auto width = static_cast<int>(nameWidth);
     out << '\n'
         << std::left << std::setw(width) << "symbol" << std::right << gap << std::setw(decimalWidth)
         << "value" << gap << "hex\n";
     for (const Tools::SourceSymbol& symbol : symbols) {
-        out << std::left << std::setw(width) << symbol.name << std::right << gap;
+        out << std::left << std::setw(width) << symbol.name << std::right
+            << (symbol.name.size() > widestName ? " " : gap);
         if (symbol.number) {
             out << std::setw(decimalWidth) << *symbol.number << gap
                 << Tools::hexText(static_cast<std::uint32_t>(*symbol.number), 8) << '\n';
@@ -58,15 +65,22 @@ void writeSymbols(std::ostream& out, const std::vector<Tools::SourceSymbol>& sym
 }  // namespace
 
 void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source) {
+    const AddressNames labels = Assembly::labelsOf(source.program);
+    std::vector<std::string> instructions;
+    std::size_t width = instructionWidth;
+    for (const Tools::SourceCell& cell : source.cells) {
+        instructions.push_back(cell.isInstruction ? mnemonic(cell.word, &labels) : "");
+        width = std::max(width, std::min(instructions.back().size(), widestName));
+    }
+    const auto instructionColumn = static_cast<int>(width);
     writeWordHeader(out);
-    out << gap << std::left << std::setw(instructionWidth) << "instruction" << std::right << gap
+    out << gap << std::left << std::setw(instructionColumn) << "instruction" << std::right << gap
         << std::setw(lineWidth) << "line" << gap << "source\n";
     for (std::size_t address = 0; address < source.cells.size(); ++address) {
         const Tools::SourceCell& cell = source.cells[address];
         writeWordColumns(out, address, cell.word);
-        out << gap << std::left << std::setw(instructionWidth)
-            << (cell.isInstruction ? mnemonic(cell.word) : "") << std::right << gap
-            << std::setw(lineWidth) << cell.line;
+        out << gap << std::left << std::setw(instructionColumn) << instructions[address]
+            << std::right << gap << std::setw(lineWidth) << cell.line;
         const auto index = static_cast<std::size_t>(cell.line - 1);
         if (index < source.lines.size()) {
             out << gap << source.lines[index];

@@ -1,9 +1,12 @@
 #include "listing/ListingCommand.h"
 
 #include <CLI/CLI.hpp>
+#include <ios>
+#include <new>
 #include <ostream>
 
 #include "listing/Listing.h"
+#include "machine/Printable.h"
 #include "tools/CommandLine.h"
 #include "tools/ProgramFile.h"
 #include "tools/ToolError.h"
@@ -18,7 +21,8 @@ int runListing(int argc, const char* const* argv, std::ostream& out, std::ostrea
     app.set_version_flag("--version", Tools::versionText("vornlist"));
     app.add_option("FILE", file, "Memory image as vornasm writes it (or a source, with -s)")
         ->required();
-    app.add_flag("-s,--source", source, "FILE is an assembly source: assemble it and list it");
+    app.add_flag("-s,--source", source, "FILE is an assembly source: assemble it and list it")
+        ->disable_flag_override();
     app.footer("Exit status: 0 listed, 1 bad usage or an unreadable, malformed or wrong file.");
     if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
         return *status;
@@ -32,13 +36,15 @@ int runListing(int argc, const char* const* argv, std::ostream& out, std::ostrea
     } catch (const Tools::ToolError& error) {
         errors << "Error: " << error.what() << std::endl;
         return 1;
-    }
-    out.flush();
-    if (!out) {
-        errors << "Error: cannot write the standard output." << std::endl;
+    } catch (const std::bad_alloc&) {
+        errors << "Error: out of memory." << std::endl;
+        return 1;
+    } catch (const std::ios_base::failure&) {
+        errors << "Error: cannot read " << (source ? "source" : "image") << " file '"
+               << printable(file) << "'." << std::endl;
         return 1;
     }
-    return 0;
+    return Tools::finishOutput(out, errors);
 }
 
 }  // namespace Vorn::Listing

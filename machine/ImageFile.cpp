@@ -1,12 +1,14 @@
 #include "machine/ImageFile.h"
 
 #include <cstdint>
+#include <ios>
 #include <istream>
 #include <optional>
 #include <ostream>
 #include <streambuf>
 
 #include "machine/Machine.h"
+#include "machine/Printable.h"
 
 namespace Vorn {
 
@@ -17,16 +19,8 @@ constexpr std::size_t shown = 40;
 
 // Enough of a bad line to recognise it; bytes that would upset a terminal are escaped.
 void printExcerpt(std::ostream& out, const std::string& text) {
-    constexpr char hexDigits[] = "0123456789ABCDEF";
     out << '\'';
-    for (std::size_t i = 0; i < text.size() && i < shown; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte < 0x7F) {
-            out << text[i];
-        } else {
-            out << "\\x" << hexDigits[byte >> 4] << hexDigits[byte & 0xF];
-        }
-    }
+    writePrintable(out, text, shown);
     out << (text.size() > shown ? "...'" : "'");
 }
 
@@ -128,6 +122,8 @@ std::ostream& operator<<(std::ostream& out, const ImageError& error) {
             return out << " does not fit in 32 bits";
         case ImageError::Problem::TooManyLines:
             return out << "more than " << Machine::memorySize << " words, the size of memory";
+        case ImageError::Problem::ReadFailed:
+            return out << "the file could not be read (an input/output error)";
     }
     return out;
 }
@@ -138,11 +134,17 @@ std::vector<Word> readImage(std::istream& in) {
     if (buffer == nullptr || !in) {
         return words;
     }
-    for (std::size_t line = 1; buffer->sgetc() != Traits::eof(); ++line) {
-        if (line > Machine::memorySize) {
-            throw ImageError(ImageError::Problem::TooManyLines, line, "");
+    std::size_t line = 1;
+    try {
+        for (; buffer->sgetc() != Traits::eof(); ++line) {
+            if (line > Machine::memorySize) {
+                throw ImageError(ImageError::Problem::TooManyLines, line, "");
+            }
+            words.push_back(LineReader(*buffer, line).read());
         }
-        words.push_back(LineReader(*buffer, line).read());
+    } catch (const std::ios_base::failure&) {
+        // A file buffer reports a failed read by throwing.
+        throw ImageError(ImageError::Problem::ReadFailed, line, "");
     }
     in.setstate(std::ios::eofbit);
     return words;

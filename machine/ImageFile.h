@@ -17,7 +17,13 @@ namespace Vorn {
 // A line that is not a memory word. Prints as "line N: what is wrong".
 class ImageError {
   public:
-    enum class Problem : std::uint8_t { EmptyLine, NotANumber, OutOfRange, TooManyLines };
+    enum class Problem : std::uint8_t {
+        EmptyLine,
+        NotANumber,
+        OutOfRange,
+        TooManyLines,
+        ReadFailed,  // the file could not be read
+    };
 
     ImageError(Problem problem, std::size_t line, std::string text)
         : problem_(problem), line_(line), text_(std::move(text)) {}

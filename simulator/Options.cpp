@@ -1,15 +1,18 @@
 #include "simulator/Options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 
+#include "machine/Printable.h"
 #include "tools/CommandLine.h"
 
 namespace Vorn::Simulator {
 
 namespace {
 
-std::optional<std::uint16_t> parseAddress(std::string_view text) {
+std::optional<std::uint16_t> parseNumber(std::string_view text) {
     int base = 10;
     if (text.starts_with("0x") || text.starts_with("0X")) {
         text.remove_prefix(2);
@@ -22,6 +25,15 @@ std::optional<std::uint16_t> parseAddress(std::string_view text) {
         return std::nullopt;
     }
     return address;
+}
+
+bool looksLikeName(std::string_view text) {
+    const auto letter = [](char c) {
+        return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_';
+    };
+    return !text.empty() && letter(text[0]) && std::all_of(text.begin(), text.end(), [&](char c) {
+        return letter(c) || std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
 }
 
 std::optional<std::uint64_t> parseStepCount(const std::string& text) {
@@ -40,25 +52,41 @@ template <typename Parse>
 CLI::Validator acceptedBy(Parse parse, const std::string& what) {
     return CLI::Validator(
         [parse, what](std::string& text) {
-            return parse(text) ? std::string() : "'" + text + "' is not " + what;
+            return parse(text) ? std::string() : "'" + printable(text) + "' is not " + what;
         },
         "");
 }
 
 }  // namespace
 
-std::optional<AddressRange> parseAddressRange(const std::string& text) {
+ParsedRange parseAddressRange(std::string_view text, const LabelLookup& labels) {
     const std::size_t colon = text.find(':');
-    if (colon == std::string::npos) {
-        return std::nullopt;
+    const std::string_view parts[2] = {
+        text.substr(0, colon), colon == std::string_view::npos ? text : text.substr(colon + 1)};
+    std::uint16_t addresses[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        const std::string_view part = parts[i];
+        std::optional<std::uint16_t> address = parseNumber(part);
+        if (!address && looksLikeName(part)) {
+            if (!labels) {
+                return {std::nullopt,
+                        "'" + printable(part) + "' is a name, and an image has no labels"};
+            }
+            address = labels(part);
+            if (!address) {
+                return {std::nullopt, "'" + printable(part) + "' is not a label of the program"};
+            }
+        }
+        if (!address) {
+            return {std::nullopt,
+                    "'" + printable(part) + "' is not an address from 0 to 65535 (or 0xFFFF)"};
+        }
+        addresses[i] = *address;
     }
-    const std::string_view whole(text);
-    const auto first = parseAddress(whole.substr(0, colon));
-    const auto last = parseAddress(whole.substr(colon + 1));
-    if (!first || !last || *first > *last) {
-        return std::nullopt;
+    if (addresses[0] > addresses[1]) {
+        return {std::nullopt, "'" + printable(text) + "' ends before it starts"};
     }
-    return AddressRange{*first, *last};
+    return {AddressRange{addresses[0], addresses[1]}, ""};
 }
 
 std::optional<int> parseOptions(int argc, const char* const* argv, Options& options,
@@ -67,7 +95,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
     app.set_version_flag("--version", Tools::versionText("vornsim"));
     app.add_option("FILE", options.file, "Memory image as vornasm writes it (or a source, with -s)")
         ->required();
-    app.add_flag("-s,--source", options.source, "FILE is an assembly source: assemble it first");
+    app.add_flag("-s,--source", options.source, "FILE is an assembly source: assemble it first")
+        ->disable_flag_override();
     app.add_option("--input", options.inputFile,
                    "Take the numbers for read from this file, not from standard input")
         ->type_name("FILE");
@@ -77,26 +106,42 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
         ->check(acceptedBy(parseStepCount, "a whole number from 0 to 2^64 - 1"));
 #if VORN_TRACE
     app.add_flag("--trace", options.trace,
-                 "One line per instruction on standard error: step, address, instruction, effect");
+                 "One line per instruction on standard error: step, address, instruction, effect")
+        ->disable_flag_override();
 #endif
     app.add_flag("--registers", options.registers,
-                 "Print the registers and the program counter at the end");
-    std::vector<std::string> ranges;
-    app.add_option("--memory", ranges,
-                   "Print the memory words at addresses A to B at the end (repeatable)")
+                 "Print the registers and the program counter at the end")
+        ->disable_flag_override();
+    app.add_option("--memory", options.memoryRanges,
+                   "Print the memory words at addresses A to B at the end (labels too, with -s; "
+                   "repeatable)")
         ->type_name("A:B")
-        ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-        ->check(acceptedBy(parseAddressRange, "A:B with 0 <= A <= B <= 65535"));
+        ->expected(1)
+        ->allow_extra_args(false);
+    app.add_flag("--stats", options.stats,
+                 "At the end, print on standard error the steps run and how the run ended")
+        ->disable_flag_override();
+    app.add_flag("--strict", options.strict,
+                 "With -s: running a data word or a cell no statement filled is a fault "
+                 "(exit status 3) instead of a warning")
+        ->disable_flag_override();
+    app.add_option("--writes", options.writesFile,
+                   "Log every memory write to FILE as CSV: step, instruction address, address, "
+                   "old value, new value")
+        ->type_name("FILE");
     app.footer(
-        "Exit status: 0 the program halted, 1 bad usage or an unreadable, malformed or\n"
-        "wrong program file, 2 the step limit was reached, 3 a run-time fault.");
+        "Exit status: 0 the program halted, 1 bad usage, an unreadable, malformed or wrong\n"
+        "program file, an input error or an output that cannot be written, 2 the step limit\n"
+        "was reached, 3 a run-time fault.");
 
     if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
         return status;
     }
-    for (const std::string& text : ranges) {
-        options.memoryRanges.push_back(*parseAddressRange(text));
+    if (options.strict && !options.source) {
+        errors << "Error: --strict needs -s: an image does not say which words are instructions"
+               << " (vornsim --help lists the options)." << std::endl;
+        return 1;
     }
     return std::nullopt;
 }

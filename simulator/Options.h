@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Vorn::Simulator {
@@ -16,8 +18,17 @@ struct AddressRange {
     std::uint16_t last;
 };
 
-// "A:B", each address decimal or hexadecimal with 0x, A not above B.
-std::optional<AddressRange> parseAddressRange(const std::string& text);
+// A label's address, or none for a name the program does not give one.
+using LabelLookup = std::function<std::optional<std::uint16_t>(std::string_view)>;
+
+// "A:B" or "A", each an address (decimal, or hexadecimal with 0x) or a label
+// that `labels` knows (an empty `labels` for an image), A not above B. Returns the range, or what
+// is wrong.
+struct ParsedRange {
+    std::optional<AddressRange> range;
+    std::string problem;
+};
+ParsedRange parseAddressRange(std::string_view text, const LabelLookup& labels);
 
 struct Options {
     std::string file;
@@ -26,7 +37,11 @@ struct Options {
     std::optional<std::uint64_t> maxSteps;
     bool trace = false;
     bool registers = false;
-    std::vector<AddressRange> memoryRanges;
+    bool stats = false;
+    bool strict = false;
+    std::optional<std::string> writesFile;
+    // As given; labels are known only once the program is loaded.
+    std::vector<std::string> memoryRanges;
 };
 
 // Fills `options`; returns the exit status when the run is already over

@@ -7,14 +7,16 @@ namespace Vorn::Simulator {
 
 enum ExitStatus : int {
     halted = 0,
-    failed = 1,  // bad usage, an unreadable or malformed file, an assembly error
+    failed = 1,  // bad usage, an unreadable or malformed file, an assembly error, an I/O error
     stepLimitReached = 2,
     runTimeFault = 3,
 };
 
 // Loads the program, runs it with `in` and `out` as the machine's streams,
-// and reports on `errors`. Returns the exit status.
+// and reports on `errors` (the trace, warnings, errors, statistics). With
+// `outIsTerminal`, the program's output is written line by line. Returns the
+// exit status.
 int runSimulator(int argc, const char* const* argv, std::istream& in, std::ostream& out,
-                 std::ostream& errors);
+                 std::ostream& errors, bool outIsTerminal = false);
 
 }  // namespace Vorn::Simulator

@@ -14,13 +14,18 @@ void writeValue(std::ostream& out, Word word) {
 
 }  // namespace
 
-void writeRegisters(std::ostream& out, const Machine& machine) {
+void writeRegisters(std::ostream& out, const Machine& machine,
+                    std::optional<std::uint16_t> faultAddress) {
     for (std::size_t i = 0; i < registerCount; ++i) {
         const auto reg = static_cast<RegisterId>(i);
         out << nameOf(reg) << " = ";
         writeValue(out, machine.registers.at(reg));
     }
-    out << "PC = " << machine.programCounter << '\n';
+    out << "PC = " << machine.programCounter;
+    if (faultAddress) {
+        out << " (the run ended with a fault at " << *faultAddress << ')';
+    }
+    out << '\n';
 }
 
 void writeMemory(std::ostream& out, const Machine& machine, AddressRange range) {

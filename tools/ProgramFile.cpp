@@ -10,6 +10,7 @@
 
 #include "assembly/Program.h"
 #include "machine/ImageFile.h"
+#include "machine/Printable.h"
 #include "tools/ToolError.h"
 
 namespace Vorn::Tools {
@@ -123,7 +124,7 @@ std::ifstream openForReading(const std::string& path, const std::string& what) {
     std::ifstream in(path, std::ios::binary);
     std::error_code ignored;
     if (!in || std::filesystem::is_directory(path, ignored)) {
-        throw ToolError("cannot read " + what + " '" + path + "'.");
+        throw ToolError("cannot read " + what + " '" + printable(path) + "'.");
     }
     return in;
 }
@@ -134,7 +135,7 @@ std::vector<Word> readImageFile(const std::string& path) {
     try {
         return readImage(file);
     } catch (const ImageError& error) {
-        std::string message = path + ", " + messageOf(error);
+        std::string message = printable(path) + ", " + messageOf(error);
         if (endsWith(path, ".vorn")) {
             message += " (an assembly source needs --source)";
         }
@@ -168,8 +169,16 @@ AssembledSource assembleSourceFile(const std::string& path) {
     AssembledSource result;
     KeepingBuffer keeping(*file.rdbuf(), result.lines);
     std::istream source(&keeping);
-    const Assembly::Program program =
-        Assembly::assembleProgram(source, [&keeping](std::int32_t line) { keeping.filled(line); });
+    Assembly::Program program;
+    try {
+        program = Assembly::assembleProgram(
+            source, [&keeping](std::int32_t line) { keeping.filled(line); });
+    } catch (const std::ios_base::failure&) {
+        source.setstate(std::ios::badbit);
+    }
+    if (source.bad()) {
+        throw ToolError("cannot read source file '" + printable(path) + "'.");
+    }
     if (program.error) {
         throw ToolError(program.error->message + ".");
     }
@@ -179,6 +188,7 @@ AssembledSource assembleSourceFile(const std::string& path) {
     for (const Assembly::ProgramSymbol& symbol : program.symbols) {
         result.symbols.push_back({symbol.name, symbol.number, symbol.problem});
     }
+    result.program = std::move(program);
     return result;
 }
 

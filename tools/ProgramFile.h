@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "assembly/Program.h"
 #include "machine/Word.h"
 
 namespace Vorn::Tools {
@@ -56,6 +57,7 @@ struct AssembledSource {
     SourceLines lines;                  // the text of source line N at index N - 1
     std::vector<SourceCell> cells;      // addresses 0 upwards
     std::vector<SourceSymbol> symbols;  // in name order
+    Assembly::Program program;          // the whole program, as assembleProgram made it
 
     std::vector<Word> words() const;
 };

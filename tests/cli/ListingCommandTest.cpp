@@ -30,12 +30,12 @@ TEST(ListingCommand, ListsASourceWithItsLinesAndSymbols) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out,
               " addr     hex        word      decimal  instruction    line  source\n"
-              "    0  0x0000  0x10000005    268435461  load A 5          3  :start  load A value\n"
+              "    0  0x0000  0x10000005    268435461  load A value      3  :start  load A value\n"
               "    1  0x0001  0x50000000   1342177280  add A             4          add A        ; "
               "A + A\n"
               "    2  0x0002  0x00000007            7                    5  * 2     7\n"
               "    3  0x0003  0x00000007            7                    5  * 2     7\n"
-              "    4  0x0004  0xD000FFFF   -805240833  jump 65535        6          jump end\n"
+              "    4  0x0004  0xD000FFFF   -805240833  jump end          6          jump end\n"
               "    5  0x0005  0x00000002            2                    7  :value  twice\n"
               "\n"
               "symbol        value  hex\n"
@@ -105,9 +105,9 @@ TEST(ListingCommand, ReportsErrors) {
     writeFile(dir.file("bad.image"), "1\nx\n");
     writeFile(dir.file("bad.vorn"), "load Q 1\n");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "FILE is required (vornlist --help lists the options)."},
+        {{}, "no FILE given (vornlist --help lists the options)."},
         {{"--trace", dir.file("bad.image")},
-         "The following argument was not expected: --trace (vornlist --help lists the options)."},
+         "unknown option '--trace' (vornlist --help lists the options)."},
         {{dir.file("missing")}, "cannot read image file '" + dir.file("missing") + "'."},
         {{"-s", dir.path()}, "cannot read source file '" + dir.path() + "'."},
         {{dir.file("bad.image")},

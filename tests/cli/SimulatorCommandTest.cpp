@@ -82,19 +82,19 @@ TEST(SimulatorCommand, TracesEveryKindOfEffect) {
     const ProgramResult result = vornsim({"-s", "--trace", program.path}, "4 nine");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err,
-              "step 1 @0: noop | no change\n"
-              "step 2 @1: read | I = 4\n"
-              "step 3 @2: read | I unchanged (not a number)\n"
-              "step 4 @3: zero A | A = 0\n"
-              "step 5 @4: jn A 65535 | no jump\n"
-              "step 6 @5: neg A | A = -1\n"
-              "step 7 @6: add A | A = -2\n"
-              "step 8 @7: load B 12 | B = -805240833\n"
-              "step 9 @8: loadi C B | C = 0\n"
-              "step 10 @9: storei A B | [65535] = -2\n"
-              "step 11 @10: sub A | A = 0\n"
-              "step 12 @11: incr D | D = 1\n"
-              "step 13 @12: jump 65535 | jump 65535\n");
+              "step 1 @0 (line 1): noop | no change\n"
+              "step 2 @1 (line 2): read | I = 4\n"
+              "step 3 @2 (line 3): read | I unchanged (not a number)\n"
+              "step 4 @3 (line 4): zero A | A = 0\n"
+              "step 5 @4 (line 5): jn A end | no jump\n"
+              "step 6 @5 (line 6): neg A | A = -1\n"
+              "step 7 @6 (line 7): add A | A = -2\n"
+              "step 8 @7 (line 8): load B p | B = -805240833\n"
+              "step 9 @8 (line 9): loadi C B | C = 0\n"
+              "step 10 @9 (line 10): storei A B | [65535] = -2\n"
+              "step 11 @10 (line 11): sub A | A = 0\n"
+              "step 12 @11 (line 12): incr D | D = 1\n"
+              "step 13 @12 (line 13): jump end | jump 65535\n");
 }
 
 TEST(SimulatorCommand, ATraceEndsAtTheStepLimit) {
@@ -102,9 +102,9 @@ TEST(SimulatorCommand, ATraceEndsAtTheStepLimit) {
     const ProgramResult result = vornsim({"-s", "--trace", "--max-steps", "3", program.path});
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err,
-              "step 1 @0: incr A | A = 1\n"
-              "step 2 @1: jump 0 | jump 0\n"
-              "step 3 @0: incr A | A = 2\n"
+              "step 1 @0 (line 1): incr A | A = 1\n"
+              "step 2 @1 (line 2): jump loop | jump 0\n"
+              "step 3 @0 (line 1): incr A | A = 2\n"
               "Error: step limit reached: 3 steps run and the program has not halted (next "
               "address 1).\n");
 }
@@ -128,11 +128,12 @@ TEST(SimulatorCommand, AFaultNamesTheInstructionAndItsAddress) {
               "Error: fault at address 2 (storei A B): register B holds 100, a word without an "
               "address field.\n");
     EXPECT_NE(result.out.find("A = 1 (0x00000001)\n"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("PC = 3\n"), std::string::npos) << "the counter moved past it";
+    EXPECT_NE(result.out.find("PC = 3 (the run ended with a fault at 2)\n"), std::string::npos)
+        << "the counter moved past it";
 
     const ProgramResult traced = vornsim({"-s", "--trace", program.path});
     EXPECT_EQ(traced.status, 3);
-    EXPECT_NE(traced.err.find("step 3 @2: storei A B | fault\nError: fault at address 2"),
+    EXPECT_NE(traced.err.find("step 3 @2 (line 3): storei A B | fault\nError: fault at address 2"),
               std::string::npos)
         << traced.err;
 }
@@ -165,20 +166,31 @@ TEST(SimulatorCommand, AStepLimitStillPrintsTheState) {
 TEST(SimulatorCommand, RejectsBadUsage) {
     const std::string image = examples + "/countdown.image";
     const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{}, "FILE is required"},
-        {{"--bogus", image}, "The following argument was not expected: --bogus"},
-        {{image, "extra"}, "The following argument was not expected: extra"},
+        {{}, "no FILE given"},
+        {{"--bogus", image}, "unknown option '--bogus'"},
+        {{image, "extra"}, "unexpected argument 'extra'"},
+        {{"--memory", "1:2", image, "extra"}, "unexpected argument 'extra'"},
+        {{"--max-steps=", image}, "--max-steps: the value after '=' is empty"},
+        {{"--max-steps", "5", "--max-steps", "6", image}, "--max-steps is given more than once"},
+        {{"--trace=3", image}, "--trace takes no value"},
+        {{std::string("no\nsuch\x1b[31m"), "extra"}, "unexpected argument 'extra'"},
+        {{"--max-steps", "\x1b[31m", image},
+         "--max-steps: '\\x1B[31m' is not a whole number from 0 to 2^64 - 1"},
         {{"--max-steps", "-1", image},
          "--max-steps: '-1' is not a whole number from 0 to 2^64 - 1"},
         {{"--max-steps", "ten", image},
          "--max-steps: 'ten' is not a whole number from 0 to 2^64 - 1"},
         {{"--max-steps", "18446744073709551616", image},
          "--max-steps: '18446744073709551616' is not a whole number from 0 to 2^64 - 1"},
-        {{"--memory", "9:8", image}, "--memory: '9:8' is not A:B with 0 <= A <= B <= 65535"},
+        {{"--memory", "9:8", image}, "--memory: '9:8' ends before it starts"},
         {{"--memory", "0:65536", image},
-         "--memory: '0:65536' is not A:B with 0 <= A <= B <= 65535"},
-        {{"--memory", "5", image}, "--memory: '5' is not A:B with 0 <= A <= B <= 65535"},
-        {{"--input"}, "--input: 1 required FILE missing"},
+         "--memory: '65536' is not an address from 0 to 65535 (or 0xFFFF)"},
+        {{"--memory", "1:x-y", image},
+         "--memory: 'x-y' is not an address from 0 to 65535 (or 0xFFFF)"},
+        {{"--memory", "count", image}, "--memory: 'count' is a name, and an image has no labels"},
+        {{"--input"}, "--input needs a value"},
+        {{"--strict", image},
+         "--strict needs -s: an image does not say which words are instructions"},
     };
     for (const auto& [arguments, message] : cases) {
         expectFailure(vornsim(arguments), 1, std::string(message) + usageHint);

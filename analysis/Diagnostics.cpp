@@ -1,0 +1,161 @@
+#include "analysis/Diagnostics.h"
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+
+#include "analysis/Hints.h"
+#include "assembly/ParseError.h"
+#include "machine/InstructionSet.h"
+
+namespace Vorn::Analysis {
+
+namespace {
+
+using Assembly::ProgramSymbol;
+using Assembly::SourcePosition;
+
+constexpr std::int64_t largestAddress = 0xFFFF;
+
+// The place of a whole line's text, blanks at either end left out: where a
+// diagnostic goes when the assembler names only the line.
+SourcePosition wholeLine(const Document& document, std::int32_t line) {
+    const std::string_view text = document.line(line);
+    const std::size_t first = text.find_first_not_of(" \t\v\r");
+    if (first == std::string_view::npos) {
+        return {line, 0, 0};
+    }
+    const std::size_t last = text.find_last_not_of(" \t\v\r");
+    return {line, static_cast<std::int32_t>(first), static_cast<std::int32_t>(last + 1 - first)};
+}
+
+SourcePosition placed(const Document& document, SourcePosition position) {
+    if (position.line < 1) {
+        return {1, 0, 0};
+    }
+    return position.length > 0 ? position : wholeLine(document, position.line);
+}
+
+bool raisedWhileResolving(const Assembly::AssemblyError& error) {
+    if (!error.error) {
+        return false;
+    }
+    try {
+        std::rethrow_exception(error.error);
+    } catch (const Assembly::NameError&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+Diagnostic warning(std::string_view code, std::string message, SourcePosition position) {
+    return {Diagnostic::Severity::Warning, code, std::move(message), {}, position};
+}
+
+void unusedNames(const Document& document, std::vector<Diagnostic>& out) {
+    for (const ProgramSymbol& symbol : document.program().symbols) {
+        if (symbol.kind == ProgramSymbol::Kind::Predefined || symbol.definition.line < 1 ||
+            !symbol.uses.empty() || !document.usesOf(symbol).empty()) {
+            continue;
+        }
+        const bool label = symbol.kind == ProgramSymbol::Kind::Label;
+        out.push_back(warning(
+            label ? Codes::unusedLabel : Codes::unusedDefinition,
+            std::string(label ? "label '" : "definition '") + symbol.name + "' is never used",
+            placed(document, symbol.definition)));
+    }
+}
+
+bool isNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The operation name of the instruction on a line: its first occurrence as a
+// whole word. Only labels stand before it, and no label can take an operation
+// name, so the search needs no tokens (a warning may be given for most of a
+// large source's lines, and searching is far cheaper than reading them).
+SourcePosition operationOf(const Document& document, std::int32_t line, Operation operation) {
+    const std::string_view text = document.line(line);
+    const std::string_view name = nameOf(operation);
+    for (std::size_t at = text.find(name); at != std::string_view::npos;
+         at = text.find(name, at + 1)) {
+        const std::size_t end = at + name.size();
+        if ((at == 0 || !isNameCharacter(text[at - 1])) &&
+            (end == text.size() || !isNameCharacter(text[end]))) {
+            return {line, static_cast<std::int32_t>(at), static_cast<std::int32_t>(name.size())};
+        }
+    }
+    return wholeLine(document, line);
+}
+
+void fallsIntoData(const Document& document, std::vector<Diagnostic>& out) {
+    const auto& cells = document.program().cells;
+    for (std::size_t address = 0; address + 1 < cells.size(); ++address) {
+        const Assembly::ProgramCell& cell = cells[address];
+        const Assembly::ProgramCell& next = cells[address + 1];
+        if (!cell.isInstruction || next.isInstruction || cell.word.opcode() == Operation::Jump) {
+            continue;
+        }
+        out.push_back(warning(Codes::fallsIntoData,
+                              "execution runs on from this instruction into the data word at "
+                              "address " +
+                                  std::to_string(address + 1) + " (line " +
+                                  std::to_string(next.line) + "): no 'jump' before the data",
+                              operationOf(document, cell.line, cell.word.opcode())));
+    }
+}
+
+bool isInstructionLine(const Document& document, std::int32_t line) {
+    const CellRange range = document.cellsOfLine(line);
+    return range.count > 0 && document.program().cells[range.first].isInstruction;
+}
+
+void truncatedAddresses(const Document& document, std::vector<Diagnostic>& out) {
+    for (const ProgramSymbol& symbol : document.program().symbols) {
+        if (!symbol.number || *symbol.number <= largestAddress) {
+            continue;
+        }
+        const std::int32_t value = *symbol.number;
+        for (const SourcePosition& use : symbol.uses) {
+            if (!isInstructionLine(document, use.line)) {
+                continue;  // a data word keeps all 32 bits
+            }
+            out.push_back(warning(Codes::addressTruncated,
+                                  "'" + symbol.name + "' is " + std::to_string(value) +
+                                      ", above 65535: as an address it becomes " +
+                                      std::to_string(value & largestAddress) + " (its low 16 bits)",
+                                  placed(document, use)));
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<Diagnostic> diagnose(const Document& document) {
+    std::vector<Diagnostic> diagnostics;
+    const auto& error = document.program().error;
+    if (error) {
+        diagnostics.push_back({Diagnostic::Severity::Error, Codes::assemblyError, error->message,
+                               hintFor(*error, document.text()),
+                               placed(document, error->position)});
+        if (!raisedWhileResolving(*error)) {
+            return diagnostics;
+        }
+    }
+    std::vector<Diagnostic> warnings;
+    unusedNames(document, warnings);
+    fallsIntoData(document, warnings);
+    truncatedAddresses(document, warnings);
+    const auto inSourceOrder = [](const Diagnostic& a, const Diagnostic& b) {
+        return std::tie(a.position.line, a.position.column) <
+               std::tie(b.position.line, b.position.column);
+    };
+    if (!std::is_sorted(warnings.begin(), warnings.end(), inSourceOrder)) {
+        std::stable_sort(warnings.begin(), warnings.end(), inSourceOrder);
+    }
+    diagnostics.insert(diagnostics.end(), warnings.begin(), warnings.end());
+    return diagnostics;
+}
+
+}  // namespace Vorn::Analysis

@@ -1,0 +1,709 @@
+#include "debug/Session.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "machine/RunMessages.h"
+
+namespace Vorn::Debug {
+
+namespace {
+
+constexpr std::size_t pageWords = 1024;
+constexpr std::size_t pageCount = Machine::memorySize / pageWords;
+using Page = std::array<Word, pageWords>;
+
+// A run without breakpoints looks at the interrupt flag this often.
+constexpr std::uint64_t interruptChunk = 1u << 22;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The program
+
+DebugProgram DebugProgram::fromImage(std::vector<Word> image) {
+    DebugProgram program;
+    program.image = std::move(image);
+    return program;
+}
+
+DebugProgram DebugProgram::fromSource(std::string_view text,
+                                      std::optional<Assembly::AssemblyError>& error) {
+    Assembly::Program assembled = Assembly::assembleProgram(text);
+    DebugProgram program;
+    if (assembled.error) {
+        error = std::move(assembled.error);
+        return program;
+    }
+    program.image = assembled.words();
+    program.cells = std::move(assembled.cells);
+    program.symbols = std::move(assembled.symbols);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(start, end - start);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        program.lines.emplace_back(line);
+        start = end + 1;
+    }
+    return program;
+}
+
+std::int32_t DebugProgram::lineOf(std::uint32_t address) const {
+    return address < cells.size() ? cells[address].line : 0;
+}
+
+std::string_view DebugProgram::lineText(std::int32_t line) const {
+    if (line < 1 || static_cast<std::size_t>(line) > lines.size()) {
+        return {};
+    }
+    return lines[static_cast<std::size_t>(line) - 1];
+}
+
+std::optional<std::uint16_t> DebugProgram::firstInstructionOn(std::int32_t line) const {
+    for (std::size_t address = 0; address < cells.size(); ++address) {
+        if (cells[address].line == line && cells[address].isInstruction) {
+            return static_cast<std::uint16_t>(address);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> DebugProgram::numberOf(std::string_view name) const {
+    for (const Assembly::ProgramSymbol& symbol : symbols) {
+        if (symbol.name == name) {
+            return symbol.number;
+        }
+    }
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------
+// Input and output
+
+// The session's MachineIO: read hands out the kept numbers again in a replay
+// and takes new ones only beyond them; write reaches the user only going
+// forward.
+class Session::Recorder : public MachineIO {
+  public:
+    explicit Recorder(Session& session) : session_(session) {}
+
+    InputResult read() override {
+        Session& s = session_;
+        if (s.tapePosition_ < s.tape_.size()) {
+            return s.tape_[s.tapePosition_++];
+        }
+        if (s.replaying_) {
+            return {};  // a replay never goes past the steps already run
+        }
+        const InputResult result = next();
+        s.tape_.push_back(result);
+        ++s.tapePosition_;
+        return result;
+    }
+
+    void write(std::int32_t value) override {
+        if (!session_.replaying_ && session_.options_.output) {
+            session_.options_.output(value);
+        }
+    }
+
+  private:
+    InputResult next() {
+        Session& s = session_;
+        if (s.options_.input && !s.inputEnded_) {
+            const InputResult result = s.options_.input();
+            if (result.kind != InputResult::Kind::Ended) {
+                return result;
+            }
+            s.inputEnded_ = true;
+        }
+        if (!s.appended_.empty()) {
+            const std::int32_t value = s.appended_.front();
+            s.appended_.pop_front();
+            return {InputResult::Kind::Number, value};
+        }
+        if (s.options_.ask) {
+            return s.options_.ask();
+        }
+        return {};
+    }
+
+    Session& session_;
+};
+
+void Session::appendInput(std::int32_t value) {
+    appended_.push_back(value);
+}
+
+// ---------------------------------------------------------------------------
+// The history
+
+struct Session::Snapshot {
+    std::uint64_t step = 0;
+    std::uint16_t programCounter = 0;
+    Register::Registers registers;
+    std::size_t tapePosition = 0;
+    std::array<std::shared_ptr<const Page>, pageCount> pages;
+    // Step 0 and the state after a change by hand: never thinned away, since
+    // no replay from before them reaches them.
+    bool keep = false;
+};
+
+// The last breakpoint or watchpoint hit that a backward scan found.
+struct Session::Scan {
+    bool found = false;
+    std::uint64_t step = 0;
+    Stop::Reason reason = Stop::Reason::Breakpoint;
+    int point = 0;
+    Word oldValue;
+    Word newValue;
+};
+
+Session::Session(DebugProgram program, Options options)
+    : program_(std::move(program)),
+      options_(std::move(options)),
+      recorder_(std::make_unique<Recorder>(*this)),
+      machine_(*recorder_),
+      interval_(std::max<std::uint64_t>(options_.firstInterval, 1)) {
+    breakAt_.assign(Machine::memorySize, 0);
+    restart();
+}
+
+Session::~Session() = default;
+
+void Session::restart() {
+    std::fill_n(machine_.memory.get(), Machine::memorySize, Word());
+    machine_.load(program_.image);
+    machine_.registers = {};
+    machine_.programCounter = 0;
+    step_ = 0;
+    tapePosition_ = 0;
+    frontier_ = 0;
+    // A new run reads again what the last one read, up to the first end of
+    // the input: numbers appended since then come after.
+    tape_.erase(
+        std::find_if(tape_.begin(), tape_.end(),
+                     [](const InputResult& r) { return r.kind == InputResult::Kind::Ended; }),
+        tape_.end());
+    snapshots_.clear();
+    interval_ = std::max<std::uint64_t>(options_.firstInterval, 1);
+    if (historyOn()) {
+        takeSnapshot(true);
+    }
+}
+
+std::uint64_t Session::nextSnapshotStep() const {
+    if (!historyOn()) {
+        return unlimited;
+    }
+    return (snapshots_.back().step / interval_ + 1) * interval_;
+}
+
+// The first step after this one at which the state was changed by hand, or
+// `unlimited`.
+std::uint64_t Session::nextChangeByHand() const {
+    for (const Snapshot& snapshot : snapshots_) {
+        if (snapshot.keep && snapshot.step > step_) {
+            return snapshot.step;
+        }
+    }
+    return unlimited;
+}
+
+void Session::takeSnapshot(bool keep) {
+    Snapshot snapshot;
+    snapshot.step = step_;
+    snapshot.programCounter = machine_.programCounter;
+    snapshot.registers = machine_.registers;
+    snapshot.tapePosition = tapePosition_;
+    snapshot.keep = keep;
+    const Snapshot* before = snapshots_.empty() ? nullptr : &snapshots_.back();
+    for (std::size_t p = 0; p < pageCount; ++p) {
+        const Word* words = machine_.memory.get() + p * pageWords;
+        if (before != nullptr && std::memcmp(words, before->pages[p]->data(), sizeof(Page)) == 0) {
+            snapshot.pages[p] = before->pages[p];
+            continue;
+        }
+        auto* page = new Page;
+        std::copy_n(words, pageWords, page->data());
+        pageBytes_ += sizeof(Page);
+        std::uint64_t* counter = &pageBytes_;
+        snapshot.pages[p] = std::shared_ptr<const Page>(page, [counter](const Page* gone) {
+            *counter -= sizeof(Page);
+            delete gone;
+        });
+    }
+    snapshots_.push_back(std::move(snapshot));
+}
+
+// Over budget, every other snapshot goes and the interval doubles; the first,
+// the last and the kept ones stay.
+void Session::thin() {
+    while ((snapshots_.size() > options_.maxSnapshots || pageBytes_ > options_.maxBytes) &&
+           interval_ < (std::uint64_t{1} << 62)) {
+        interval_ *= 2;
+        std::vector<Snapshot> kept;
+        for (std::size_t i = 0; i < snapshots_.size(); ++i) {
+            Snapshot& snapshot = snapshots_[i];
+            if (snapshot.keep || snapshot.step % interval_ == 0 || i == 0 ||
+                i + 1 == snapshots_.size()) {
+                kept.push_back(std::move(snapshot));
+            }
+        }
+        const bool fewer = kept.size() < snapshots_.size();
+        snapshots_ = std::move(kept);
+        if (!fewer) {
+            break;
+        }
+    }
+}
+
+// With a limit, the snapshots older than it go, but one at or before the
+// oldest reachable step stays to replay from.
+void Session::dropOld() {
+    if (!historyOn() || options_.historyLimit == unlimited || frontier_ <= options_.historyLimit) {
+        return;
+    }
+    const std::uint64_t oldest = frontier_ - options_.historyLimit;
+    std::size_t first = 0;
+    while (first + 1 < snapshots_.size() && snapshots_[first + 1].step <= oldest) {
+        ++first;
+    }
+    snapshots_.erase(snapshots_.begin(), snapshots_.begin() + static_cast<std::ptrdiff_t>(first));
+}
+
+std::uint64_t Session::oldestReachable() const {
+    if (!historyOn()) {
+        return step_;
+    }
+    std::uint64_t oldest = snapshots_.front().step;
+    if (options_.historyLimit != unlimited && frontier_ > options_.historyLimit) {
+        oldest = std::max(oldest, frontier_ - options_.historyLimit);
+    }
+    return oldest;
+}
+
+void Session::afterForward() {
+    frontier_ = std::max(frontier_, step_);
+    dropOld();
+}
+
+void Session::restore(const Snapshot& snapshot) {
+    for (std::size_t p = 0; p < pageCount; ++p) {
+        std::copy_n(snapshot.pages[p]->data(), pageWords, machine_.memory.get() + p * pageWords);
+    }
+    machine_.registers = snapshot.registers;
+    machine_.programCounter = snapshot.programCounter;
+    step_ = snapshot.step;
+    tapePosition_ = snapshot.tapePosition;
+}
+
+// Runs `steps` steps already run before, silently: the same states again.
+void Session::replay(std::uint64_t steps) {
+    replaying_ = true;
+    while (steps > 0) {
+        const Machine::RunResult result = machine_.runUntil(steps, nullptr);
+        step_ += result.steps;
+        steps -= result.steps;
+        if (result.end != Machine::RunResult::End::StepLimit) {
+            break;
+        }
+    }
+    replaying_ = false;
+}
+
+// The state at step `target`, which lies between the oldest reachable step
+// and the furthest one run.
+void Session::goTo(std::uint64_t target) {
+    auto after =
+        std::upper_bound(snapshots_.begin(), snapshots_.end(), target,
+                         [](std::uint64_t step, const Snapshot& s) { return step < s.step; });
+    const Snapshot& from = *(after - 1);
+    if (!(from.step <= step_ && target >= step_)) {
+        restore(from);
+    }
+    replay(target - step_);
+}
+
+HistoryStats Session::history() const {
+    HistoryStats stats;
+    stats.oldestStep = oldestReachable();
+    stats.furthestStep = std::max(frontier_, step_);
+    stats.snapshots = snapshots_.size();
+    stats.interval = historyOn() ? interval_ : 0;
+    stats.bytes = pageBytes_ + snapshots_.capacity() * sizeof(Snapshot) +
+                  tape_.capacity() * sizeof(InputResult);
+    stats.inputsKept = tape_.size();
+    return stats;
+}
+
+// ---------------------------------------------------------------------------
+// Breakpoints and watchpoints
+
+const Point& Session::addBreakpoint(std::uint16_t address, std::string what) {
+    points_.push_back(
+        {nextPoint_++, Point::Kind::Breakpoint, address, RegisterId::A, std::move(what)});
+    rebuildStops();
+    return points_.back();
+}
+
+const Point& Session::addMemoryWatch(std::uint16_t address, std::string what) {
+    points_.push_back(
+        {nextPoint_++, Point::Kind::MemoryWatch, address, RegisterId::A, std::move(what)});
+    rebuildStops();
+    return points_.back();
+}
+
+const Point& Session::addRegisterWatch(RegisterId reg, std::string what) {
+    points_.push_back({nextPoint_++, Point::Kind::RegisterWatch, 0, reg, std::move(what)});
+    rebuildStops();
+    return points_.back();
+}
+
+bool Session::remove(int number) {
+    const auto gone = std::remove_if(points_.begin(), points_.end(),
+                                     [number](const Point& p) { return p.number == number; });
+    if (gone == points_.end()) {
+        return false;
+    }
+    points_.erase(gone, points_.end());
+    rebuildStops();
+    return true;
+}
+
+void Session::removeAll() {
+    points_.clear();
+    rebuildStops();
+}
+
+void Session::rebuildStops() {
+    std::fill(breakAt_.begin(), breakAt_.end(), 0);
+    anyBreakpoint_ = false;
+    anyWatch_ = false;
+    for (const Point& point : points_) {
+        if (point.kind == Point::Kind::Breakpoint) {
+            breakAt_[point.address] = 1;
+            anyBreakpoint_ = true;
+        } else {
+            anyWatch_ = true;
+        }
+    }
+}
+
+int Session::breakpointAt(std::uint16_t address) const {
+    for (const Point& point : points_) {
+        if (point.kind == Point::Kind::Breakpoint && point.address == address) {
+            return point.number;
+        }
+    }
+    return 0;
+}
+
+Word Session::valueOf(const Point& point) const {
+    return point.kind == Point::Kind::RegisterWatch ? machine_.registers.at(point.reg)
+                                                    : machine_.memory[point.address];
+}
+
+// The first watchpoint that the step's effect wrote; `before` holds each
+// point's value before the step.
+static const Point* writtenPoint(const std::vector<Point>& points, const StepEffect& effect) {
+    for (const Point& point : points) {
+        if ((point.kind == Point::Kind::MemoryWatch && effect.kind == StepEffect::Kind::Memory &&
+             effect.address == point.address) ||
+            (point.kind == Point::Kind::RegisterWatch &&
+             effect.kind == StepEffect::Kind::Register && effect.reg == point.reg)) {
+            return &point;
+        }
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Running
+
+bool Session::interrupted() const {
+    return options_.interrupt != nullptr && options_.interrupt->load(std::memory_order_relaxed);
+}
+
+Stop Session::stopHere(Stop::Reason reason) {
+    Stop stop;
+    stop.reason = reason;
+    return stop;
+}
+
+// One instruction through the step that tells its effect; true when it ends the command.
+bool Session::oneStep(Stop& stop, std::uint64_t& done) {
+    const std::uint16_t address = machine_.programCounter;
+    const Word instruction = machine_.memory[address];
+    // Each watched value before the step, for the one the step writes.
+    if (anyWatch_) {
+        before_.resize(points_.size());
+        for (std::size_t i = 0; i < points_.size(); ++i) {
+            before_[i] = valueOf(points_[i]);
+        }
+    }
+    StepEffect effect;
+    try {
+        machine_.step(effect);
+    } catch (const Word::InvalidAddressInOperation&) {
+        stop.reason = Stop::Reason::Fault;
+        stop.message = faultMessage(machine_);
+        machine_.programCounter = address;
+        return true;
+    } catch (const MachineIO::Stop&) {
+        stop.reason = interrupted() ? Stop::Reason::Interrupted : Stop::Reason::InputStopped;
+        machine_.programCounter = address;
+        return true;
+    }
+    ++step_;
+    ++done;
+    stop.last = StepRecord{step_, address, instruction, effect};
+    if (anyWatch_) {
+        if (const Point* point = writtenPoint(points_, effect)) {
+            stop.reason = Stop::Reason::Watchpoint;
+            stop.point = point->number;
+            stop.oldValue = before_[static_cast<std::size_t>(point - points_.data())];
+            stop.newValue = effect.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+// After a fast bounded run: true when it ends the command. A fault or a
+// stopped read did not happen: the program counter goes back to it.
+bool Session::finishFastRun(const Machine::RunResult& result, Stop& stop, std::uint64_t& done) {
+    step_ += result.steps;
+    done += result.steps;
+    if (result.steps > 0) {
+        stop.last.reset();
+    }
+    switch (result.end) {
+        case Machine::RunResult::End::Halted:
+            stop.reason = Stop::Reason::Halted;
+            return true;
+        case Machine::RunResult::End::StepLimit:
+        case Machine::RunResult::End::Stopped:
+            return false;
+        case Machine::RunResult::End::Fault:
+            stop.reason = Stop::Reason::Fault;
+            stop.message = faultMessage(machine_);
+            break;
+        case Machine::RunResult::End::IOStopped:
+            stop.reason = interrupted() ? Stop::Reason::Interrupted : Stop::Reason::InputStopped;
+            break;
+    }
+    --machine_.programCounter;
+    --step_;
+    --done;
+    return true;
+}
+
+Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
+    if (machine_.halted()) {
+        return stopHere(Stop::Reason::NotRunning);
+    }
+    Stop stop;
+    std::uint64_t done = 0;
+    std::uint64_t changed = nextChangeByHand();
+    while (true) {
+        const std::uint16_t pc = machine_.programCounter;
+        if (machine_.halted()) {
+            stop.reason = Stop::Reason::Halted;
+            break;
+        }
+        if (done == limit) {
+            stop.reason = Stop::Reason::Stepped;
+            break;
+        }
+        if ((done > 0 || breakAtFirst) && breakAt_[pc] != 0) {
+            stop.reason = Stop::Reason::Breakpoint;
+            stop.point = breakpointAt(pc);
+            break;
+        }
+        if (interrupted()) {
+            stop.reason = Stop::Reason::Interrupted;
+            break;
+        }
+        const std::uint64_t remaining = limit - done;
+        // Watchpoints need each step's effect, and a step shows its last one.
+        if (anyWatch_ || remaining == 1 || (done == 0 && breakAt_[pc] != 0)) {
+            if (oneStep(stop, done)) {
+                break;
+            }
+        } else {
+            std::uint64_t chunk = std::min(remaining - 1, interruptChunk);
+            chunk = std::min({chunk, nextSnapshotStep() - step_, changed - step_});
+            const Machine::RunResult result =
+                machine_.runUntil(chunk, anyBreakpoint_ ? breakAt_.data() : nullptr);
+            if (finishFastRun(result, stop, done)) {
+                break;
+            }
+        }
+        if (step_ == changed) {
+            // Going forward again over a change by hand makes it again.
+            restore(*std::find_if(snapshots_.begin(), snapshots_.end(),
+                                  [this](const Snapshot& s) { return s.step == step_ && s.keep; }));
+            changed = nextChangeByHand();
+        }
+        if (historyOn() && step_ == nextSnapshotStep()) {
+            takeSnapshot(false);
+            thin();
+        }
+    }
+    afterForward();
+    return stop;
+}
+
+Stop Session::run() {
+    restart();
+    return forward(unlimited, true);
+}
+
+Stop Session::continueRun() {
+    return forward(unlimited, false);
+}
+
+Stop Session::stepForward(std::uint64_t n) {
+    return forward(n, false);
+}
+
+Stop Session::reverseStep(std::uint64_t n) {
+    if (!historyOn()) {
+        return stopHere(Stop::Reason::NoHistory);
+    }
+    const std::uint64_t oldest = oldestReachable();
+    if (step_ - oldest < n || (step_ == oldest && n > 0)) {
+        goTo(oldest);
+        Stop stop = stopHere(Stop::Reason::HistoryStart);
+        stop.historyDropped = oldest > 0;
+        return stop;
+    }
+    goTo(step_ - n);
+    return stopHere(Stop::Reason::SteppedBack);
+}
+
+// Replays snapshot `index` up to step `end` and keeps in `scan` the last step
+// at or after `oldest` whose instruction is at a breakpoint or writes a
+// watched location; true when it found one.
+bool Session::scanInterval(std::size_t index, std::uint64_t end, std::uint64_t oldest, Scan& scan) {
+    restore(snapshots_[index]);
+    replaying_ = true;
+    scan.found = false;
+    if (!anyWatch_) {
+        while (step_ < end) {
+            const Machine::RunResult result = machine_.runUntil(end - step_, breakAt_.data());
+            step_ += result.steps;
+            if (result.end != Machine::RunResult::End::Stopped || step_ >= end) {
+                break;
+            }
+            if (step_ >= oldest) {
+                const std::uint16_t pc = machine_.programCounter;
+                scan = {true, step_, Stop::Reason::Breakpoint, breakpointAt(pc), {}, {}};
+            }
+            machine_.step();
+            ++step_;
+        }
+    } else {
+        std::vector<Word> before(points_.size());
+        StepEffect effect;
+        while (step_ < end) {
+            const std::uint16_t pc = machine_.programCounter;
+            const bool atBreakpoint = breakAt_[pc] != 0;
+            for (std::size_t i = 0; i < points_.size(); ++i) {
+                before[i] = valueOf(points_[i]);
+            }
+            machine_.step(effect);
+            if (step_ >= oldest) {
+                if (atBreakpoint) {
+                    scan = {true, step_, Stop::Reason::Breakpoint, breakpointAt(pc), {}, {}};
+                } else if (const Point* point = writtenPoint(points_, effect)) {
+                    scan = {true,
+                            step_,
+                            Stop::Reason::Watchpoint,
+                            point->number,
+                            before[static_cast<std::size_t>(point - points_.data())],
+                            effect.value};
+                }
+            }
+            ++step_;
+        }
+    }
+    replaying_ = false;
+    return scan.found;
+}
+
+Stop Session::reverseContinue() {
+    if (!historyOn()) {
+        return stopHere(Stop::Reason::NoHistory);
+    }
+    const std::uint64_t oldest = oldestReachable();
+    const std::uint64_t current = step_;
+    if (current > oldest && (anyBreakpoint_ || anyWatch_)) {
+        auto after =
+            std::upper_bound(snapshots_.begin(), snapshots_.end(), current - 1,
+                             [](std::uint64_t step, const Snapshot& s) { return step < s.step; });
+        auto index = static_cast<std::size_t>(after - snapshots_.begin()) - 1;
+        Scan scan;
+        while (true) {
+            const std::uint64_t end = index + 1 < snapshots_.size()
+                                          ? std::min(snapshots_[index + 1].step, current)
+                                          : current;
+            if (scanInterval(index, end, oldest, scan)) {
+                goTo(scan.step);
+                Stop stop = stopHere(scan.reason);
+                stop.point = scan.point;
+                stop.oldValue = scan.oldValue;
+                stop.newValue = scan.newValue;
+                return stop;
+            }
+            if (index == 0 || snapshots_[index].step <= oldest) {
+                break;
+            }
+            --index;
+        }
+    }
+    goTo(oldest);
+    Stop stop = stopHere(Stop::Reason::HistoryStart);
+    stop.historyDropped = oldest > 0;
+    return stop;
+}
+
+// ---------------------------------------------------------------------------
+// Changes by hand
+
+void Session::setRegister(RegisterId reg, Word value) {
+    machine_.registers.at(reg) = value;
+    changedByHand();
+}
+
+void Session::setMemory(std::uint16_t address, Word value) {
+    machine_.memory[address] = value;
+    changedByHand();
+}
+
+void Session::setProgramCounter(std::uint16_t address) {
+    machine_.programCounter = address;
+    changedByHand();
+}
+
+// Later snapshots belong to a run that no longer happens; the new state is
+// the start of the one that does.
+void Session::changedByHand() {
+    if (historyOn()) {
+        while (!snapshots_.empty() && snapshots_.back().step >= step_) {
+            snapshots_.pop_back();
+        }
+        takeSnapshot(true);
+    }
+    frontier_ = step_;
+}
+
+}  // namespace Vorn::Debug

@@ -1,0 +1,230 @@
+// A debugging session over one loaded program: its machine, its input,
+// breakpoints and watchpoints, and the recorded history that lets it run
+// backwards. No terminal, file or browser code: a command line, a test and a
+// web page drive the same session.
+//
+// The history is a row of snapshots of the whole machine (registers, program
+// counter, memory, the position in the input, the step) taken every
+// `interval` steps, with the memory kept in pages that a snapshot shares with
+// the one before when they did not change. Any earlier step is reached by
+// restoring the nearest snapshot at or before it and running forward again:
+// the run is deterministic, since every number `read` took is kept and handed
+// out again in the same order. When the snapshots pass their budget, every
+// other one is dropped and the interval doubles.
+//
+//   Session session(DebugProgram::fromImage(words), {});
+//   session.addBreakpoint(5);
+//   Stop stop = session.continueRun();   // stop.reason == Stop::Reason::Breakpoint
+//   stop = session.reverseStep(1);
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "assembly/Program.h"
+#include "machine/Machine.h"
+
+namespace Vorn::Debug {
+
+// What a session knows of its program: the image, and for a source its lines,
+// which line filled each cell and the names it defines.
+struct DebugProgram {
+    std::vector<Word> image;
+    // Empty for an image.
+    std::vector<std::string> lines;  // the text of line N at index N - 1
+    std::vector<Assembly::ProgramCell> cells;
+    std::vector<Assembly::ProgramSymbol> symbols;
+
+    static DebugProgram fromImage(std::vector<Word> image);
+    // Assembles the text; after an assembly error, `error` is set and the
+    // program is empty.
+    static DebugProgram fromSource(std::string_view text,
+                                   std::optional<Assembly::AssemblyError>& error);
+
+    bool hasSource() const { return !lines.empty() || !cells.empty(); }
+    // The source line that filled the cell, or 0.
+    std::int32_t lineOf(std::uint32_t address) const;
+    // The text of a line (from 1), or empty.
+    std::string_view lineText(std::int32_t line) const;
+    // The first instruction cell that line `line` filled.
+    std::optional<std::uint16_t> firstInstructionOn(std::int32_t line) const;
+    // A label's or definition's number, when the name resolves.
+    std::optional<std::int32_t> numberOf(std::string_view name) const;
+};
+
+// A breakpoint, or a watchpoint on a memory word or a register.
+struct Point {
+    enum class Kind : std::uint8_t { Breakpoint, MemoryWatch, RegisterWatch };
+    int number = 0;
+    Kind kind = Kind::Breakpoint;
+    std::uint16_t address = 0;
+    RegisterId reg = RegisterId::A;
+    std::string what;  // as the user named it: "loop", "*12", "count", "A"
+};
+
+// One instruction that ran, as the trace shows it.
+struct StepRecord {
+    std::uint64_t step = 0;  // its number, from 1
+    std::uint16_t address = 0;
+    Word instruction;
+    StepEffect effect;
+};
+
+// Why a run, a step or a reverse command ended, and the state it left.
+struct Stop {
+    enum class Reason : std::uint8_t {
+        Stepped,       // a step ran its instructions
+        SteppedBack,   // a reverse-step undid its instructions
+        Breakpoint,    // before the instruction at breakpoint `point`
+        Watchpoint,    // after (going back: before) an instruction wrote watchpoint `point`
+        Halted,        // the program counter reached 0xFFFF
+        Fault,         // the next instruction faults; `message` says why; it did not run
+        HistoryStart,  // a reverse command reached the oldest step kept
+        Interrupted,   // the interrupt flag was raised
+        InputStopped,  // the input gave up at a read (MachineIO::Stop); it did not run
+        NotRunning,    // a forward command on a halted program: nothing ran
+        NoHistory,     // a reverse command with the history off: nothing changed
+    };
+    Reason reason = Reason::Stepped;
+    int point = 0;
+    Word oldValue;  // a watchpoint's word before and after the write
+    Word newValue;
+    std::string message;             // a fault's message
+    bool historyDropped = false;     // HistoryStart above step 0: older steps were dropped
+    std::optional<StepRecord> last;  // the last instruction run forward, for a step
+};
+
+struct HistoryStats {
+    std::uint64_t oldestStep = 0;    // the oldest step a reverse command can reach
+    std::uint64_t furthestStep = 0;  // the furthest step run since the state last changed
+    std::uint64_t snapshots = 0;
+    std::uint64_t interval = 0;  // steps between snapshots
+    std::uint64_t bytes = 0;     // the memory the history holds
+    std::uint64_t inputsKept = 0;
+};
+
+class Session {
+  public:
+    static constexpr std::uint64_t unlimited = std::numeric_limits<std::uint64_t>::max();
+
+    struct Options {
+        // How many steps back a reverse command may go; 0 turns the history off.
+        std::uint64_t historyLimit = unlimited;
+        // The numbers read takes first (a file), until it gives Ended; may be empty.
+        std::function<InputResult()> input;
+        // Asked for a number when the input and the numbers appended have run
+        // out (a prompt at a terminal); may throw MachineIO::Stop; may be empty.
+        std::function<InputResult()> ask;
+        // Each number the program writes, going forward (never in a replay).
+        std::function<void(std::int32_t)> output;
+        // Raised from outside (a signal handler) to stop a running command.
+        const std::atomic<bool>* interrupt = nullptr;
+        // The budget of the snapshots: their number and the bytes of their pages.
+        std::uint64_t maxSnapshots = 1024;
+        std::uint64_t maxBytes = 48u << 20;
+        std::uint64_t firstInterval = 1u << 16;
+    };
+
+    Session(DebugProgram program, Options options);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    const DebugProgram& program() const { return program_; }
+    const Machine& machine() const { return machine_; }
+    std::uint64_t step() const { return step_; }
+    std::uint16_t programCounter() const { return machine_.programCounter; }
+
+    // Forward. `run` starts again from step 0 (a breakpoint at the first
+    // instruction stops it at once); `continueRun` first runs the instruction
+    // at the program counter, breakpoint or not; `stepForward` runs n
+    // instructions unless a breakpoint or watchpoint stops it earlier.
+    Stop run();
+    Stop continueRun();
+    Stop stepForward(std::uint64_t n);
+    // Backward.
+    Stop reverseStep(std::uint64_t n);
+    Stop reverseContinue();
+
+    // Breakpoints and watchpoints; numbers count from 1 and are not reused.
+    const Point& addBreakpoint(std::uint16_t address, std::string what);
+    const Point& addMemoryWatch(std::uint16_t address, std::string what);
+    const Point& addRegisterWatch(RegisterId reg, std::string what);
+    bool remove(int number);
+    void removeAll();
+    const std::vector<Point>& points() const { return points_; }
+
+    // Changes the state at the current step; later steps already run are
+    // forgotten, earlier ones stay reachable.
+    void setRegister(RegisterId reg, Word value);
+    void setMemory(std::uint16_t address, Word value);
+    void setProgramCounter(std::uint16_t address);
+    void appendInput(std::int32_t value);
+
+    HistoryStats history() const;
+
+  private:
+    class Recorder;
+    struct Snapshot;
+    struct Scan;
+
+    Stop forward(std::uint64_t limit, bool breakAtFirst);
+    bool oneStep(Stop& stop, std::uint64_t& done);
+    bool finishFastRun(const Machine::RunResult& result, Stop& stop, std::uint64_t& done);
+    Stop stopHere(Stop::Reason reason);
+    bool interrupted() const;
+    Word valueOf(const Point& point) const;
+    int breakpointAt(std::uint16_t address) const;
+    void changedByHand();
+    void rebuildStops();
+
+    // The history.
+    bool historyOn() const { return options_.historyLimit != 0; }
+    std::uint64_t nextSnapshotStep() const;
+    std::uint64_t nextChangeByHand() const;
+    void takeSnapshot(bool keep);
+    void afterForward();
+    void thin();
+    void dropOld();
+    std::uint64_t oldestReachable() const;
+    void restore(const Snapshot& snapshot);
+    void goTo(std::uint64_t target);
+    void replay(std::uint64_t steps);
+    bool scanInterval(std::size_t index, std::uint64_t end, std::uint64_t oldest, Scan& scan);
+    void restart();
+
+    DebugProgram program_;
+    Options options_;
+    std::unique_ptr<Recorder> recorder_;
+    Machine machine_;
+    std::uint64_t step_ = 0;
+
+    std::vector<Point> points_;
+    int nextPoint_ = 1;
+    std::vector<std::uint8_t> breakAt_;  // one byte per address
+    bool anyBreakpoint_ = false;
+    bool anyWatch_ = false;
+    std::vector<Word> before_;  // the watched values before a step
+
+    // Every result read has taken, in order, and where the next read is.
+    std::vector<InputResult> tape_;
+    std::size_t tapePosition_ = 0;
+    std::deque<std::int32_t> appended_;
+    bool inputEnded_ = false;
+    bool replaying_ = false;
+
+    std::uint64_t pageBytes_ = 0;
+    std::vector<Snapshot> snapshots_;  // by step
+    std::uint64_t interval_;
+    std::uint64_t frontier_ = 0;  // the furthest step reached since the state last changed
+};
+
+}  // namespace Vorn::Debug

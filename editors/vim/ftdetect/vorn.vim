@@ -1,0 +1,2 @@
+" Vorn assembly sources end in .vorn.
+autocmd BufNewFile,BufRead *.vorn setfiletype vorn

@@ -1,0 +1,153 @@
+#include "grader/Grader.h"
+
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <ostream>
+#include <thread>
+
+#include "grading/Grade.h"
+#include "grading/Parallel.h"
+#include "grading/Report.h"
+#include "grading/Suite.h"
+#include "tools/CommandLine.h"
+#include "tools/ProgramFile.h"
+#include "tools/ToolError.h"
+
+namespace Vorn::Grader {
+
+namespace {
+
+constexpr int allPassed = 0;
+constexpr int someFailed = 1;
+constexpr int unusable = 2;  // usage, suite or report errors
+
+struct Options {
+    std::string suite;
+    std::vector<std::string> programs;
+    bool image = false;
+    bool json = false;
+    std::string junit;
+    std::string csv;
+    unsigned jobs = 0;
+    std::string colour = "auto";
+};
+
+int fail(std::ostream& errors, const std::string& message) {
+    errors << "Error: " << message << std::endl;
+    return unusable;
+}
+
+// The suite's text, read up to one byte past the largest suite accepted: a
+// larger file, or a device that never ends, is refused without reading it all.
+std::string readSuiteText(const std::string& path) {
+    std::ifstream file = Tools::openForReading(path, "suite file");
+    std::string text(Grading::Suite::maxFileBytes + 1, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (file.bad()) {
+        throw Tools::ToolError("cannot read suite file '" + path + "'.");
+    }
+    text.resize(static_cast<std::size_t>(file.gcount()));
+    return text;
+}
+
+Grading::Submission load(const std::string& path, bool image) {
+    try {
+        if (image) {
+            return Grading::imageSubmission(path, Tools::readImageFile(path));
+        }
+        std::ifstream file = Tools::openForReading(path, "source file");
+        return Grading::sourceSubmission(path, file);
+    } catch (const Tools::ToolError& error) {
+        return Grading::failedSubmission(path, std::string("Error: ") + error.what(), image);
+    }
+}
+
+bool writeFile(const std::string& path, const Grading::Report& report,
+               void (*writer)(std::ostream&, const Grading::Report&)) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (file) {
+        writer(file, report);
+        file.close();
+    }
+    return static_cast<bool>(file);
+}
+
+std::optional<int> parse(int argc, const char* const* argv, Options& options, std::ostream& out,
+                         std::ostream& errors) {
+    CLI::App app(
+        "Grades programs against a test suite: every case of SUITE is run on each "
+        "PROGRAM.\nExit status: 0 every case of every program passed, 1 at least one "
+        "did not, 2 usage or suite errors.",
+        "vorngrade");
+    app.set_version_flag("--version", Tools::versionText("vorngrade"));
+    app.add_option("SUITE", options.suite, "The test suite (TOML)")->required();
+    app.add_option("PROGRAM", options.programs, "Assembly sources (memory images, with --image)")
+        ->required();
+    app.add_flag("--image", options.image, "Each PROGRAM is a memory image as vornasm writes it");
+    app.add_flag("--json", options.json, "Write the report as JSON on standard output");
+    app.add_option("--junit", options.junit, "Also write a JUnit XML report to FILE")
+        ->type_name("FILE");
+    app.add_option("--csv", options.csv, "Also write a grade book (CSV) to FILE")
+        ->type_name("FILE");
+    app.add_option("-j,--jobs", options.jobs,
+                   "Grade N programs at once (default: the number of processors)")
+        ->type_name("N")
+        ->check(CLI::Range(1U, 1024U));
+    app.add_option("--color", options.colour,
+                   "Colour the text report: auto (on a terminal), "
+                   "always or never")
+        ->type_name("WHEN")
+        ->check(CLI::IsMember({"auto", "always", "never"}));
+    if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
+        return *status == 0 ? allPassed : unusable;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream& errors,
+              bool terminal) {
+    Options options;
+    if (const auto status = parse(argc, argv, options, out, errors)) {
+        return *status;
+    }
+    Grading::Suite suite;
+    try {
+        suite = Grading::readSuite(readSuiteText(options.suite), options.suite);
+    } catch (const Tools::ToolError& error) {
+        return fail(errors, error.what());
+    } catch (const Grading::SuiteError& error) {
+        return fail(errors, std::string(error.what()) + ".");
+    }
+
+    std::vector<Grading::ProgramResult> results(options.programs.size());
+    const unsigned jobs =
+        options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
+    Grading::forEachInParallel(results.size(), jobs, [&](std::size_t i) {
+        results[i] = Grading::gradeProgram(suite, load(options.programs[i], options.image));
+    });
+
+    const Grading::Report report{suite, results};
+    if (options.json) {
+        Grading::writeJson(out, report);
+    } else {
+        const bool colour = options.colour == "always" || (options.colour == "auto" && terminal);
+        Grading::writeText(out, report, colour);
+    }
+    out.flush();
+    if (!out) {
+        return fail(errors, "cannot write the standard output.");
+    }
+    if (!options.junit.empty() && !writeFile(options.junit, report, Grading::writeJUnit)) {
+        return fail(errors, "cannot write the JUnit report '" + options.junit + "'.");
+    }
+    if (!options.csv.empty() && !writeFile(options.csv, report, Grading::writeCsv)) {
+        return fail(errors, "cannot write the CSV report '" + options.csv + "'.");
+    }
+    const bool passed = std::all_of(results.begin(), results.end(),
+                                    [](const auto& result) { return result.passed(); });
+    return passed ? allPassed : someFailed;
+}
+
+}  // namespace Vorn::Grader

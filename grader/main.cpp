@@ -1,0 +1,12 @@
+#include <unistd.h>
+#include <cstdlib>
+#include <iostream>
+
+#include "grader/Grader.h"
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    const char* noColour = std::getenv("NO_COLOR");
+    const bool terminal = isatty(STDOUT_FILENO) == 1 && (noColour == nullptr || *noColour == 0);
+    return Vorn::Grader::runGrader(argc, argv, std::cout, std::cerr, terminal);
+}

@@ -1,0 +1,319 @@
+#include "grading/Grade.h"
+
+#include <algorithm>
+#include <istream>
+#include <sstream>
+
+#include "assembly/Program.h"
+#include "machine/Machine.h"
+#include "machine/MachineIO.h"
+#include "machine/RunMessages.h"
+
+namespace Vorn::Grading {
+
+namespace {
+
+// Feeds the case's input to read and keeps what write writes, up to the
+// case's max-output lines; the write of one line more ends the run.
+class CaseIO : public MachineIO {
+  public:
+    CaseIO(const std::vector<std::int32_t>& input, std::size_t maxOutput)
+        : input_(input), maxOutput_(maxOutput) {}
+
+    InputResult read() override {
+        if (next_ == input_.size()) {
+            return {InputResult::Kind::Ended, 0};
+        }
+        return {InputResult::Kind::Number, input_[next_++]};
+    }
+
+    void write(std::int32_t value) override {
+        if (output.size() == maxOutput_) {
+            throw Stop();
+        }
+        output.push_back(value);
+    }
+
+    std::vector<std::int32_t> output;
+
+  private:
+    const std::vector<std::int32_t>& input_;
+    std::size_t next_ = 0;
+    std::size_t maxOutput_;
+};
+
+std::string lines(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " line" : " lines");
+}
+
+// Where the program is, for a student: ", line 5" when a source line filled the address.
+std::string lineOf(const Submission& submission, std::uint32_t address) {
+    if (address < submission.lines.size() && submission.lines[address] > 0) {
+        return ", line " + std::to_string(submission.lines[address]);
+    }
+    return "";
+}
+
+std::string outputProblem(const std::vector<std::int32_t>& expected,
+                          const std::vector<std::int32_t>& actual) {
+    const auto [expectedEnd, actualEnd] =
+        std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    const auto line = std::to_string(expectedEnd - expected.begin() + 1);
+    const std::string counts =
+        " (" + lines(actual.size()) + " written, " + std::to_string(expected.size()) + " expected)";
+    if (expectedEnd == expected.end()) {
+        return "output line " + line + " is " + std::to_string(*actualEnd) +
+               ", expected no more lines" + counts + ".";
+    }
+    if (actualEnd == actual.end()) {
+        return "output line " + line + " is missing, expected " + std::to_string(*expectedEnd) +
+               counts + ".";
+    }
+    return "output line " + line + " is " + std::to_string(*actualEnd) + ", expected " +
+           std::to_string(*expectedEnd) + ".";
+}
+
+// One line per memory word or register that differs; empty when all hold.
+std::string stateProblem(const Case& test, const Submission& submission, const Machine& machine) {
+    std::string problems;
+    const auto add = [&](const std::string& problem) {
+        problems += (problems.empty() ? "" : "\n") + problem;
+    };
+    for (const MemoryExpectation& word : test.memory) {
+        std::uint16_t address = 0;
+        std::string what;
+        if (word.address) {
+            address = *word.address;
+            what = "memory word " + std::to_string(address);
+        } else {
+            const auto label = submission.labels.find(word.label);
+            if (label == submission.labels.end()) {
+                add(word.place.text() + ": the program defines no label '" + word.label + "'" +
+                    (submission.image ? " (a memory image has no labels)." : "."));
+                continue;
+            }
+            address = label->second;
+            what = "memory word " + word.label + " (address " + std::to_string(address) + ")";
+        }
+        const std::int32_t value = machine.memory[address].value();
+        if (value != word.value) {
+            add(what + " holds " + std::to_string(value) + ", expected " +
+                std::to_string(word.value) + ".");
+        }
+    }
+    for (const RegisterExpectation& expected : test.registers) {
+        const std::int32_t value = machine.registers.at(expected.reg).value();
+        if (value != expected.value) {
+            add("register " + std::string(nameOf(expected.reg)) + " holds " +
+                std::to_string(value) + ", expected " + std::to_string(expected.value) + ".");
+        }
+    }
+    return problems;
+}
+
+std::string strictProblem(const Submission& submission, std::uint16_t address) {
+    const std::string entered = "strict: the program entered address " + std::to_string(address);
+    if (submission.image) {
+        return entered + ", past the image's " + std::to_string(submission.words.size()) +
+               " words.";
+    }
+    if (address < submission.words.size()) {
+        const std::string line = lineOf(submission, address);
+        return entered + ", which holds a data word" +
+               (line.empty() ? "" : " (" + line.substr(2) + ")") + ", not an instruction.";
+    }
+    return entered + ", which no statement filled.";
+}
+
+// The replay commands: vornsim traces the same run, vorndbg opens it.
+std::string replay(const Case& test, const Submission& submission) {
+    std::string numbers;
+    for (const std::int32_t value : test.input) {
+        numbers += " " + std::to_string(value);
+    }
+    const std::string input = "printf '%s\\n'" + numbers;
+    std::string file = submission.file;
+    if (file.starts_with('-')) {
+        file = "./" + file;
+    }
+    const std::string program = (submission.image ? "" : "-s ") + shellQuoted(file);
+    std::string simulator = "vornsim " + program + " --max-steps " + std::to_string(test.maxSteps) +
+                            (test.strict ? " --strict" : "") + " --trace";
+    std::string debugger = "vorndbg " + program;
+    if (test.input.empty()) {
+        simulator += " < /dev/null";
+        debugger += " --input /dev/null";
+    } else {
+        simulator = input + " | " + simulator;
+        debugger += " --input <(" + input + ")";
+    }
+    return "replay: " + simulator + "\ndebug: " + debugger;
+}
+
+}  // namespace
+
+std::string_view nameOf(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Pass:
+            return "pass";
+        case Verdict::WrongOutput:
+            return "wrong-output";
+        case Verdict::WrongState:
+            return "wrong-state";
+        case Verdict::StepLimit:
+            return "step-limit";
+        case Verdict::Fault:
+            return "fault";
+        case Verdict::TooMuchOutput:
+            return "too-much-output";
+        case Verdict::AssemblyError:
+            return "assembly-error";
+    }
+    return "pass";
+}
+
+std::string shellQuoted(std::string_view word) {
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               std::string_view("_-./+,:=@%").find(c) != std::string_view::npos;
+    });
+    if (plain) {
+        return std::string(word);
+    }
+    const bool control = std::any_of(word.begin(), word.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    if (!control) {
+        std::string quoted = "'";
+        for (const char c : word) {
+            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        return quoted + "'";
+    }
+    // Bash's $'...' writes every byte in printable characters.
+    constexpr char hex[] = "0123456789abcdef";
+    std::string quoted = "$'";
+    for (const char c : word) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            quoted += {'\\', 'x', hex[byte >> 4], hex[byte & 0xF]};
+        } else if (c == '\'' || c == '\\') {
+            quoted += {'\\', c};
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+Submission sourceSubmission(std::string file, std::istream& source) {
+    const Assembly::Program program = Assembly::assembleProgram(source);
+    if (program.error) {
+        return failedSubmission(std::move(file), "Error: " + program.error->message + ".", false);
+    }
+    Submission submission;
+    submission.file = std::move(file);
+    submission.words = program.words();
+    for (const Assembly::ProgramCell& cell : program.cells) {
+        submission.lines.push_back(cell.line);
+    }
+    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
+        if (symbol.kind == Assembly::ProgramSymbol::Kind::Label && symbol.number) {
+            submission.labels.emplace(symbol.name, static_cast<std::uint16_t>(*symbol.number));
+        }
+    }
+    submission.outsideProgram = Assembly::cellsOutsideInstructions(program);
+    return submission;
+}
+
+Submission imageSubmission(std::string file, std::vector<Word> words) {
+    Submission submission;
+    submission.file = std::move(file);
+    submission.image = true;
+    submission.words = std::move(words);
+    submission.outsideProgram.assign(Machine::memorySize, 1);
+    std::fill_n(submission.outsideProgram.begin(), submission.words.size(), 0);
+    return submission;
+}
+
+Submission failedSubmission(std::string file, std::string error, bool image) {
+    Submission submission;
+    submission.file = std::move(file);
+    submission.image = image;
+    submission.error = std::move(error);
+    return submission;
+}
+
+CaseResult gradeCase(const Case& test, const Submission& submission) {
+    CaseResult result;
+    if (submission.error) {
+        result.verdict = Verdict::AssemblyError;
+        result.message = *submission.error;
+        return result;
+    }
+    CaseIO io(test.input, test.maxOutput);
+    Machine machine(io);
+    machine.load(submission.words);
+    const Machine::RunResult run =
+        machine.runUntil(test.maxSteps, test.strict ? submission.outsideProgram.data() : nullptr);
+    result.steps = run.steps;
+    std::string problem;
+    switch (run.end) {
+        case Machine::RunResult::End::Halted:
+            if (io.output != test.output) {
+                result.verdict = Verdict::WrongOutput;
+                problem = outputProblem(test.output, io.output);
+            } else if (problem = stateProblem(test, submission, machine); !problem.empty()) {
+                result.verdict = Verdict::WrongState;
+            }
+            break;
+        case Machine::RunResult::End::StepLimit:
+            result.verdict = Verdict::StepLimit;
+            problem = "step limit reached: " + std::to_string(test.maxSteps) +
+                      " steps run and the program has not halted (next address " +
+                      std::to_string(machine.programCounter) +
+                      lineOf(submission, machine.programCounter) + ").";
+            break;
+        case Machine::RunResult::End::Stopped:
+            result.verdict = Verdict::Fault;
+            problem = strictProblem(submission, machine.programCounter);
+            break;
+        case Machine::RunResult::End::Fault:
+            result.verdict = Verdict::Fault;
+            problem = faultMessage(machine);
+            break;
+        case Machine::RunResult::End::IOStopped: {
+            const auto address = static_cast<std::uint16_t>(machine.programCounter - 1);
+            result.verdict = Verdict::TooMuchOutput;
+            problem = "more than " + lines(test.maxOutput) +
+                      " written (max-output): stopped at the next write (address " +
+                      std::to_string(address) + lineOf(submission, address) + ").";
+            break;
+        }
+    }
+    result.output = std::move(io.output);
+    if (result.verdict == Verdict::Pass) {
+        result.points = test.points;
+    } else {
+        result.message = problem + "\n" + replay(test, submission);
+    }
+    return result;
+}
+
+bool ProgramResult::passed() const {
+    return std::all_of(cases.begin(), cases.end(),
+                       [](const CaseResult& each) { return each.verdict == Verdict::Pass; });
+}
+
+ProgramResult gradeProgram(const Suite& suite, const Submission& submission) {
+    ProgramResult result;
+    result.file = submission.file;
+    result.maxScore = suite.maxScore();
+    for (const Case& test : suite.cases) {
+        result.cases.push_back(gradeCase(test, submission));
+        result.score += result.cases.back().points;
+    }
+    return result;
+}
+
+}  // namespace Vorn::Grading

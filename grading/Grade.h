@@ -1,0 +1,77 @@
+// Grading one program against a suite: each case's run, its verdict, its
+// points and the feedback a student can act on.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grading/Suite.h"
+#include "machine/Word.h"
+
+namespace Vorn::Grading {
+
+enum class Verdict : std::uint8_t {
+    Pass,
+    WrongOutput,
+    WrongState,  // a memory word or a register after the halt
+    StepLimit,
+    Fault,
+    TooMuchOutput,
+    AssemblyError,
+};
+
+// "pass", "wrong-output", "wrong-state", "step-limit", "fault",
+// "too-much-output", "assembly-error".
+std::string_view nameOf(Verdict verdict);
+
+// A program ready to run every case: assembled once.
+struct Submission {
+    std::string file;    // as named on the command line: reports and replay commands use it
+    bool image = false;  // a memory image, not a source
+    // When the program could not be had: the one line vornasm (or vornsim,
+    // for an image) prints, "Error: ...", without its line end.
+    std::optional<std::string> error;
+    std::vector<Word> words;
+    std::map<std::string, std::uint16_t, std::less<>> labels;
+    std::vector<std::int32_t> lines;           // the source line of each cell, 0 for none
+    std::vector<std::uint8_t> outsideProgram;  // per address, for strict cases
+};
+
+// Assembles a source as vornasm does; an assembly error makes `error`.
+Submission sourceSubmission(std::string file, std::istream& source);
+// A memory image already read; strict cases stop at the cells past its words.
+Submission imageSubmission(std::string file, std::vector<Word> words);
+// A program that could not be read; `error` is the line the tools print.
+Submission failedSubmission(std::string file, std::string error, bool image);
+
+struct CaseResult {
+    Verdict verdict = Verdict::Pass;
+    std::int64_t points = 0;  // earned
+    std::uint64_t steps = 0;
+    std::vector<std::int32_t> output;  // at most the case's max-output lines
+    // Empty for a pass; for anything else the feedback: what went wrong, then
+    // the lines "replay: COMMAND" (vornsim --trace) and "debug: COMMAND" (vorndbg).
+    std::string message;
+};
+
+struct ProgramResult {
+    std::string file;
+    std::int64_t score = 0;
+    std::int64_t maxScore = 0;
+    std::vector<CaseResult> cases;  // in the suite's order
+
+    bool passed() const;
+};
+
+CaseResult gradeCase(const Case& test, const Submission& submission);
+ProgramResult gradeProgram(const Suite& suite, const Submission& submission);
+
+// A word for a shell: as it is when that is safe, else in single quotes.
+std::string shellQuoted(std::string_view word);
+
+}  // namespace Vorn::Grading

@@ -1,0 +1,145 @@
+// vorngrade on what students and careless suites hand it: every submission
+// ends in a verdict, every hostile suite in one error line, within bounded
+// time and memory. The big files are made here, at test time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/Expectations.h"
+#include "support/RunProgram.h"
+
+namespace Vorn::Testing {
+namespace {
+
+// Generous enough for a sanitizer build; far below what a runaway needs.
+constexpr Limits bounds{.seconds = 120, .memoryMb = 1024};
+
+ProgramResult vorngrade(const std::vector<std::string>& arguments) {
+    ProgramResult result = runProgram(VORNGRADE_PATH, arguments, "", bounds);
+    EXPECT_EQ(result.limitPassed, "") << "peak memory " << result.peakMemoryMb << " MB";
+    return result;
+}
+
+// The verdicts of one program's cases, in order, from the JSON report.
+std::vector<std::string> verdicts(const ProgramResult& result) {
+    std::vector<std::string> found;
+    const std::string key = "\"verdict\":\"";
+    for (std::size_t at = result.out.find(key); at != std::string::npos;
+         at = result.out.find(key, at + 1)) {
+        const std::size_t start = at + key.size();
+        found.push_back(result.out.substr(start, result.out.find('"', start) - start));
+    }
+    return found;
+}
+
+class HostileGrade : public ::testing::Test {
+  protected:
+    std::string file(const std::string& name, const std::string& text) const {
+        writeFile(dir.file(name), text);
+        return dir.file(name);
+    }
+    // Grades one program with the default budgets (a million steps, 10000 lines).
+    ProgramResult grade(const std::string& program) const {
+        const std::string suite =
+            file("suite.toml", "[[case]]\ninput = [1]\noutput = [1]\n[[case]]\noutput = []\n");
+        return vorngrade({"--json", suite, program});
+    }
+    TemporaryDirectory dir;
+};
+
+TEST_F(HostileGrade, SubmissionsEndInAVerdict) {
+    const std::string tenMegabytes(10 << 20, 'x');
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {file("loop.vorn", ":l jump l\n"), "step-limit"},
+        {file("writes.vorn", ":l write\njump l\n"), "too-much-output"},
+        {file("reads.vorn", ":l read\njump l\n"), "step-limit"},
+        {file("big.vorn", repeatedLine("noop", 2 << 20)), "assembly-error"},  // memory full
+        // No cells: runs through empty memory to the halt, writing nothing.
+        {file("comments.vorn", repeatedLine("; " + std::string(100, 'c'), 100000)), ""},
+        {file("name.vorn", tenMegabytes + "\n"), "assembly-error"},
+        {dir.path(), "assembly-error"},
+        {file("junk.vorn", std::string("\x7f"
+                                       "ELF\x02\x01\x01\0\0\xff\xfe\n\x80",
+                                       13)),
+         "assembly-error"},
+        {"/dev/zero", "assembly-error"},
+        {dir.file("missing.vorn"), "assembly-error"},
+    };
+    for (const auto& [program, verdict] : cases) {
+        const ProgramResult result = grade(program);
+        EXPECT_EQ(result.status, 1) << program;
+        EXPECT_EQ(result.err, "") << program;
+        const std::vector<std::string> expected =
+            verdict.empty() ? std::vector<std::string>{"wrong-output", "pass"}
+                            : std::vector<std::string>{verdict, verdict};
+        EXPECT_EQ(verdicts(result), expected) << program << ": " << result.out.substr(0, 400);
+    }
+}
+
+TEST_F(HostileGrade, EndlessWritesKeepAtMostMaxOutputLines) {
+    const std::string suite = file("suite.toml",
+                                   "max-output = 1000000\nmax-steps = 100000000\n"
+                                   "[[case]]\noutput = []\n");
+    const ProgramResult result =
+        vorngrade({"--json", suite, file("writes.vorn", ":l write\njump l\n")});
+    EXPECT_EQ(verdicts(result), (std::vector<std::string>{"too-much-output"}));
+    const std::size_t start = result.out.find("\"output\":[");
+    ASSERT_NE(start, std::string::npos);
+    const std::string output = result.out.substr(start, result.out.find(']', start) - start);
+    EXPECT_EQ(std::count(output.begin(), output.end(), '0'), 1000000);
+}
+
+TEST_F(HostileGrade, ImagesEndInAVerdict) {
+    const std::string suite = file("suite.toml", "[[case]]\noutput = []\n");
+    for (const std::string& image :
+         {std::string("/dev/zero"), dir.path(), file("junk.image", std::string(1 << 20, '\xff'))}) {
+        const ProgramResult result = vorngrade({"--json", "--image", suite, image});
+        EXPECT_EQ(result.status, 1) << image;
+        EXPECT_EQ(verdicts(result), (std::vector<std::string>{"assembly-error"})) << image;
+    }
+}
+
+TEST_F(HostileGrade, SuitesEndInOneError) {
+    const std::string program = file("p.vorn", "jump end\n");
+    const std::string fifty = file("fifty.toml", std::string(50 << 20, '#'));
+    const std::string junk = file("junk.toml", std::string("\x01\x02\xff\0[[", 6));
+    const std::string deep =
+        file("deep.toml", "a = " + std::string(100000, '[') + std::string(100000, ']') + "\n");
+    const std::string tables = file("tables.toml", repeatedLine("[a.b.c.d.e.f]", 20000));
+    const std::string huge = file("huge.toml", "max-steps = " + std::string(5000, '9') + "\n");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {fifty, fifty + ": larger than 4 MB, too large for a suite."},
+        {"/dev/zero", "/dev/zero: larger than 4 MB, too large for a suite."},
+        {junk, junk + ", line 1, column 2: encountered invalid utf-8 sequence."},
+        {deep, deep + ", line 1, column 261: error while parsing value: exceeded maximum "
+                      "nested value depth of 256."},
+        {tables, tables + ", line 2, column 1: error while parsing table header: cannot "
+                          "redefine existing table 'a.b.c.d.e.f'."},
+        {huge, huge + ", line 1, column 13: error while parsing value: numeric value too long "
+                      "to identify type - cannot exceed 126 characters."},
+    };
+    for (const auto& [suite, message] : cases) {
+        const ProgramResult result = vorngrade({suite, program});
+        expectFailure(result, 2, message);
+    }
+}
+
+// A suite of five thousand cases is graded in bounded time and memory (the
+// largest accepted is 4 MB; sanitizer builds of the TOML reader and of a
+// machine per case take minutes over that, a Release build half a second).
+TEST_F(HostileGrade, ManyCasesAreGraded) {
+    std::string text = "max-output = 0\n";
+    while (text.size() < (256 << 10)) {
+        text += "[[case]]\noutput = []\nname = \"" + std::to_string(text.size()) + "\"\n";
+    }
+    const std::string suite = file("large.toml", text);
+    const ProgramResult result =
+        vorngrade({"--csv", dir.file("out.csv"), suite, file("p.vorn", "jump end\n")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
+}  // namespace Vorn::Testing

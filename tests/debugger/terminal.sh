@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# terminal.sh VORNDBG: vorndbg at a real terminal (a tmux pane), used as a
+# person would: the prompt appears, Tab completes a command and a label, a
+# command runs, Ctrl-C stops an endless loop and the prompt comes back,
+# quit ends it; a program that reads asks for its numbers at the terminal.
+set -euo pipefail
+vorndbg=$1
+root=$(cd "$(dirname "$0")/../.." && pwd)
+server=vorndbg-test-$$
+tmux() { command tmux -L "$server" -f /dev/null "$@"; }
+trap 'tmux kill-server 2>/dev/null || true' EXIT
+
+screen() { tmux capture-pane -p -t test; }
+# waitFor PATTERN [TIMES]: until the screen shows it, on TIMES lines (10 s at most).
+waitFor() {
+    for _ in $(seq 100); do
+        if [ "$(screen | grep -c -- "$1")" -ge "${2:-1}" ]; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "the screen never showed: $1"
+    screen
+    exit 1
+}
+# waitForEnd: until vorndbg has left and the pane is gone.
+waitForEnd() {
+    for _ in $(seq 100); do
+        if ! tmux has-session -t test 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "vorndbg did not end"
+    screen
+    exit 1
+}
+
+# A session that keeps the server up while the ones under test come and go.
+tmux new-session -d -s keep 'sleep 120'
+tmux new-session -d -s test -x 100 -y 30 "$vorndbg -s $root/tests/debugger/programs/loop.vorn"
+waitFor '^(vorndbg)'
+tmux send-keys -t test 'brea' Tab 'to' Tab Enter
+waitFor 'Breakpoint 1 at address 0, line 2.'
+tmux send-keys -t test 'continue' Enter
+waitFor 'Breakpoint 1; \$step = 2, \$pc = 0'
+# -l: "delete" alone would be the key of that name.
+tmux send-keys -t test -l 'delete'
+tmux send-keys -t test Enter 'continue' Enter
+sleep 0.5
+tmux send-keys -t test C-c
+waitFor 'Interrupted; \$step = [0-9]*, \$pc = [01], line [23]'
+tmux send-keys -t test 'p $step' Enter
+waitFor '^\$step = [1-9][0-9]*$'
+# Ctrl-C at the prompt drops the line typed; the session goes on.
+tmux send-keys -t test 'p nothing' C-c 'p A' Enter
+waitFor '^A = [1-9][0-9]*$'
+if screen | grep -q 'No symbol'; then
+    echo "Ctrl-C at the prompt did not drop the line"
+    screen
+    exit 1
+fi
+tmux send-keys -t test 'quit' Enter
+waitForEnd
+
+tmux new-session -d -s test -x 100 -y 30 "$vorndbg -s $root/examples/countdown.vorn"
+waitFor '^(vorndbg)'
+tmux send-keys -t test 'c' Enter
+waitFor '^read:'
+# Ctrl-C at the question stops the command before the read.
+tmux send-keys -t test C-c
+waitFor '^Interrupted; \$step = 0, \$pc = 0'
+tmux send-keys -t test 'c' Enter
+waitFor '^read:' 2
+tmux send-keys -t test '2' Enter
+waitFor 'The program halted; \$step = 13, \$pc = 65535'
+tmux send-keys -t test 'rc' Enter 'c' Enter
+waitFor 'The program halted; \$step = 13, \$pc = 65535' >/dev/null
+tmux send-keys -t test 'quit' Enter
+waitForEnd
+echo "ok"

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# check-report.sh VORNGRADE SUITE: grades the programs that SUITE.programs
+# lists (one a line, paths from the suite's folder) and compares the reports
+# byte for byte with the files beside the suite: SUITE.txt (the text report)
+# and, where they exist, SUITE.json, SUITE.xml (JUnit) and SUITE.csv; and the
+# exit statuses of the two runs (text, JSON) with SUITE.status. Run in the suite's folder, so that the reports name the files
+# as written there.
+set -u
+vorngrade=$1
+cd "$(dirname "$2")" || exit 1
+suite=$(basename "$2")
+base=${suite%.toml}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mapfile -t programs <"$base.programs"
+
+failed=0
+compare() {  # compare EXPECTED ACTUAL
+    if [ "$1" != "$base.txt" ] && [ "$1" != "$base.status" ] && [ ! -e "$1" ]; then
+        return
+    fi
+    if ! cmp -s "$1" "$2"; then
+        echo "$2 differs from $1:"
+        diff "$1" "$2" | head -20
+        failed=1
+    fi
+}
+"$vorngrade" --color never --junit "$work/report.xml" --csv "$work/report.csv" "$suite" \
+    "${programs[@]}" >"$work/report.txt" 2>"$work/stderr"
+echo "$?" >"$work/status"
+"$vorngrade" --json -j 3 "$suite" "${programs[@]}" >"$work/report.json" 2>>"$work/stderr"
+echo "$?" >>"$work/status"
+compare "$base.txt" "$work/report.txt"
+compare "$base.json" "$work/report.json"
+compare "$base.xml" "$work/report.xml"
+compare "$base.csv" "$work/report.csv"
+compare "$base.status" "$work/status"
+compare /dev/null "$work/stderr"
+exit $failed

@@ -1,0 +1,151 @@
+// The debugging session against the plain machine: every state it shows,
+// forward and backward and with its snapshots thinned, is the machine's
+// after as many steps.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "debug/Session.h"
+
+namespace Vorn::Debug {
+namespace {
+
+// Reads n, then counts it down into memory word `count`, writing each value.
+constexpr const char* source = R"(        read
+:loop   store I count
+        jz I done
+        decr I
+        write
+        jump loop
+:done   jump end
+:count  0
+)";
+
+struct State {
+    std::uint16_t programCounter;
+    std::vector<std::int32_t> registers;
+    std::vector<std::int32_t> memory;  // the first 16 words: all the program writes
+    bool operator==(const State&) const = default;
+};
+
+State stateOf(const Machine& machine) {
+    State state{machine.programCounter, {}, {}};
+    for (std::int32_t r = 0; r < static_cast<std::int32_t>(registerCount); ++r) {
+        state.registers.push_back(machine.registers.at(r).value());
+    }
+    for (std::uint16_t address = 0; address < 16; ++address) {
+        state.memory.push_back(machine.memory[address].value());
+    }
+    return state;
+}
+
+DebugProgram program() {
+    std::optional<Assembly::AssemblyError> error;
+    DebugProgram result = DebugProgram::fromSource(source, error);
+    EXPECT_FALSE(error);
+    return result;
+}
+
+// The machine's states after 0, 1, 2, ... steps, to its halt.
+std::vector<State> referenceStates(int n) {
+    std::istringstream in(std::to_string(n));
+    std::ostringstream out;
+    Machine machine(in, out);
+    machine.load(program().image);
+    std::vector<State> states{stateOf(machine)};
+    while (!machine.halted()) {
+        machine.step();
+        states.push_back(stateOf(machine));
+    }
+    return states;
+}
+
+Session::Options optionsReading(int n) {
+    Session::Options options;
+    bool given = false;
+    options.input = [n, given]() mutable {
+        const bool first = !given;
+        given = true;
+        return first ? InputResult{InputResult::Kind::Number, n} : InputResult{};
+    };
+    return options;
+}
+
+TEST(DebugSession, EveryStateForwardAndBackIsTheMachines) {
+    const std::vector<State> reference = referenceStates(300);
+    // Small budgets: the snapshots are thinned many times over the run.
+    Session::Options options = optionsReading(300);
+    options.firstInterval = 3;
+    options.maxSnapshots = 5;
+    Session session(program(), options);
+    EXPECT_EQ(session.stepForward(1'000'000).reason, Stop::Reason::Halted);
+    ASSERT_EQ(session.step() + 1, reference.size());
+    for (std::uint64_t back : {1u, 7u, 64u, 1u, 500u, 3u, 10'000u}) {
+        const std::uint64_t from = session.step();
+        const Stop stop = session.reverseStep(back);
+        const std::uint64_t expected = from >= back ? from - back : 0;
+        EXPECT_EQ(stop.reason,
+                  from > back ? Stop::Reason::SteppedBack : Stop::Reason::HistoryStart);
+        ASSERT_EQ(session.step(), expected);
+        EXPECT_EQ(stateOf(session.machine()), reference[expected]) << "back at step " << expected;
+        session.stepForward(back / 2);
+        EXPECT_EQ(stateOf(session.machine()), reference[session.step()])
+            << "forward again to step " << session.step();
+    }
+}
+
+TEST(DebugSession, ReverseContinueStopsBeforeTheLastWriteOfAWatchedWord) {
+    Session session(program(), optionsReading(3));
+    session.addMemoryWatch(7, "count");
+    // Forward: after each store, old and new value.
+    std::vector<std::int32_t> written;
+    for (Stop stop = session.continueRun(); stop.reason == Stop::Reason::Watchpoint;
+         stop = session.continueRun()) {
+        written.push_back(stop.newValue.value());
+    }
+    EXPECT_EQ(written, (std::vector<std::int32_t>{3, 2, 1, 0}));
+    // Backward: just before each store, from the last.
+    std::vector<std::uint64_t> steps;
+    for (Stop stop = session.reverseContinue(); stop.reason == Stop::Reason::Watchpoint;
+         stop = session.reverseContinue()) {
+        EXPECT_EQ(session.programCounter(), 1);
+        steps.push_back(session.step());
+    }
+    EXPECT_EQ(steps, (std::vector<std::uint64_t>{16, 11, 6, 1}));
+    EXPECT_EQ(session.step(), 0u);
+}
+
+TEST(DebugSession, TheHistoryLimitDropsTheOldestSteps) {
+    Session::Options options = optionsReading(100);
+    options.historyLimit = 10;
+    options.firstInterval = 4;
+    Session session(program(), options);
+    session.stepForward(50);
+    const Stop stop = session.reverseStep(25);
+    EXPECT_EQ(stop.reason, Stop::Reason::HistoryStart);
+    EXPECT_TRUE(stop.historyDropped);
+    EXPECT_EQ(session.step(), 40u);
+    EXPECT_EQ(stateOf(session.machine()), referenceStates(100)[40]);
+
+    Session::Options none = optionsReading(100);
+    none.historyLimit = 0;
+    Session without(program(), none);
+    without.stepForward(5);
+    EXPECT_EQ(without.reverseStep(1).reason, Stop::Reason::NoHistory);
+    EXPECT_EQ(without.step(), 5u);
+}
+
+TEST(DebugSession, UnchangedMemoryPagesAreKeptOnce) {
+    Session::Options options = optionsReading(1'000'000);
+    options.firstInterval = 1024;
+    Session session(program(), options);
+    session.continueRun();
+    const HistoryStats history = session.history();
+    EXPECT_GT(history.snapshots, 100u);
+    // One page changes per snapshot; a full copy each would be 256 KB.
+    EXPECT_LT(history.bytes, history.snapshots * 8 * 1024);
+}
+
+}  // namespace
+}  // namespace Vorn::Debug
