@@ -173,6 +173,9 @@ void Assembler::store(const MemoryCell& cell, std::int32_t times) {
     for (std::uint32_t i = 0; i < copies; ++i) {
         memory.fill(count++, cell);
     }
+    if (recorder != nullptr && recorder->filledLine) {
+        recorder->filledLine(line);
+    }
 }
 
 }  // namespace Vorn::Assembly

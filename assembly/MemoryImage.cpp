@@ -6,7 +6,7 @@ static_assert(sizeof(MemoryCell) == 16, "the cells are the run's largest data");
 
 const MemoryCell MemoryImage::defaultCell{};
 
-Word PendingWord::resolvedWord(const SymbolTable& symbols) const {
+Word PendingWord::resolvedWord(SymbolTable& symbols) const {
     if (!hasLabel()) {
         return word;
     }
@@ -16,7 +16,7 @@ Word PendingWord::resolvedWord(const SymbolTable& symbols) const {
     return result;
 }
 
-void MemoryCell::resolveName(const SymbolTable& symbols) {
+void MemoryCell::resolveName(SymbolTable& symbols) {
     // A data word takes all 32 bits of the name's value.
     bits_ = isData ? symbols.resolve(name_) : pending().resolvedWord(symbols).value();
     name_ = noName;

@@ -24,7 +24,7 @@ class PendingWord {
     // The word with the address field filled from the label's value (its low
     // 16 bits, with no range test); the PendingWord itself is unchanged.
     // Throws UndefinedLabel or CircularDefinition.
-    Word resolvedWord(const SymbolTable& symbols) const;
+    Word resolvedWord(SymbolTable& symbols) const;
 
     Word word;
     SymbolId label = noLabel;
@@ -59,7 +59,7 @@ class MemoryCell {
     // Replaces the name by its number: a data word takes all 32 bits, an
     // instruction's address field the low 16. Throws UndefinedLabel or
     // CircularDefinition, leaving the cell as it was.
-    void resolve(const SymbolTable& symbols) {
+    void resolve(SymbolTable& symbols) {
         if (hasName()) {
             resolveName(symbols);
         }
@@ -70,7 +70,7 @@ class MemoryCell {
     bool isData = true;
 
   private:
-    void resolveName(const SymbolTable& symbols);
+    void resolveName(SymbolTable& symbols);
 
     std::int32_t bits_ = 0;
     SymbolId name_ = noName;

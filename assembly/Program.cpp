@@ -30,28 +30,81 @@ std::string messageOf(const ParseError& error) {
 
 // The symbols of a run that read its statements, or stopped in them: every
 // bound name, with where it is bound and used.
-std::vector<ProgramSymbol> symbolsOf(const SymbolTable& table, const ProgramRecorder& recorder) {
+// A name's first eight bytes as a number that orders as the text does.
+std::uint64_t prefixOf(std::string_view name) {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const auto byte = i < name.size() ? static_cast<unsigned char>(name[i]) : 0U;
+        prefix = (prefix << 8) | byte;
+    }
+    return prefix;
+}
+
+// The message of the error resolving a name raises; one stream for all.
+class ProblemText {
+  public:
+    std::string of(const SymbolTable& table, const SymbolTable::Outcome& outcome) {
+        const std::string named(table.name(outcome.named));
+        text_.str(std::string());
+        if (outcome.kind == SymbolTable::Outcome::Kind::Undefined) {
+            text_ << UndefinedLabel(named);
+        } else {
+            text_ << CircularDefinition(named);
+        }
+        return text_.str();
+    }
+
+  private:
+    std::ostringstream text_;
+};
+
+std::vector<ProgramSymbol> symbolsOf(SymbolTable& table, const ProgramRecorder& recorder) {
+    // Every name once, in linear time and with no exception thrown: a
+    // million aliases in a cycle take no longer than a million labels.
+    table.resolveAll();
+    // The bound names in name order, sorted as ids before any is copied, by
+    // their first eight bytes first (most names are no longer).
+    struct Key {
+        std::uint64_t prefix;
+        SymbolId id;
+    };
+    std::vector<Key> keys;
+    keys.reserve(table.size());
+    for (std::size_t i = 0; i < table.nameCount(); ++i) {
+        const auto id = static_cast<SymbolId>(i);
+        if (table.isBound(id)) {
+            keys.push_back({prefixOf(table.name(id)), id});
+        }
+    }
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        return a.prefix != b.prefix ? a.prefix < b.prefix : table.name(a.id) < table.name(b.id);
+    });
+    std::vector<SymbolId> order;
+    order.reserve(keys.size());
+    for (const Key& key : keys) {
+        order.push_back(key.id);
+    }
     constexpr std::uint32_t none = 0xFFFFFFFF;
     std::vector<std::uint32_t> indexOf(table.nameCount(), none);
-    std::vector<ProgramSymbol> symbols;
-    symbols.reserve(table.size());
-    table.forEach([&](std::string_view name, const Value& value) {
-        ProgramSymbol symbol;
-        symbol.name = std::string(name);
+    std::vector<ProgramSymbol> symbols(order.size());
+    ProblemText problems;
+    for (std::size_t index = 0; index < order.size(); ++index) {
+        const SymbolId id = order[index];
+        ProgramSymbol& symbol = symbols[index];
+        symbol.name = std::string(table.name(id));
         // Only "end" is bound without a statement.
         symbol.kind = ProgramSymbol::Kind::Predefined;
-        if (!value.isNumber()) {
-            symbol.aliasOf = value.name();
+        if (const std::optional<SymbolId> target = table.aliasTarget(id)) {
+            symbol.aliasOf = std::string(table.name(*target));
         }
-        try {
-            symbol.number = table.resolve(name);
-        } catch (const ParseError& error) {
-            symbol.problem = messageOf(error);
+        const SymbolTable::Outcome outcome = table.outcome(id);
+        if (outcome.kind == SymbolTable::Outcome::Kind::Number) {
+            symbol.number = outcome.number;
+        } else {
+            symbol.problem = problems.of(table, outcome);
         }
-        indexOf[static_cast<std::size_t>(*table.idOf(name))] =
-            static_cast<std::uint32_t>(symbols.size());
-        symbols.push_back(std::move(symbol));
-    });
+        indexOf[static_cast<std::size_t>(id)] = static_cast<std::uint32_t>(index);
+    }
     for (const ProgramRecorder::Binding& binding : recorder.bindings) {
         ProgramSymbol& symbol = symbols[indexOf[static_cast<std::size_t>(binding.id)]];
         symbol.kind = binding.kind;
@@ -62,8 +115,6 @@ std::vector<ProgramSymbol> symbolsOf(const SymbolTable& table, const ProgramReco
             symbols[index].uses.push_back(use.at);
         }
     }
-    std::sort(symbols.begin(), symbols.end(),
-              [](const ProgramSymbol& a, const ProgramSymbol& b) { return a.name < b.name; });
     return symbols;
 }
 
@@ -107,12 +158,13 @@ SourcePosition resolutionPlace(const ParseError& error, const Assembler& assembl
     return {};
 }
 
-Program assemble(std::istream& source) {
+Program assemble(std::istream& source, const std::function<void(std::int32_t)>& filledLine) {
     Program program;
     DiscardingBuffer discard;
     std::ostream image(&discard);
     Assembler assembler(source, image);
     ProgramRecorder recorder;
+    recorder.filledLine = filledLine;
     assembler.recordInto(&recorder);
     bool statementsRead = false;
     try {
@@ -172,11 +224,15 @@ std::vector<std::uint8_t> cellsOutsideInstructions(const Program& program) {
 Program assembleProgram(std::string_view text) {
     SourceBuffer buffer(text);
     std::istream source(&buffer);
-    return assemble(source);
+    return assemble(source, {});
 }
 
 Program assembleProgram(std::istream& source) {
-    return assemble(source);
+    return assemble(source, {});
+}
+
+Program assembleProgram(std::istream& source, const std::function<void(std::int32_t)>& filledLine) {
+    return assemble(source, filledLine);
 }
 
 void writeErrorLine(std::ostream& errors, const AssemblyError& error) {

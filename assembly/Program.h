@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -83,6 +84,10 @@ std::vector<std::uint8_t> cellsOutsideInstructions(const Program& program);
 Program assembleProgram(std::string_view text);
 // The same from a stream, read as it comes.
 Program assembleProgram(std::istream& source);
+// The same, telling `filledLine` the line of each statement that fills cells
+// as soon as it is read (lines in increasing order, a line at most once per
+// statement): a reader that keeps the text of those lines keeps no other.
+Program assembleProgram(std::istream& source, const std::function<void(std::int32_t)>& filledLine);
 
 // The one line every tool prints for an assembly error:
 // "Error: " + message + "." and a line end.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "assembly/Program.h"
@@ -32,6 +33,8 @@ struct ProgramRecorder {
     std::vector<Mention> uses;
     // The names definitions bind others to ("= a NAME").
     std::vector<Mention> aliasValues;
+    // Told the line of each statement that fills cells, as it is read.
+    std::function<void(std::int32_t)> filledLine;
 };
 
 }  // namespace Vorn::Assembly

@@ -1,5 +1,6 @@
 #include "assembly/SymbolTable.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -82,29 +83,31 @@ void SymbolTable::clear() {
     slots_.assign(initialSlots, Slot{});
     boundCount_ = 0;
     chain_.clear();
+    failuresKept_ = false;
 }
 
-const SymbolTable::Symbol* SymbolTable::find(std::string_view name) const {
-    const std::uint32_t tag = tagOf(hashOf(name));
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = tag & mask; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {
-        const auto id = static_cast<SymbolId>(slots_[i].idPlusOne - 1);
-        if (slots_[i].hashTag == tag && sameText(this->name(id), name)) {
-            return &at(id);
-        }
-    }
-    return nullptr;
-}
-
-SymbolId SymbolTable::intern(std::string_view name) {
-    const std::uint32_t tag = tagOf(hashOf(name));
+std::size_t SymbolTable::probe(std::string_view name, std::uint32_t tag) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = tag & mask;
     for (; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {
         const auto id = static_cast<SymbolId>(slots_[i].idPlusOne - 1);
         if (slots_[i].hashTag == tag && sameText(this->name(id), name)) {
-            return id;
+            break;
         }
+    }
+    return i;
+}
+
+const SymbolTable::Symbol* SymbolTable::find(std::string_view name) const {
+    const Slot& slot = slots_[probe(name, tagOf(hashOf(name)))];
+    return slot.idPlusOne == 0 ? nullptr : &symbols_[slot.idPlusOne - 1];
+}
+
+SymbolId SymbolTable::intern(std::string_view name) {
+    const std::uint32_t tag = tagOf(hashOf(name));
+    const std::size_t i = probe(name, tag);
+    if (slots_[i].idPlusOne != 0) {
+        return static_cast<SymbolId>(slots_[i].idPlusOne - 1);
     }
     // Ids, offsets and lengths are 32-bit: 4 GB of names is as far as it goes.
     constexpr std::size_t largest = std::numeric_limits<std::uint32_t>::max() - 1;
@@ -152,13 +155,23 @@ bool SymbolTable::contains(std::string_view name) const {
     return symbol != nullptr && symbol->bound;
 }
 
-void SymbolTable::bind(std::string_view name, const Value& value) {
+bool SymbolTable::bind(std::string_view name, const Value& value) {
     const SymbolId id = intern(name);
     if (at(id).bound) {
-        return;
+        return false;
+    }
+    if (failuresKept_) {
+        // A new binding may mend a chain that failed: forget the failures.
+        for (Symbol& symbol : symbols_) {
+            if (symbol.state == State::Undefined || symbol.state == State::Circular) {
+                symbol.state = State::Unresolved;
+            }
+        }
+        failuresKept_ = false;
     }
     if (value.isNumber()) {
         at(id).number = value.number();
+        at(id).state = State::Number;
     } else {
         // Interning may move the symbols: look the bound one up afterwards.
         const SymbolId alias = intern(value.name());
@@ -167,6 +180,7 @@ void SymbolTable::bind(std::string_view name, const Value& value) {
     }
     at(id).bound = true;
     ++boundCount_;
+    return true;
 }
 
 Value SymbolTable::valueOf(const Symbol& symbol) const {
@@ -177,7 +191,7 @@ Value SymbolTable::lookup(std::string_view name) const {
     return valueOf(*find(name));
 }
 
-std::int32_t SymbolTable::resolve(std::string_view name) const {
+std::int32_t SymbolTable::resolve(std::string_view name) {
     const Symbol* symbol = find(name);
     if (symbol == nullptr) {
         throw UndefinedLabel(std::string(name));
@@ -185,41 +199,110 @@ std::int32_t SymbolTable::resolve(std::string_view name) const {
     return resolve(static_cast<SymbolId>(symbol - symbols_.data()));
 }
 
-std::int32_t SymbolTable::walk(SymbolId start) const {
+std::int32_t SymbolTable::resolveWalked(SymbolId id) {
+    if (at(id).state == State::Unresolved) {
+        walk(id);
+    }
+    const Symbol& symbol = at(id);
+    const auto named = static_cast<SymbolId>(symbol.number);
+    switch (symbol.state) {
+        case State::Undefined:
+            throw UndefinedLabel(std::string(name(named)));
+        case State::Circular:
+            throw CircularDefinition(std::string(name(named)));
+        default:
+            return symbol.number;
+    }
+}
+
+void SymbolTable::resolveAll() {
+    for (std::size_t i = 0; i < symbols_.size(); ++i) {
+        if (symbols_[i].bound && symbols_[i].state == State::Unresolved) {
+            walk(static_cast<SymbolId>(i));
+        }
+    }
+}
+
+SymbolTable::Outcome SymbolTable::outcome(SymbolId id) const {
+    const Symbol& symbol = at(id);
+    using Kind = Outcome::Kind;
+    const auto named = static_cast<SymbolId>(symbol.number);
+    switch (symbol.state) {
+        case State::Number:
+            return {Kind::Number, symbol.number, id};
+        case State::Undefined:
+            return {Kind::Undefined, 0, named};
+        case State::Circular:
+            return {Kind::Circular, 0, named};
+        case State::Unresolved:
+            break;
+    }
+    return {};
+}
+
+// Follows the aliases from `start` until a name whose outcome is known, an
+// unbound name, or a name met twice on this walk; then every name on the
+// chain gets its outcome. A name that leads into a known failure fails as
+// that name would: an undefined name names the same missing name; a
+// circular one names the name met twice, which for a name on the cycle is
+// itself and for one leading into it the cycle's first name reached.
+void SymbolTable::walk(SymbolId start) {
     if (++walks_ == 0) {
         // The marks have wrapped around: none may look like this walk's.
-        for (const Symbol& symbol : symbols_) {
+        for (Symbol& symbol : symbols_) {
             symbol.visitMark = 0;
         }
         walks_ = 1;
     }
     const std::uint32_t mark = walks_;
     chain_.clear();
+    State state = State::Number;
     std::int32_t number = 0;
+    std::size_t cycleStart = 0;  // with Circular: the first chain index on the cycle
     for (SymbolId id = start;; id = at(id).alias) {
-        const Symbol& symbol = at(id);
+        Symbol& symbol = at(id);
         if (!symbol.bound) {
-            throw UndefinedLabel(std::string(name(id)));
+            // Remembered too, so that a cell that uses it directly fails alike.
+            state = State::Undefined;
+            number = static_cast<std::int32_t>(id);
+            chain_.push_back(id);
+            break;
         }
-        if (symbol.resolved) {
+        if (symbol.state == State::Number || symbol.state == State::Undefined) {
+            state = symbol.state;
             number = symbol.number;
             break;
         }
+        if (symbol.state == State::Circular) {
+            // On its cycle, it names itself; leading into it, its cycle's name.
+            state = State::Circular;
+            number = symbol.number;
+            cycleStart = chain_.size();
+            break;
+        }
         if (symbol.visitMark == mark) {
-            throw CircularDefinition(std::string(name(id)));
+            state = State::Circular;
+            number = static_cast<std::int32_t>(id);
+            cycleStart = static_cast<std::size_t>(std::find(chain_.begin(), chain_.end(), id) -
+                                                  chain_.begin());
+            break;
         }
         symbol.visitMark = mark;
-        chain_.push_back(&symbol);
+        chain_.push_back(id);
         if (!symbol.isAlias) {
             number = symbol.number;
             break;
         }
     }
-    for (const Symbol* walked : chain_) {
-        walked->resolved = true;
-        walked->number = number;
+    failuresKept_ = failuresKept_ || state != State::Number;
+    for (std::size_t i = 0; i < chain_.size(); ++i) {
+        Symbol& walked = at(chain_[i]);
+        walked.state = state;
+        walked.number = number;
+        if (state == State::Circular && i >= cycleStart) {
+            walked.number = static_cast<std::int32_t>(chain_[i]);
+        }
     }
-    return number;
 }
 
 }  // namespace Vorn::Assembly

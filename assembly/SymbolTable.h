@@ -29,8 +29,9 @@ class SymbolTable {
     void clear();
     // Whether the name is bound.
     bool contains(std::string_view name) const;
-    // Callers test first that the name is not bound.
-    void bind(std::string_view name, const Value& value);
+    // Binds a name not bound yet and says so; a bound name keeps its value
+    // and bind says false.
+    bool bind(std::string_view name, const Value& value);
     // What a bound name is bound to; only for a bound name.
     Value lookup(std::string_view name) const;
     // The number of bound names.
@@ -43,6 +44,10 @@ class SymbolTable {
     // How many names are known: the ids are 0 up to this.
     std::size_t nameCount() const { return symbols_.size(); }
     bool isBound(SymbolId id) const { return at(id).bound; }
+    // The name a bound alias stands for; none for a number binding.
+    std::optional<SymbolId> aliasTarget(SymbolId id) const {
+        return at(id).isAlias ? std::optional<SymbolId>(at(id).alias) : std::nullopt;
+    }
     std::string_view name(SymbolId id) const {
         const NameRef& ref = nameRefs_[static_cast<std::size_t>(id)];
         return {names_.data() + ref.offset, ref.length};
@@ -51,12 +56,27 @@ class SymbolTable {
     // Follows the chain of names from `name` until it reaches a number.
     // Throws UndefinedLabel for the first name on the chain that is not bound,
     // and CircularDefinition for the first name met twice. Iterative, and each
-    // chain is walked once: later resolutions of its names are remembered.
-    std::int32_t resolve(std::string_view name) const;
-    std::int32_t resolve(SymbolId id) const {
+    // chain is walked once: later resolutions of its names, and of every name
+    // that leads into it, are remembered, failures too. Resolving changes
+    // only what is remembered; a const table is only read.
+    std::int32_t resolve(std::string_view name);
+    std::int32_t resolve(SymbolId id) {
         const Symbol& symbol = at(id);
-        return symbol.resolved ? symbol.number : walk(id);
+        return symbol.state == State::Number ? symbol.number : resolveWalked(id);
     }
+    // Resolves every bound name, without throwing: afterwards outcome() says
+    // what each resolves to. In time linear in the names.
+    void resolveAll();
+
+    // What resolving a name gave: its number, or the error and the name the
+    // error names. Unknown for a name not resolved yet.
+    struct Outcome {
+        enum class Kind : std::uint8_t { Unknown, Number, Undefined, Circular };
+        Kind kind = Kind::Unknown;
+        std::int32_t number = 0;
+        SymbolId named{};
+    };
+    Outcome outcome(SymbolId id) const;
 
     // Every bound name with its value, for listings; the order is unspecified.
     template <typename Visit>
@@ -76,16 +96,20 @@ class SymbolTable {
         std::uint32_t offset;
         std::uint32_t length;
     };
+    // What resolution remembers of a name: not resolved yet, its number, or
+    // the error it raises (with the name it names in `number`).
+    enum class State : std::uint8_t { Unresolved, Number, Undefined, Circular };
     // Sixteen bytes: resolution visits them in no order.
     struct Symbol {
         // A number binding's number; an alias's number once it is resolved
-        // (a cache that never changes what a name means).
-        mutable std::int32_t number = 0;
+        // (a cache that never changes what a name means); after a failure,
+        // the id of the name the error names.
+        std::int32_t number = 0;
         SymbolId alias{};  // an alias binding: the name it stands for
-        mutable std::uint32_t visitMark = 0;
+        std::uint32_t visitMark = 0;
         bool bound = false;
         bool isAlias = false;
-        mutable bool resolved = false;
+        State state = State::Unresolved;
     };
     // Open addressing with linear probing, at most half full.
     struct Slot {
@@ -95,9 +119,14 @@ class SymbolTable {
 
     const Symbol& at(SymbolId id) const { return symbols_[static_cast<std::size_t>(id)]; }
     Symbol& at(SymbolId id) { return symbols_[static_cast<std::size_t>(id)]; }
+    // The slot of a name with this tag: its own, or the empty one it would take.
+    std::size_t probe(std::string_view name, std::uint32_t tag) const;
     const Symbol* find(std::string_view name) const;
     Value valueOf(const Symbol& symbol) const;
-    std::int32_t walk(SymbolId start) const;
+    // Walks the chain from `start` and remembers what every name on it
+    // resolves to.
+    void walk(SymbolId start);
+    std::int32_t resolveWalked(SymbolId id);
     void grow();
 
     std::string names_;  // the text of every name, one after another
@@ -105,8 +134,9 @@ class SymbolTable {
     std::vector<Symbol> symbols_;
     std::vector<Slot> slots_;
     std::size_t boundCount_ = 0;
-    mutable std::uint32_t walks_ = 0;
-    mutable std::vector<const Symbol*> chain_;
+    std::uint32_t walks_ = 0;
+    std::vector<SymbolId> chain_;
+    bool failuresKept_ = false;
 };
 
 }  // namespace Vorn::Assembly

@@ -11,7 +11,7 @@ const std::string& Value::name() const {
     return name_ ? *name_ : none;
 }
 
-std::int32_t Value::resolve(const SymbolTable& symbols) const {
+std::int32_t Value::resolve(SymbolTable& symbols) const {
     return isNumber_ ? number_ : symbols.resolve(name());
 }
 

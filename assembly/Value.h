@@ -26,7 +26,7 @@ class Value {
 
     // The number this value stands for: a number gives itself, a name what
     // its chain of bindings ends at. Throws UndefinedLabel or CircularDefinition.
-    std::int32_t resolve(const SymbolTable& symbols) const;
+    std::int32_t resolve(SymbolTable& symbols) const;
 
   private:
     bool isNumber_ = true;

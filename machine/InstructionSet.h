@@ -15,23 +15,32 @@
 
 namespace Vorn {
 
+// The one list of the operations, in opcode order: X(Enumerator, name,
+// register 1, register 2, address), the last three saying which fields the
+// operation's word carries. The enum, the table below and the machine's
+// step and run loop (machine/Machine.cpp) are generated from it.
+#define VORN_OPERATIONS(X)               \
+    X(Noop, noop, false, false, false)   \
+    X(Load, load, true, false, true)     \
+    X(Store, store, true, false, true)   \
+    X(Loadi, loadi, true, true, false)   \
+    X(Storei, storei, true, true, false) \
+    X(Add, add, true, false, false)      \
+    X(Sub, sub, true, false, false)      \
+    X(Zero, zero, true, false, false)    \
+    X(Incr, incr, true, false, false)    \
+    X(Decr, decr, true, false, false)    \
+    X(Neg, neg, true, false, false)      \
+    X(Jz, jz, true, false, true)         \
+    X(Jn, jn, true, false, true)         \
+    X(Jump, jump, false, false, true)    \
+    X(Read, read, false, false, false)   \
+    X(Write, write, false, false, false)
+
 enum class Operation : std::uint8_t {
-    Noop,
-    Load,
-    Store,
-    Loadi,
-    Storei,
-    Add,
-    Sub,
-    Zero,
-    Incr,
-    Decr,
-    Neg,
-    Jz,
-    Jn,
-    Jump,
-    Read,
-    Write,
+#define VORN_ENUMERATOR(Enumerator, name, register1, register2, address) Enumerator,
+    VORN_OPERATIONS(VORN_ENUMERATOR)
+#undef VORN_ENUMERATOR
 };
 
 enum class RegisterId : std::uint8_t { A, B, C, D, E, F, G, H, I, J, K, L, M, N, O, P };
@@ -54,22 +63,10 @@ struct OperationShape {
 
 // The whole instruction set, in opcode order.
 inline constexpr std::array<OperationShape, operationCount> operationTable{{
-    {"noop", false, false, false},
-    {"load", true, false, true},
-    {"store", true, false, true},
-    {"loadi", true, true, false},
-    {"storei", true, true, false},
-    {"add", true, false, false},
-    {"sub", true, false, false},
-    {"zero", true, false, false},
-    {"incr", true, false, false},
-    {"decr", true, false, false},
-    {"neg", true, false, false},
-    {"jz", true, false, true},
-    {"jn", true, false, true},
-    {"jump", false, false, true},
-    {"read", false, false, false},
-    {"write", false, false, false},
+#define VORN_SHAPE(Enumerator, name, register1, register2, address) \
+    {#name, register1, register2, address},
+    VORN_OPERATIONS(VORN_SHAPE)
+#undef VORN_SHAPE
 }};
 static_assert(operationTable.size() == operationCount);
 

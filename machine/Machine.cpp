@@ -172,38 +172,11 @@ std::uint32_t Machine::execute(std::uint32_t address, StepEffect* effect) {
     // Advanced before the operation runs: a jump overwrites it, a fault leaves it advanced.
     const std::uint32_t next = address + 1;
     switch (static_cast<Operation>(Word::opcodeOf(instruction))) {
-        case Operation::Noop:
-            return operations.noop(instruction, next);
-        case Operation::Load:
-            return operations.load(instruction, next);
-        case Operation::Store:
-            return operations.store(instruction, next);
-        case Operation::Loadi:
-            return operations.loadi(instruction, next);
-        case Operation::Storei:
-            return operations.storei(instruction, next);
-        case Operation::Add:
-            return operations.add(instruction, next);
-        case Operation::Sub:
-            return operations.sub(instruction, next);
-        case Operation::Zero:
-            return operations.zero(instruction, next);
-        case Operation::Incr:
-            return operations.incr(instruction, next);
-        case Operation::Decr:
-            return operations.decr(instruction, next);
-        case Operation::Neg:
-            return operations.neg(instruction, next);
-        case Operation::Jz:
-            return operations.jz(instruction, next);
-        case Operation::Jn:
-            return operations.jn(instruction, next);
-        case Operation::Jump:
-            return operations.jump(instruction, next);
-        case Operation::Read:
-            return operations.read(instruction, next);
-        case Operation::Write:
-            return operations.write(instruction, next);
+#define VORN_CASE(Enumerator, name, register1, register2, hasAddress) \
+    case Operation::Enumerator:                                       \
+        return operations.name(instruction, next);
+        VORN_OPERATIONS(VORN_CASE)
+#undef VORN_CASE
     }
     return next;
 }
@@ -230,117 +203,115 @@ std::uint16_t Machine::step(StepEffect& effect) {
 // indirect jump per instruction, which the processor predicts per operation,
 // where the switch of a loop costs two more taken jumps and shares one
 // prediction. About a third faster on a tight loop; the steps are the same.
-#if defined(__GNUC__)
+// VORN_PORTABLE_DISPATCH builds the switch loop instead, as another compiler
+// would; the tests run both.
+#if defined(__GNUC__) && !defined(VORN_PORTABLE_DISPATCH)
 #define VORN_THREADED_RUN 1
+#else
+#define VORN_THREADED_RUN 0
 #endif
 
-void Machine::run() {
-#if VORN_THREADED_RUN
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpedantic"
-    static_assert(
-        static_cast<int>(Operation::Noop) == 0 && static_cast<int>(Operation::Load) == 1 &&
-            static_cast<int>(Operation::Store) == 2 && static_cast<int>(Operation::Loadi) == 3 &&
-            static_cast<int>(Operation::Storei) == 4 && static_cast<int>(Operation::Add) == 5 &&
-            static_cast<int>(Operation::Sub) == 6 && static_cast<int>(Operation::Zero) == 7 &&
-            static_cast<int>(Operation::Incr) == 8 && static_cast<int>(Operation::Decr) == 9 &&
-            static_cast<int>(Operation::Neg) == 10 && static_cast<int>(Operation::Jz) == 11 &&
-            static_cast<int>(Operation::Jn) == 12 && static_cast<int>(Operation::Jump) == 13 &&
-            static_cast<int>(Operation::Read) == 14 && static_cast<int>(Operation::Write) == 15,
-        "the table below is in opcode order");
-    static void* const operationLabels[operationCount] = {
-        &&noop, &&load, &&store, &&loadi, &&storei, &&add,  &&sub,  &&zero,
-        &&incr, &&decr, &&neg,   &&jz,    &&jn,     &&jump, &&read, &&write};
+// The run loop, in three variants: Counted counts the steps against
+// `limit`, Stopping tests each address against `stops`. Before each
+// instruction, in this order: a halt, a stop, the limit. A fault or a
+// MachineIO::Stop leaves as its exception, with result.steps counting the
+// step that raised it and the program counter as the operation left it.
+template <bool Counted, bool Stopping>
+void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result) {
     Operations<false> operations(*this, nullptr);
     Word* const words = memory.get();
     std::uint32_t address = programCounter;
     std::uint32_t instruction = 0;
-// Runs the instruction at `address`, or leaves when the machine is halted.
+    std::uint64_t remaining = limit;
+    try {
+// Leaves the loop, or reads the instruction at `address`.
+#define VORN_CHECKS()                               \
+    if (address == haltAddress) {                   \
+        result.end = RunResult::End::Halted;        \
+        goto ended;                                 \
+    }                                               \
+    if constexpr (Stopping) {                       \
+        if (stops[address] != 0) {                  \
+            result.end = RunResult::End::Stopped;   \
+            goto ended;                             \
+        }                                           \
+    }                                               \
+    if constexpr (Counted) {                        \
+        if (remaining == 0) {                       \
+            result.end = RunResult::End::StepLimit; \
+            goto ended;                             \
+        }                                           \
+        --remaining;                                \
+    }                                               \
+    instruction = words[address].bits()
+#if VORN_THREADED_RUN
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#define VORN_LABEL(Enumerator, name, register1, register2, hasAddress) &&name,
+        static void* const operationLabels[operationCount] = {VORN_OPERATIONS(VORN_LABEL)};
+#undef VORN_LABEL
 #define VORN_DISPATCH()                                     \
     do {                                                    \
-        if (address == haltAddress) {                       \
-            goto halted;                                    \
-        }                                                   \
-        instruction = words[address].bits();                \
+        VORN_CHECKS();                                      \
         goto* operationLabels[Word::opcodeOf(instruction)]; \
     } while (false)
-#define VORN_OPERATION(name)                             \
-    name:                                                \
-    address = operations.name(instruction, address + 1); \
+#define VORN_OPERATION(Enumerator, name, register1, register2, hasAddress) \
+    name:                                                                  \
+    address = operations.name(instruction, address + 1);                   \
     VORN_DISPATCH();
 
-    VORN_DISPATCH();
-    VORN_OPERATION(noop)
-    VORN_OPERATION(load)
-    VORN_OPERATION(store)
-    VORN_OPERATION(loadi)
-    VORN_OPERATION(storei)
-    VORN_OPERATION(add)
-    VORN_OPERATION(sub)
-    VORN_OPERATION(zero)
-    VORN_OPERATION(incr)
-    VORN_OPERATION(decr)
-    VORN_OPERATION(neg)
-    VORN_OPERATION(jz)
-    VORN_OPERATION(jn)
-    VORN_OPERATION(jump)
-    VORN_OPERATION(read)
-    VORN_OPERATION(write)
-halted:
-    programCounter = static_cast<std::uint16_t>(address);
+        VORN_DISPATCH();
+        VORN_OPERATIONS(VORN_OPERATION)
 #undef VORN_OPERATION
 #undef VORN_DISPATCH
 #pragma GCC diagnostic pop
 #else
-    // The program counter lives in a local for the loop; a fault stores its
-    // own advanced value before it leaves.
-    std::uint32_t address = programCounter;
-    while (address != haltAddress) {
-        address = execute<false>(address, nullptr);
-    }
-    programCounter = static_cast<std::uint16_t>(address);
+        while (true) {
+            VORN_CHECKS();
+            switch (static_cast<Operation>(Word::opcodeOf(instruction))) {
+#define VORN_CASE(Enumerator, name, register1, register2, hasAddress) \
+    case Operation::Enumerator:                                       \
+        address = operations.name(instruction, address + 1);          \
+        break;
+                VORN_OPERATIONS(VORN_CASE)
+#undef VORN_CASE
+            }
+        }
 #endif
+#undef VORN_CHECKS
+    } catch (...) {
+        result.steps = limit - remaining;
+        throw;
+    }
+ended:
+    result.steps = limit - remaining;
+    programCounter = static_cast<std::uint16_t>(address);
+}
+
+void Machine::run() {
+    RunResult result;
+    runLoop<false, false>(0, nullptr, result);
 }
 
 std::uint64_t Machine::run(std::uint64_t limit) {
-    std::uint32_t address = programCounter;
-    std::uint64_t steps = 0;
-    while (address != haltAddress && steps < limit) {
-        address = execute<false>(address, nullptr);
-        ++steps;
-    }
-    programCounter = static_cast<std::uint16_t>(address);
-    return steps;
+    RunResult result;
+    runLoop<true, false>(limit, nullptr, result);
+    return result.steps;
 }
 
 Machine::RunResult Machine::runUntil(std::uint64_t limit, const std::uint8_t* stops) {
     RunResult result;
-    std::uint32_t address = programCounter;
     try {
-        while (true) {
-            if (address == haltAddress) {
-                result.end = RunResult::End::Halted;
-                break;
-            }
-            if (stops != nullptr && stops[address] != 0) {
-                result.end = RunResult::End::Stopped;
-                break;
-            }
-            if (result.steps == limit) {
-                result.end = RunResult::End::StepLimit;
-                break;
-            }
-            ++result.steps;
-            address = execute<false>(address, nullptr);
+        if (stops == nullptr) {
+            runLoop<true, false>(limit, nullptr, result);
+        } else {
+            runLoop<true, true>(limit, stops, result);
         }
     } catch (const Word::InvalidAddressInOperation&) {
         result.end = RunResult::End::Fault;
-        return result;
     } catch (const MachineIO::Stop&) {
         result.end = RunResult::End::IOStopped;
-        return result;
     }
-    programCounter = static_cast<std::uint16_t>(address);
     return result;
 }
 

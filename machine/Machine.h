@@ -80,6 +80,8 @@ class Machine {
 
     template <bool Record>
     std::uint32_t execute(std::uint32_t address, StepEffect* effect);
+    template <bool Counted, bool Stopping>
+    void runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result);
 
     std::unique_ptr<StreamIO> ownIO_;
     MachineIO* io_;

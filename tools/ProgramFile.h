@@ -6,6 +6,8 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "assembly/Program.h"
@@ -34,8 +36,25 @@ struct SourceSymbol {
     std::string problem;
 };
 
+// The text of the source lines a listing shows: those that filled cells.
+// Indexed as the lines are numbered less one; size() counts every line.
+class SourceLines {
+  public:
+    std::size_t size() const { return count_; }
+    // The line's text without its line end; empty for a line not kept.
+    std::string_view operator[](std::size_t index) const;
+
+    // Lines are kept in increasing order.
+    void keep(std::size_t index, std::string text);
+    void setSize(std::size_t count) { count_ = count; }
+
+  private:
+    std::vector<std::pair<std::size_t, std::string>> kept_;
+    std::size_t count_ = 0;
+};
+
 struct AssembledSource {
-    std::vector<std::string> lines;     // the text of source line N at index N - 1
+    SourceLines lines;                  // the text of source line N at index N - 1
     std::vector<SourceCell> cells;      // addresses 0 upwards
     std::vector<SourceSymbol> symbols;  // in name order
     Assembly::Program program;          // the whole program, as assembleProgram made it

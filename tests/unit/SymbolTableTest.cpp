@@ -44,7 +44,7 @@ TEST(SymbolTable, NamesTheMissingEndOfAChain) {
     }
 }
 
-std::string circularName(const SymbolTable& symbols, const char* start) {
+std::string circularName(SymbolTable& symbols, const char* start) {
     try {
         symbols.resolve(start);
     } catch (const CircularDefinition& error) {
@@ -152,6 +152,51 @@ TEST(PendingWord, FillsTheAddressWithTheLowSixteenBitsOfItsName) {
 
     const PendingWord missing(jump, symbols.intern("nowhere"));
     EXPECT_THROW(missing.resolvedWord(symbols), UndefinedLabel);
+}
+
+// resolveAll gives every name what resolve would, failures too, and walks
+// each chain once: a long cycle, with names leading into it, is linear.
+TEST(SymbolTable, ResolvesEveryNameAsResolveWould) {
+    SymbolTable all;
+    SymbolTable one;
+    constexpr int cycle = 200000;
+    for (SymbolTable* symbols : {&all, &one}) {
+        for (int i = 0; i < cycle; ++i) {
+            symbols->bind("c" + std::to_string(i), Value("c" + std::to_string((i + 1) % cycle)));
+        }
+        symbols->bind("into", Value(std::string("c7")));
+        symbols->bind("toMissing", Value(std::string("missing")));
+        symbols->bind("number", Value(std::string("n")));
+        symbols->bind("n", Value(5));
+    }
+    all.resolveAll();
+    using Kind = SymbolTable::Outcome::Kind;
+    const auto outcomeOf = [&](const std::string& name) {
+        const SymbolTable::Outcome outcome = all.outcome(*all.idOf(name));
+        return outcome.kind == Kind::Number
+                   ? std::to_string(outcome.number)
+                   : (outcome.kind == Kind::Undefined ? "undefined " : "circular ") +
+                         std::string(all.name(outcome.named));
+    };
+    EXPECT_EQ(outcomeOf("c0"), "circular c0");
+    EXPECT_EQ(outcomeOf("c12345"), "circular c12345");
+    EXPECT_EQ(outcomeOf("into"), "circular c7");
+    EXPECT_EQ(outcomeOf("toMissing"), "undefined missing");
+    EXPECT_EQ(outcomeOf("number"), "5");
+    EXPECT_EQ(circularName(one, "into"), "c7");
+    EXPECT_EQ(circularName(one, "c99"), "c99");
+}
+
+TEST(SymbolTable, BindSaysWhetherItBoundTheName) {
+    SymbolTable symbols;
+    EXPECT_TRUE(symbols.bind("a", Value(1)));
+    EXPECT_FALSE(symbols.bind("a", Value(2)));
+    EXPECT_EQ(symbols.resolve("a"), 1);
+    // A failure is forgotten once a binding mends the chain.
+    EXPECT_TRUE(symbols.bind("b", Value(std::string("c"))));
+    EXPECT_THROW(symbols.resolve("b"), UndefinedLabel);
+    EXPECT_TRUE(symbols.bind("c", Value(3)));
+    EXPECT_EQ(symbols.resolve("b"), 3);
 }
 
 }  // namespace

@@ -1,0 +1,135 @@
+// The run loop against the step: random programs, run by runUntil with
+// limits and stops, end in the same state as the same programs stepped one
+// instruction at a time with the same checks.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "machine/Machine.h"
+#include "support/Encode.h"
+
+namespace Vorn {
+namespace {
+
+using End = Machine::RunResult::End;
+
+// The step-by-step reference: the checks runUntil makes, in its order.
+Machine::RunResult stepUntil(Machine& machine, std::uint64_t limit, const std::uint8_t* stops) {
+    Machine::RunResult result;
+    try {
+        while (true) {
+            if (machine.halted()) {
+                result.end = End::Halted;
+                return result;
+            }
+            if (stops != nullptr && stops[machine.programCounter] != 0) {
+                result.end = End::Stopped;
+                return result;
+            }
+            if (result.steps == limit) {
+                result.end = End::StepLimit;
+                return result;
+            }
+            ++result.steps;
+            machine.step();
+        }
+    } catch (const Word::InvalidAddressInOperation&) {
+        result.end = End::Fault;
+    }
+    return result;
+}
+
+// A program in the first 64 cells that jumps and points within them; some of
+// its words end on the halt address, some are plain numbers.
+std::vector<Word> randomProgram(std::mt19937& random) {
+    std::uniform_int_distribution<int> operation(0, 15);
+    std::uniform_int_distribution<int> reg(0, 15);
+    std::uniform_int_distribution<int> address(0, 63);
+    std::uniform_int_distribution<int> kind(0, 19);
+    std::vector<Word> program;
+    for (int i = 0; i < 64; ++i) {
+        const int k = kind(random);
+        if (k == 0) {
+            program.push_back(Word(static_cast<std::int32_t>(random())));
+        } else if (k == 1) {
+            program.push_back(Testing::encode(Operation::Jump, RegisterId::A, RegisterId::A,
+                                              Machine::haltAddress));
+        } else {
+            program.push_back(Testing::encode(
+                static_cast<Operation>(operation(random)), static_cast<RegisterId>(reg(random)),
+                static_cast<RegisterId>(reg(random)), static_cast<std::uint16_t>(address(random))));
+        }
+    }
+    return program;
+}
+
+struct MachineRun {
+    std::istringstream input{"3 -1 x 7 2147483647"};
+    std::ostringstream output;
+    Machine machine{input, output};
+};
+
+void expectSameState(const Machine& a, const Machine& b) {
+    EXPECT_EQ(a.programCounter, b.programCounter);
+    for (int r = 0; r < 16; ++r) {
+        EXPECT_EQ(a.registers.at(r).value(), b.registers.at(r).value()) << "register " << r;
+    }
+    for (std::size_t address = 0; address < 64; ++address) {
+        EXPECT_EQ(a.memory[address].value(), b.memory[address].value()) << "address " << address;
+    }
+}
+
+TEST(RunUntil, EndsWhereSteppingEnds) {
+    std::mt19937 random(2026);
+    for (int program = 0; program < 200; ++program) {
+        const std::vector<Word> words = randomProgram(random);
+        std::vector<std::uint8_t> stops(Machine::memorySize, 0);
+        for (int i = 0; i < program % 4; ++i) {
+            stops[random() % 64] = 1;
+        }
+        for (const std::uint64_t limit : {0ULL, 1ULL, 17ULL, 5000ULL, 20000ULL}) {
+            for (const std::uint8_t* stopsUsed : {static_cast<const std::uint8_t*>(nullptr),
+                                                  static_cast<const std::uint8_t*>(stops.data())}) {
+                SCOPED_TRACE(testing::Message() << "program " << program << ", limit " << limit
+                                                << (stopsUsed ? ", stops" : ""));
+                MachineRun ran;
+                MachineRun stepped;
+                ran.machine.load(words);
+                stepped.machine.load(words);
+                const Machine::RunResult got = ran.machine.runUntil(limit, stopsUsed);
+                const Machine::RunResult want = stepUntil(stepped.machine, limit, stopsUsed);
+                EXPECT_EQ(got.end, want.end);
+                EXPECT_EQ(got.steps, want.steps);
+                expectSameState(ran.machine, stepped.machine);
+                EXPECT_EQ(ran.output.str(), stepped.output.str());
+            }
+        }
+    }
+}
+
+TEST(RunUntil, ARunResumesWhereALimitLeftIt) {
+    std::mt19937 random(7);
+    for (int program = 0; program < 50; ++program) {
+        const std::vector<Word> words = randomProgram(random);
+        MachineRun whole;
+        MachineRun pieces;
+        whole.machine.load(words);
+        pieces.machine.load(words);
+        const Machine::RunResult once = whole.machine.runUntil(3000);
+        std::uint64_t steps = 0;
+        Machine::RunResult piece;
+        do {
+            piece = pieces.machine.runUntil(std::min<std::uint64_t>(7, 3000 - steps));
+            steps += piece.steps;
+        } while (piece.end == End::StepLimit && steps < 3000);
+        EXPECT_EQ(steps, once.steps);
+        EXPECT_EQ(piece.end, once.end);
+        expectSameState(whole.machine, pieces.machine);
+    }
+}
+
+}  // namespace
+}  // namespace Vorn
