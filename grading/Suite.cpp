@@ -19,6 +19,8 @@
 #define TOML_UNREACHABLE __builtin_unreachable()
 #include <toml++/toml.h>
 
+#include "machine/Printable.h"
+
 namespace Vorn::Grading {
 
 namespace {
@@ -302,7 +304,9 @@ std::string parseErrorText(const toml::parse_error& error, const std::string& fi
     if (!description.empty() && description[0] >= 'A' && description[0] <= 'Z') {
         description[0] = static_cast<char>(description[0] - 'A' + 'a');
     }
-    return text + ": " + description;
+    // It quotes the suite's own bytes (a line end among them): escaped, so
+    // that the error stays one line.
+    return text + ": " + printable(description);
 }
 
 std::string baseName(const std::string& file) {
