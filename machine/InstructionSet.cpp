@@ -1,5 +1,8 @@
 #include "machine/InstructionSet.h"
 
+#include <atomic>
+#include <mutex>
+
 namespace Vorn {
 
 namespace {
@@ -7,7 +10,7 @@ namespace {
 struct NameMaps {
     OperationMap operations;
     RegisterMap registers;
-    bool ready = false;
+    std::atomic<bool> ready = false;
 };
 
 NameMaps& nameMaps() {
@@ -106,18 +109,20 @@ RegisterId operator++(RegisterId& reg, int) {
     return old;
 }
 
+// Once per process, also when several threads assemble at once (a grader
+// assembles its programs in parallel).
 void initNameMaps() {
-    NameMaps& maps = nameMaps();
-    if (maps.ready) {
-        return;
-    }
-    for (std::size_t i = 0; i < operationCount; ++i) {
-        maps.operations.emplace(operationNames[i], static_cast<Operation>(i));
-    }
-    for (std::size_t i = 0; i < registerCount; ++i) {
-        maps.registers.emplace(registerNames[i], static_cast<RegisterId>(i));
-    }
-    maps.ready = true;
+    static std::once_flag filled;
+    std::call_once(filled, [] {
+        NameMaps& maps = nameMaps();
+        for (std::size_t i = 0; i < operationCount; ++i) {
+            maps.operations.emplace(operationNames[i], static_cast<Operation>(i));
+        }
+        for (std::size_t i = 0; i < registerCount; ++i) {
+            maps.registers.emplace(registerNames[i], static_cast<RegisterId>(i));
+        }
+        maps.ready = true;
+    });
 }
 
 bool nameMapsReady() {
