@@ -13,10 +13,6 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v';
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 std::vector<SourceToken> tokenizeLine(std::string_view lineText, std::int32_t line) {
@@ -46,16 +42,9 @@ std::vector<SourceToken> tokenize(std::string_view text) {
         }
         std::size_t end = offset();
         if (token.getKind() == Assembly::TokenKind::Number) {
-            // Too many digits fail the stream: the token is the whole run, and
-            // the reading goes on after it.
-            end = start;
-            while (end < text.size() && isDigit(text[end])) {
-                ++end;
-            }
-            if (in.fail()) {
-                in.clear();
-                buffer.consume(end - offset());
-            }
+            // Too many digits fail the stream after the whole run; the
+            // reading goes on after it.
+            in.clear();
         }
         if (token.getKind() == Assembly::TokenKind::Comment && end > start &&
             text[end - 1] == '\r' && end < text.size() && text[end] == '\n') {

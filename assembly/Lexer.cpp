@@ -2,15 +2,13 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <istream>
 #include <limits>
 #include <streambuf>
 #include <string>
-#include <typeinfo>
-
-#include "assembly/SourceBuffer.h"
 
 namespace Vorn::Assembly {
 
@@ -68,148 +66,202 @@ std::int32_t placeValue(std::int64_t value) {
     return static_cast<std::int32_t>(value < largest ? value : largest);
 }
 
-// Two ways to read the characters of a token; the token rules below are one
-// template over both. A token's end is found by reading one character past it
-// and putting that one back, which every stream buffer allows right after a read.
+// The lexer reads a stream buffer's characters where they are, in its get
+// area, and asks the buffer for more (its underflow) only when they run out:
+// a source held whole in memory (SourceBuffer) is one get area, a file or a
+// pipe is read a buffer at a time, and a buffer without a get area (one that
+// hands out a character per call) gives a window of one character. Whatever
+// the window, a read takes the characters of one token and leaves the one
+// after it in the buffer, as a read of one character at a time would.
 //
-// Any stream buffer, one call per character; the stream's state changes at once.
-class StreamReader {
-  public:
-    StreamReader(std::istream& in, Place& place) : in_(in), buffer_(*in.rdbuf()), place_(place) {}
-
-    int next() {
-        const int c = buffer_.sbumpc();
-        if (c != endOfInput) {
-            ++place_.offset;
+// The get area's pointers are protected members of std::streambuf; pointers
+// to them, taken in a class derived from it, reach them in any stream buffer.
+struct GetArea : std::streambuf {
+    static const char* next(std::streambuf& buffer) { return (buffer.*&GetArea::gptr)(); }
+    static const char* end(std::streambuf& buffer) { return (buffer.*&GetArea::egptr)(); }
+    // Marks `count` characters of the get area read.
+    static void advance(std::streambuf& buffer, std::ptrdiff_t count) {
+        constexpr std::ptrdiff_t largestStep = std::numeric_limits<int>::max();
+        const auto bump = &GetArea::gbump;
+        for (; count > largestStep; count -= largestStep) {
+            (buffer.*bump)(static_cast<int>(largestStep));
         }
-        return c;
+        (buffer.*bump)(static_cast<int>(count));
     }
-    // A read that found the end has nothing to put back.
-    void putBack(int c) {
-        if (c != endOfInput) {
-            buffer_.sungetc();
-            --place_.offset;
-        }
-    }
-    std::int64_t offset() const { return place_.offset; }
-    Place& place() { return place_; }
-    void markEnd() { in_.setstate(std::ios::eofbit); }
-    void fail() { in_.setstate(std::ios::failbit); }
-
-    void skipSpaces() {}
-
-    // Reads up to the line feed and leaves it; false when the input ended first.
-    bool skipToLineFeed() {
-        int c = next();
-        while (c != '\n' && c != endOfInput) {
-            c = next();
-        }
-        putBack(c);
-        return c != endOfInput;
-    }
-
-    // Reads the rest of an identifier that begins with `first` into the
-    // token; false when the input ended in it. The characters gather in a
-    // local chunk, which the compiler keeps apart from the buffer's pointers.
-    bool readIdentifier(int first, Token& token) {
-        std::string& text = token.beginIdentifier();
-        std::array<char, 64> chunk;
-        chunk[0] = static_cast<char>(first);
-        std::size_t used = 1;
-        int c = next();
-        for (; isIn(c, identifierPart); c = next()) {
-            if (used == chunk.size()) {
-                text.append(chunk.data(), used);
-                used = 0;
-            }
-            chunk[used++] = static_cast<char>(c);
-        }
-        text.append(chunk.data(), used);
-        putBack(c);
-        return c != endOfInput;
-    }
-
-  private:
-    std::istream& in_;
-    std::streambuf& buffer_;
-    Place& place_;
 };
 
-// The whole source in memory, scanned in place; the state is kept here until
-// the caller hands it to the stream.
-class MemoryReader {
-  public:
-    MemoryReader(const char* origin, const char* current, const char* end, Place& place)
-        : origin_(origin), current_(current), end_(end), place_(place) {}
+// Where a window is in its characters: from where its reads began to its end.
+struct Span {
+    const char* start = nullptr;
+    const char* current = nullptr;
+    const char* end = nullptr;
+    bool inGetArea = true;
+};
 
-    std::int64_t offset() const { return current_ - origin_; }
+Span viewOf(std::streambuf& buffer) {
+    const char* next = GetArea::next(buffer);
+    return {next, next, GetArea::end(buffer), true};
+}
+
+// Hands what the reads of the span took to the buffer.
+void commit(std::streambuf& buffer, Place& place, Span& span) {
+    if (span.inGetArea) {
+        GetArea::advance(buffer, span.current - span.start);
+    }
+    place.offset += span.current - span.start;
+    span.start = span.current;
+}
+
+// The window after the one in `span`, which the reads have used up; an empty
+// one at the end of the input. Kept out of line and given the span by value,
+// so that the window's pointers stay in registers while it scans.
+[[gnu::noinline]] Span refilled(std::streambuf& buffer, Place& place, char& one, Span span) {
+    commit(buffer, place, span);
+    if (buffer.sgetc() == endOfInput) {
+        return span;
+    }
+    span = viewOf(buffer);
+    if (span.current == span.end) {
+        one = Traits::to_char_type(buffer.sbumpc());
+        span = {&one, &one, &one + 1, false};
+    }
+    return span;
+}
+
+class Window {
+  public:
+    // With `borrow`, an identifier that lies in one get area borrows its
+    // characters from it (see Token::setIdentifierInPlace). `one` holds the
+    // character taken from a buffer without a get area.
+    Window(std::streambuf& buffer, Place& place, char& one, bool borrow)
+        : buffer_(buffer), place_(place), one_(one), span_(viewOf(buffer)), borrow_(borrow) {}
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    std::int64_t offset() const { return place_.offset + (span_.current - span_.start); }
     Place& place() { return place_; }
 
-    int next() { return current_ < end_ ? static_cast<unsigned char>(*current_++) : endOfInput; }
+    int next() {
+        if (span_.current == span_.end && !refill()) {
+            return endOfInput;
+        }
+        return static_cast<unsigned char>(*span_.current++);
+    }
+    // The character a read just gave is still in the window; the end has
+    // nothing to put back.
     void putBack(int c) {
         if (c != endOfInput) {
-            --current_;
+            --span_.current;
         }
     }
     void markEnd() { ended_ = true; }
     void fail() { failed_ = true; }
+    bool ended() const { return ended_; }
+    bool failed() const { return failed_; }
 
     // After a blank: skips spaces eight at a time, as indentation has them;
     // the token rules skip the rest of the blanks one by one.
     void skipSpaces() {
         constexpr std::uint64_t spaces = 0x2020202020202020;
-        while (end_ - current_ >= 8) {
+        const char* at = span_.current;
+        while (span_.end - at >= 8) {
             std::uint64_t eight;
-            std::memcpy(&eight, current_, sizeof eight);
+            std::memcpy(&eight, at, sizeof eight);
             if (const std::uint64_t different = eight ^ spaces; different != 0) {
-                current_ += firstMarked(different);
-                return;
+                at += firstMarked(different);
+                break;
             }
-            current_ += 8;
+            at += 8;
         }
+        span_.current = at;
     }
 
+    // Reads up to the line feed and leaves it; false when the input ended first.
     bool skipToLineFeed() {
-        const void* lineFeed =
-            std::memchr(current_, '\n', static_cast<std::size_t>(end_ - current_));
-        current_ = lineFeed == nullptr ? end_ : static_cast<const char*>(lineFeed);
-        return lineFeed != nullptr;
+        do {
+            const auto left = static_cast<std::size_t>(span_.end - span_.current);
+            if (const void* lineFeed = std::memchr(span_.current, '\n', left);
+                lineFeed != nullptr) {
+                span_.current = static_cast<const char*>(lineFeed);
+                return true;
+            }
+            span_.current = span_.end;
+        } while (refill());
+        return false;
     }
 
-    // The token borrows the characters from the source text.
-    bool readIdentifier(int, Token& token) {
-        const char* begin = current_ - 1;
-        while (current_ < end_ && isIn(static_cast<unsigned char>(*current_), identifierPart)) {
-            ++current_;
+    // Reads the rest of the identifier whose first character the last read
+    // gave; false when the input ended in it. A name that runs past the
+    // window is copied, the rest appended as the windows come.
+    bool readIdentifier(Token& token) {
+        const char* begin = span_.current - 1;
+        scanIdentifier();
+        if (span_.current < span_.end) {
+            const std::string_view name(begin, static_cast<std::size_t>(span_.current - begin));
+            if (borrow_ && span_.inGetArea) {
+                token.setIdentifierInPlace(name);
+            } else {
+                token.setIdentifier(name);
+            }
+            return true;
         }
-        token.setIdentifierInPlace({begin, static_cast<std::size_t>(current_ - begin)});
-        return current_ < end_;
+        std::string& text = token.beginIdentifier();
+        text.append(begin, span_.current);
+        while (refill()) {
+            begin = span_.current;
+            scanIdentifier();
+            text.append(begin, span_.current);
+            if (span_.current < span_.end) {
+                return true;
+            }
+        }
+        return false;
     }
 
-    const char* position() const { return current_; }
-    bool ended() const { return ended_; }
-    bool failed() const { return failed_; }
+    // Hands what the reads took to the buffer; a character taken from a
+    // buffer without a get area but not read goes back to it.
+    void finish() {
+        commit(buffer_, place_, span_);
+        if (!span_.inGetArea && span_.current < span_.end) {
+            buffer_.sungetc();
+            span_.current = span_.end;
+        }
+    }
 
   private:
-    const char* origin_;
-    const char* current_;
-    const char* end_;
+    // Called when the window is used up; false at the end of the input.
+    bool refill() {
+        span_ = refilled(buffer_, place_, one_, span_);
+        return span_.current < span_.end;
+    }
+    // A local pointer: the characters read could otherwise be this window's
+    // own pointers, as far as the compiler knows, and each step would store it.
+    void scanIdentifier() {
+        const char* at = span_.current;
+        while (at < span_.end && isIn(static_cast<unsigned char>(*at), identifierPart)) {
+            ++at;
+        }
+        span_.current = at;
+    }
+
+    std::streambuf& buffer_;
     Place& place_;
+    char& one_;
+    Span span_;
+    bool borrow_;
     bool ended_ = false;
     bool failed_ = false;
 };
 
 // What a read that found the end of the input does to the stream's state.
-template <typename Reader>
-void failAtEnd(Reader& reader) {
+void failAtEnd(Window& reader) {
     reader.markEnd();
     reader.fail();
 }
 
 // Leading zeros change nothing; a value past 2147483647 fails the stream and
 // leaves the largest value, as the formatted integer read does.
-template <typename Reader>
-void readNumber(Reader& reader, int first, Token& token) {
+void readNumber(Window& reader, int first, Token& token) {
     constexpr std::int64_t largest = std::numeric_limits<std::int32_t>::max();
     std::int64_t value = first - '0';
     bool tooLarge = false;
@@ -231,8 +283,8 @@ void readNumber(Reader& reader, int first, Token& token) {
     token.setNumber(static_cast<std::int32_t>(value));
 }
 
-template <typename Reader>
-void readToken(Reader& reader, Token& token) {
+// Inlined into its one caller, so that the window stays in registers.
+[[gnu::always_inline]] inline void readToken(Window& reader, Token& token) {
     int c = reader.next();
     while (isIn(c, blank)) {
         reader.skipSpaces();
@@ -279,7 +331,7 @@ void readToken(Reader& reader, Token& token) {
             if (isIn(c, digit)) {
                 readNumber(reader, c, token);
             } else if (isIn(c, identifierStart)) {
-                if (!reader.readIdentifier(c, token)) {
+                if (!reader.readIdentifier(token)) {
                     failAtEnd(reader);
                 }
             } else {
@@ -295,76 +347,45 @@ void readToken(Reader& reader, Token& token) {
     }
 }
 
-}  // namespace
-
-std::istream& operator>>(std::istream& in, Token& token) {
+// Reads one token from the stream's buffer and gives the stream the state
+// the read leaves.
+void readFrom(std::ios& in, Place& place, bool borrow, Token& token) {
     if (in.fail() || in.rdbuf() == nullptr) {
         in.setstate(std::ios::failbit);
         token.setEndOfFile();
-        return in;
+        token.setPlace(placeValue(place.offset - place.lineStart), 0);
+        return;
     }
-    // One token alone: its column counts from where this read began.
+    char one = 0;
+    Window window(*in.rdbuf(), place, one, borrow);
+    readToken(window, token);
+    window.finish();
+    if (window.ended()) {
+        in.setstate(std::ios::eofbit);
+    }
+    if (window.failed()) {
+        in.setstate(std::ios::failbit);
+    }
+}
+
+}  // namespace
+
+std::istream& operator>>(std::istream& in, Token& token) {
+    // One token alone: its column counts from where this read began, and it
+    // owns its text, since nothing says how long the buffer keeps it.
     Place place;
-    StreamReader reader(in, place);
-    readToken(reader, token);
+    readFrom(in, place, false, token);
     return in;
 }
 
-TokenStream::TokenStream(std::istream& in) : in_(in) {
-    std::streambuf* buffer = in.rdbuf();
-    // A stream that throws on a state change keeps the per-token path, so
-    // that the state is never set late, in the destructor.
-    if (buffer == nullptr || in.fail() || in.exceptions() != std::ios::goodbit ||
-        typeid(*buffer) != typeid(SourceBuffer)) {
-        return;
-    }
-    source_ = static_cast<SourceBuffer*>(buffer);
-    const std::string_view unread = source_->unread();
-    start_ = unread.data();
-    current_ = start_;
-    end_ = start_ + unread.size();
-}
-
-TokenStream::~TokenStream() {
-    if (source_ == nullptr) {
-        return;
-    }
-    source_->consume(static_cast<std::size_t>(current_ - start_));
-    if (ended_) {
-        in_.setstate(std::ios::eofbit);
-    }
-    if (failed_) {
-        in_.setstate(std::ios::failbit);
-    }
-}
+TokenStream::TokenStream(std::istream& in) : in_(in) {}
 
 void TokenStream::read(Token& token) {
-    if (source_ == nullptr) {
-        if (in_.fail() || in_.rdbuf() == nullptr) {
-            in_.setstate(std::ios::failbit);
-            token.setEndOfFile();
-            token.setPlace(placeValue(place_.offset - place_.lineStart), 0);
-            return;
-        }
-        StreamReader reader(in_, place_);
-        readToken(reader, token);
-        return;
-    }
-    if (failed_) {
-        token.setEndOfFile();
-        token.setPlace(placeValue(place_.offset - place_.lineStart), 0);
-        return;
-    }
-    MemoryReader reader(start_, current_, end_, place_);
-    readToken(reader, token);
-    current_ = reader.position();
-    place_.offset = reader.offset();
-    ended_ = ended_ || reader.ended();
-    failed_ = reader.failed();
+    readFrom(in_, place_, true, token);
 }
 
 bool TokenStream::failed() const {
-    return source_ == nullptr ? in_.fail() : failed_;
+    return in_.fail();
 }
 
 }  // namespace Vorn::Assembly

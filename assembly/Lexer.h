@@ -6,13 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <ios>
 #include <iosfwd>
 
 #include "assembly/Token.h"
 
 namespace Vorn::Assembly {
-
-class SourceBuffer;
 
 namespace Detail {
 // Where a lexer is: bytes read from the start of its input, and the offset
@@ -30,16 +29,13 @@ struct Place {
 std::istream& operator>>(std::istream& in, Token& token);
 
 // Reads the tokens of one stream for a whole run: each read gives the token,
-// and leaves the stream's state, that `in >> token` would. Over a SourceBuffer
-// it scans the characters in place and keeps the position itself, without
-// the stream's checks for every token; the stream gets the position and the
-// state back when the TokenStream is destroyed. An identifier read from a
-// SourceBuffer borrows its characters from the buffer's text (see
-// Token::setIdentifierInPlace).
+// and leaves the stream's state and position, that `in >> token` would, and
+// columns count from where the TokenStream began. An identifier may borrow its
+// characters from the stream's buffer until the next read (see
+// Token::setIdentifierInPlace); copy the token to keep it longer.
 class TokenStream {
   public:
     explicit TokenStream(std::istream& in);
-    ~TokenStream();
     TokenStream(const TokenStream&) = delete;
     TokenStream& operator=(const TokenStream&) = delete;
 
@@ -48,14 +44,10 @@ class TokenStream {
     bool failed() const;
 
   private:
-    std::istream& in_;
+    // The stream's state and buffer, found once (behind the stream's
+    // virtual base) rather than at every read.
+    std::ios& in_;
     Detail::Place place_;
-    SourceBuffer* source_ = nullptr;  // null: every read goes through the stream
-    const char* start_ = nullptr;
-    const char* current_ = nullptr;
-    const char* end_ = nullptr;
-    bool ended_ = false;
-    bool failed_ = false;
 };
 
 }  // namespace Vorn::Assembly

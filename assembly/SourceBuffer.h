@@ -1,7 +1,6 @@
-// A stream buffer over a source held whole in memory. Reading it through an
-// input stream behaves as reading any other stream; the lexer's TokenStream
-// recognises it and scans its characters in place, without a call per
-// character.
+// A stream buffer over a source held whole in memory: its get area is the
+// whole text, which the lexer scans in place, as it scans the get area of any
+// stream buffer.
 #pragma once
 
 #include <cstddef>
@@ -19,8 +18,6 @@ class SourceBuffer : public std::streambuf {
 
     // The characters not read yet.
     std::string_view unread() const { return {gptr(), static_cast<std::size_t>(egptr() - gptr())}; }
-    // Marks the first `count` unread characters as read.
-    void consume(std::size_t count);
 };
 
 }  // namespace Vorn::Assembly

@@ -63,8 +63,8 @@ class Token {
         return text;
     }
     // Makes the token an identifier whose characters stay where they are in
-    // the source text, which must outlive the borrowing: the lexer that scans
-    // a source in memory copies nothing for the names it reads.
+    // the source text, which must outlive the borrowing: the lexer copies
+    // nothing for a name it finds whole in its stream's buffer.
     void setIdentifierInPlace(std::string_view source) {
         kind = TokenKind::Identifier;
         borrowedText = source;

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
+#include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assembly/ParseError.h"
@@ -19,43 +22,133 @@ std::string printed(const Token& token) {
     return out.str();
 }
 
-// The three ways to read tokens: extraction from any stream, and a
-// TokenStream, which reads through the stream or, over a SourceBuffer, scans
-// the text in place. All three must give the same tokens and fail alike.
-enum class Way { Extraction, TokenStreamThroughStream, TokenStreamInMemory };
+// A stream buffer that hands out its text a few characters at a time, as a
+// pipe does; with a size of 0 it has no get area and gives one character per
+// call.
+class Trickle : public std::streambuf {
+  public:
+    Trickle(std::string text, std::size_t size) : text_(std::move(text)), size_(size) {}
 
-// Every token in printed form, each followed by "!" when the stream has
+  protected:
+    int_type underflow() override {
+        if (at_ >= text_.size()) {
+            return traits_type::eof();
+        }
+        if (size_ > 0) {
+            const std::size_t count = std::min(size_, text_.size() - at_);
+            char* begin = text_.data() + at_;
+            setg(begin, begin, begin + count);
+            at_ += count;
+            return traits_type::to_int_type(*begin);
+        }
+        return traits_type::to_int_type(text_[at_]);
+    }
+    int_type uflow() override {
+        if (size_ > 0) {
+            return std::streambuf::uflow();
+        }
+        return at_ < text_.size() ? traits_type::to_int_type(text_[at_++]) : traits_type::eof();
+    }
+    int_type pbackfail(int_type c) override {
+        if (size_ > 0 || at_ == 0) {
+            return traits_type::eof();
+        }
+        --at_;
+        return c;
+    }
+
+  private:
+    std::string text_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+// The ways to read tokens: extraction from a stream, and a TokenStream over
+// buffers of every shape: the whole text in memory, a string stream, get
+// areas of one to three characters, and a buffer without a get area. All must
+// give the same tokens and fail alike.
+enum class Way {
+    Extraction,
+    InMemory,
+    StringStream,
+    OneAtATime,
+    ThreeAtATime,
+    NoGetArea,
+    ExtractionWithoutGetArea
+};
+constexpr Way ways[] = {Way::Extraction,   Way::StringStream, Way::OneAtATime,
+                        Way::ThreeAtATime, Way::NoGetArea,    Way::ExtractionWithoutGetArea};
+
+std::unique_ptr<std::streambuf> bufferFor(const std::string& source, Way way) {
+    switch (way) {
+        case Way::InMemory:
+            return std::make_unique<SourceBuffer>(source);
+        case Way::OneAtATime:
+            return std::make_unique<Trickle>(source, 1);
+        case Way::ThreeAtATime:
+            return std::make_unique<Trickle>(source, 3);
+        case Way::NoGetArea:
+        case Way::ExtractionWithoutGetArea:
+            return std::make_unique<Trickle>(source, 0);
+        default:
+            return std::make_unique<std::stringbuf>(source);
+    }
+}
+
+bool isExtraction(Way way) {
+    return way == Way::Extraction || way == Way::ExtractionWithoutGetArea;
+}
+
+// Every token in printed form, with its place, each followed by "!" when the stream has
 // failed after it, up to and including the first end-of-file.
 std::vector<std::string> lexed(const std::string& source, Way way) {
-    std::stringbuf streamBuffer(source);
-    SourceBuffer memoryBuffer(source);
-    std::istream in(way == Way::TokenStreamInMemory ? static_cast<std::streambuf*>(&memoryBuffer)
-                                                    : &streamBuffer);
+    const std::unique_ptr<std::streambuf> buffer = bufferFor(source, way);
+    std::istream in(buffer.get());
+    const bool extraction = isExtraction(way);
     std::vector<std::string> result;
     Token token;
     TokenStream tokens(in);
     do {
         bool failed = false;
-        if (way == Way::Extraction) {
+        if (extraction) {
             in >> token;
             failed = in.fail();
         } else {
             tokens.read(token);
             failed = tokens.failed();
         }
-        result.push_back(printed(token) + (failed ? "!" : ""));
+        result.push_back(printed(token) + "@" + std::to_string(token.column()) + "+" +
+                         std::to_string(token.length()) + (failed ? "!" : ""));
     } while (token.getKind() != TokenKind::EndOfFile && result.size() < 1000);
     return result;
 }
 
-// The tokens in printed form, without the failure marks, after checking that
-// every way agrees.
+// The tokens without their places ("@column+length"), which an extraction
+// counts from where it began and a TokenStream from the start of the line.
+std::vector<std::string> withoutPlaces(std::vector<std::string> tokens) {
+    for (std::string& token : tokens) {
+        const std::size_t at = token.rfind('@');
+        const std::size_t marks = token.find('!', at);
+        token.erase(at, (marks == std::string::npos ? token.size() : marks) - at);
+    }
+    return tokens;
+}
+
+// The tokens in printed form, without places and failure marks, after
+// checking that every way agrees.
 std::vector<std::string> tokensOf(const std::string& source) {
-    const std::vector<std::string> expected = lexed(source, Way::Extraction);
-    EXPECT_EQ(lexed(source, Way::TokenStreamThroughStream), expected) << "source: '" << source;
-    EXPECT_EQ(lexed(source, Way::TokenStreamInMemory), expected) << "source: '" << source;
+    const std::vector<std::string> expected = lexed(source, Way::InMemory);
+    for (const Way way : ways) {
+        if (isExtraction(way)) {
+            EXPECT_EQ(withoutPlaces(lexed(source, way)), withoutPlaces(expected))
+                << "source: '" << source << "', way " << static_cast<int>(way);
+        } else {
+            EXPECT_EQ(lexed(source, way), expected)
+                << "source: '" << source << "', way " << static_cast<int>(way);
+        }
+    }
     std::vector<std::string> result;
-    for (std::string token : expected) {
+    for (std::string token : withoutPlaces(expected)) {
         if (token.ends_with('!')) {
             token.pop_back();
         }
@@ -131,35 +224,53 @@ TEST(Lexer, KeepsYieldingEndOfFile) {
 }
 
 TEST(Lexer, ANumberTooLargeFailsTheStreamInEveryWay) {
-    EXPECT_EQ(lexed("2147483648 5", Way::Extraction),
+    EXPECT_EQ(withoutPlaces(lexed("2147483648 5", Way::Extraction)),
               (std::vector<std::string>{"number('2147483647')!", "end-of-file!"}));
     EXPECT_EQ(tokensOf("x 2147483648 5"),
               (std::vector<std::string>{"identifier('x')", "number('2147483647')", "end-of-file"}));
 }
 
-// A TokenStream over a SourceBuffer keeps the position itself; the stream
-// gets it back, with the state, when the TokenStream goes.
-TEST(Lexer, TokenStreamHandsBackThePositionAndState) {
+// Each read of a TokenStream leaves the stream just after its token, with
+// the state an extraction would leave, so that other reads can follow.
+TEST(Lexer, TokenStreamLeavesTheStreamAfterEachToken) {
     const std::string source = "ab 12";
     SourceBuffer buffer(source);
     std::istream in(&buffer);
     Token token;
-    {
-        TokenStream tokens(in);
-        tokens.read(token);
-        EXPECT_EQ(token.getIdentifier(), "ab");
-    }
+    TokenStream tokens(in);
+    tokens.read(token);
+    EXPECT_EQ(token.getIdentifier(), "ab");
     EXPECT_EQ(buffer.unread(), " 12");
     EXPECT_FALSE(in.fail());
     in >> token;
     EXPECT_EQ(token.getNumber(), 12);
-    {
-        TokenStream tokens(in);
-        tokens.read(token);
-        EXPECT_EQ(token.getKind(), TokenKind::EndOfFile);
-    }
     EXPECT_TRUE(in.eof());
+    tokens.read(token);
+    EXPECT_EQ(token.getKind(), TokenKind::EndOfFile);
     EXPECT_TRUE(in.fail());
+}
+
+// Long names, comments and runs of blanks cross the windows a pipe hands out.
+TEST(Lexer, TokensCrossTheBuffersOfAStream) {
+    const std::string name(5000, 'n');
+    const std::string source = std::string(3000, ' ') + name + " ;" + std::string(9000, 'c') +
+                               "\r\n" + std::string(7000, '0') + "12" + "\r";
+    for (const std::size_t size :
+         {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{4096}}) {
+        Trickle buffer(source, size);
+        std::istream in(&buffer);
+        TokenStream tokens(in);
+        Token token;
+        tokens.read(token);
+        EXPECT_EQ(token.getIdentifier(), name) << size;
+        EXPECT_EQ(token.column(), 3000);
+        const TokenKind rest[] = {TokenKind::Comment, TokenKind::EndOfLine, TokenKind::Number,
+                                  TokenKind::None, TokenKind::EndOfFile};
+        for (const TokenKind kind : rest) {
+            tokens.read(token);
+            EXPECT_EQ(token.getKind(), kind) << size;
+        }
+    }
 }
 
 TEST(Lexer, ANumberTooLargeFailsTheStream) {
