@@ -186,6 +186,7 @@ class Session {
     bool interrupted() const;
     Word valueOf(const Point& point) const;
     int breakpointAt(std::uint16_t address) const;
+    bool breakpointReachable() const;
     void changedByHand();
     void rebuildStops();
 
