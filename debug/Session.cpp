@@ -16,6 +16,8 @@ using Page = std::array<Word, pageWords>;
 
 // A run without breakpoints looks at the interrupt flag this often.
 constexpr std::uint64_t interruptChunk = 1u << 22;
+// A fast run this long first looks for the breakpoints it can reach.
+constexpr std::uint64_t longRun = 1u << 16;
 
 }  // namespace
 
@@ -594,11 +596,13 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
         } else {
             std::uint64_t chunk = std::min(remaining - 1, interruptChunk);
             chunk = std::min({chunk, nextSnapshotStep() - step_, changed - step_});
-            if (!stopsKnown) {
+            // A short run (a step N) is not worth looking through the code.
+            if (!stopsKnown && chunk >= longRun) {
                 stops = anyBreakpoint_ && breakpointReachable() ? breakAt_.data() : nullptr;
                 stopsKnown = true;
             }
-            const Machine::RunResult result = machine_.runUntil(chunk, stops);
+            const Machine::RunResult result =
+                machine_.runUntil(chunk, stopsKnown || !anyBreakpoint_ ? stops : breakAt_.data());
             if (finishFastRun(result, stop, done)) {
                 break;
             }
