@@ -2,7 +2,9 @@
 // (3 * COUNT instructions, default about 100 million), in process through the
 // debugging core, as vorndbg's commands run it:
 // - continue with two breakpoints that are never hit, the history on and off
-//   (million instructions per second);
+//   (million instructions per second), beside Machine::run on the same
+//   program in the same runs, the floor vornsim runs at: on a busy machine
+//   the ratio says more than the figures;
 // - the bytes the history keeps after the run;
 // - reverse-step 1 from the end (milliseconds, the median of several);
 // - reverse-continue from the end back over the whole run, with the two
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <sstream>
 #include <vector>
 
 #include "bench/BenchSources.h"
@@ -59,10 +62,18 @@ int main(int argc, char** argv) {
     const std::uint64_t instructions = Bench::countdownInstructions(count);
     constexpr int runs = 5;
 
-    std::vector<double> withHistory, withoutHistory, reverseStep, reverseContinue, reverseWatch;
+    std::vector<double> machineAlone, withHistory, withoutHistory, reverseStep, reverseContinue,
+        reverseWatch;
     std::uint64_t historyBytes = 0;
     std::uint64_t snapshots = 0;
     for (int run = 0; run < runs; ++run) {
+        {
+            std::istringstream input;
+            std::ostringstream output;
+            Machine machine(input, output);
+            machine.load(countdown(count).image);
+            machineAlone.push_back(seconds([&] { machine.run(); }));
+        }
         {
             Debug::Session::Options options;
             options.historyLimit = 0;
@@ -92,12 +103,20 @@ int main(int argc, char** argv) {
         session.addMemoryWatch(7, "*7");
         reverseWatch.push_back(seconds([&] { session.reverseContinue(); }));
     }
+    const double floor = median(machineAlone);
     std::printf(
-        "  continue, two breakpoints never hit, history on:  %6.0f million instructions/s\n",
-        static_cast<double>(instructions) / median(withHistory) / 1e6);
+        "  Machine::run alone, the floor:                    %6.0f million instructions/s\n",
+        static_cast<double>(instructions) / floor / 1e6);
     std::printf(
-        "  continue, two breakpoints never hit, history off: %6.0f million instructions/s\n",
-        static_cast<double>(instructions) / median(withoutHistory) / 1e6);
+        "  continue, two breakpoints never hit, history on:  %6.0f million instructions/s"
+        " (%.0f%% of the floor)\n",
+        static_cast<double>(instructions) / median(withHistory) / 1e6,
+        100 * floor / median(withHistory));
+    std::printf(
+        "  continue, two breakpoints never hit, history off: %6.0f million instructions/s"
+        " (%.0f%% of the floor)\n",
+        static_cast<double>(instructions) / median(withoutHistory) / 1e6,
+        100 * floor / median(withoutHistory));
     std::printf("  history after %llu steps: %.1f MB in %llu snapshots\n",
                 static_cast<unsigned long long>(instructions),
                 static_cast<double>(historyBytes) / (1 << 20),

@@ -156,10 +156,12 @@ const std::array<C::Command, C::commandCount>& CommandInterpreter::table() {
          &C::doInfo, false},
         {"input", "", "input N...", "Append numbers for read to take",
          "The numbers come after those of --input, in order.", &C::doInput, false},
-        {"list", "l", "list [LINE|LABEL]", "Show the source around the current line",
+        {"list", "l", "list [LINE|LABEL|-]", "Show the source around the current line",
          "Ten lines around the line of the next instruction, or of LINE or LABEL;\n"
-         "\"=>\" marks the line of the next instruction.",
-         &C::doList, false},
+         "\"=>\" marks the line of the next instruction. Another list, or an empty\n"
+         "line, goes on with the ten lines after; list - shows the ten before. After\n"
+         "the program stops again, list starts around its new line.",
+         &C::doList, true},
         {"print", "p", "print X", "Print a register, a memory word, a name, $pc or $step",
          "print A       A = 5        (a register)\n"
          "print [8]     [8] = 5      (a memory word; also [count], [0x08])\n"
@@ -341,6 +343,7 @@ std::int32_t lineOrThrow(const DebugProgram& program, std::string_view text) {
 
 void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
     const Machine& machine = session_.machine();
+    forgetListed();
     switch (stop.reason) {
         case Stop::Reason::NotRunning:
             out_ << "The program is not being run: it has halted (\"run\" starts it again).\n";
@@ -585,6 +588,7 @@ void CommandInterpreter::doSet(std::string_view arguments) {
         session_.setMemory(*address, value);
     } else if (target == "$pc") {
         session_.setProgramCounter(addressOrThrow(value.value(), valueText));
+        forgetListed();
     } else if (target == "$step") {
         throw CommandError("$step counts the instructions run; it cannot be set.");
     } else if (isName(target)) {
@@ -687,22 +691,47 @@ void CommandInterpreter::writeLines(std::int32_t first, std::int32_t last, std::
     }
 }
 
+// Without an argument, the lines after the last ones listed since the
+// program last stopped, else the ten around the current line; "-" the ten
+// before them. Repeating it (an empty line) goes on the same way.
 void CommandInterpreter::doList(std::string_view arguments) {
     const DebugProgram& program = session_.program();
     if (!program.hasSource()) {
         throw CommandError("No source: list needs a program loaded with --source.");
     }
+    const auto lineCount = static_cast<std::int32_t>(program.lines.size());
     const std::int32_t current = program.lineOf(session_.machine().programCounter);
-    std::int32_t around = current;
-    if (isName(arguments)) {
-        around = program.lineOf(addressOf(program, arguments));
-    } else if (!arguments.empty()) {
-        around = lineOrThrow(program, arguments);
+    // The first of ten lines around `line`.
+    const auto around = [](std::int32_t line) { return std::max(line - 5, 1); };
+    std::int32_t first = 0;
+    std::int32_t last = 0;
+    if (arguments == "-") {
+        const std::int32_t before = listedFirst_ > 0 ? listedFirst_ : around(current);
+        if (before <= 1) {
+            throw CommandError("Already at the start of the source.");
+        }
+        first = std::max(before - 10, 1);
+        last = before - 1;
+        repeat_ = "list -";
+    } else {
+        if (arguments.empty()) {
+            first = listedLast_ > 0 ? listedLast_ + 1 : around(current);
+        } else if (isName(arguments)) {
+            first = around(program.lineOf(addressOf(program, arguments)));
+        } else {
+            first = around(lineOrThrow(program, arguments));
+        }
+        repeat_ = "list";
+        if (first > lineCount) {
+            throw CommandError("Line number " + std::to_string(first) +
+                               " out of range: the source has " + std::to_string(lineCount) +
+                               " lines.");
+        }
+        last = std::min(first + 9, lineCount);
     }
-    if (around == 0) {
-        around = 1;
-    }
-    writeLines(around - 5, around + 4, current);
+    writeLines(first, last, current);
+    listedFirst_ = first;
+    listedLast_ = last;
 }
 
 void CommandInterpreter::doHelp(std::string_view arguments) {
@@ -721,7 +750,7 @@ void CommandInterpreter::doHelp(std::string_view arguments) {
             }
             out_ << '\n';
         }
-        out_ << "\nAn empty line repeats the last step, reverse-step or x.\n"
+        out_ << "\nAn empty line repeats the last step, reverse-step, x or list.\n"
                 "Type \"help\" followed by a command name for its full description.\n"
                 "Command names may be abbreviated if unambiguous.\n";
         return;

@@ -25,7 +25,7 @@ class CommandInterpreter {
     CommandInterpreter(Session& session, std::ostream& out, std::ostream& errors);
 
     enum class Result : std::uint8_t { Continue, Quit };
-    // Runs one line; an empty line repeats the last step, reverse-step or x.
+    // Runs one line; an empty line repeats the last step, reverse-step, x or list.
     Result execute(std::string_view line);
 
     // The words that can stand where `word` ends `line` (the line up to and
@@ -67,6 +67,7 @@ class CommandInterpreter {
     void writeRegisters();
     void writeBreakpoints();
     void writeLines(std::int32_t first, std::int32_t last, std::int32_t current);
+    void forgetListed() { listedFirst_ = listedLast_ = 0; }
 
     Session& session_;
     std::ostream& out_;
@@ -78,6 +79,9 @@ class CommandInterpreter {
     std::uint32_t nextExamine_ = 0;
     std::uint32_t examineCount_ = 1;
     bool repeatingExamine_ = false;
+    // The lines list showed last since the program last stopped, or 0.
+    std::int32_t listedFirst_ = 0;
+    std::int32_t listedLast_ = 0;
 };
 
 }  // namespace Vorn::Debug

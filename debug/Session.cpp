@@ -16,6 +16,8 @@ using Page = std::array<Word, pageWords>;
 
 // A run without breakpoints looks at the interrupt flag this often.
 constexpr std::uint64_t interruptChunk = 1u << 22;
+// A fast run this long first looks for the breakpoints it can reach.
+constexpr std::uint64_t longRun = 1u << 16;
 
 }  // namespace
 
@@ -406,6 +408,55 @@ int Session::breakpointAt(std::uint16_t address) const {
     return 0;
 }
 
+// Whether the run from the program counter can reach a breakpoint. A jump's
+// target is in its word, so the code reachable from here follows from the
+// memory alone, as long as no instruction in it is written: a storei could
+// write anywhere, a store writes the word its address names. When nothing
+// reachable is a breakpoint and nothing reachable can be written, the run
+// needs no check per instruction.
+bool Session::breakpointReachable() const {
+    std::vector<std::uint8_t> seen(Machine::memorySize, 0);
+    std::vector<std::uint16_t> waiting;
+    std::vector<std::uint16_t> stored;
+    const auto reach = [&](std::uint32_t address) {
+        if (address < Machine::haltAddress && seen[address] == 0) {
+            seen[address] = 1;
+            waiting.push_back(static_cast<std::uint16_t>(address));
+        }
+    };
+    reach(machine_.programCounter);
+    while (!waiting.empty()) {
+        const std::uint16_t address = waiting.back();
+        waiting.pop_back();
+        if (breakAt_[address] != 0) {
+            return true;
+        }
+        const std::uint32_t bits = machine_.memory[address].bits();
+        const std::uint16_t target = Word::addressOf(bits);
+        switch (static_cast<Operation>(Word::opcodeOf(bits))) {
+            case Operation::Storei:
+                return true;
+            case Operation::Store:
+                stored.push_back(target);
+                reach(address + 1u);
+                break;
+            case Operation::Jump:
+                reach(target);
+                break;
+            case Operation::Jz:
+            case Operation::Jn:
+                reach(target);
+                reach(address + 1u);
+                break;
+            default:
+                reach(address + 1u);
+                break;
+        }
+    }
+    return std::any_of(stored.begin(), stored.end(),
+                       [&](std::uint16_t address) { return seen[address] != 0; });
+}
+
 Word Session::valueOf(const Point& point) const {
     return point.kind == Point::Kind::RegisterWatch ? machine_.registers.at(point.reg)
                                                     : machine_.memory[point.address];
@@ -513,6 +564,10 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
     Stop stop;
     std::uint64_t done = 0;
     std::uint64_t changed = nextChangeByHand();
+    // The breakpoints the fast runs check, once known: none when no
+    // breakpoint can be reached.
+    const std::uint8_t* stops = nullptr;
+    bool stopsKnown = false;
     while (true) {
         const std::uint16_t pc = machine_.programCounter;
         if (machine_.halted()) {
@@ -541,8 +596,13 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
         } else {
             std::uint64_t chunk = std::min(remaining - 1, interruptChunk);
             chunk = std::min({chunk, nextSnapshotStep() - step_, changed - step_});
+            // A short run (a step N) is not worth looking through the code.
+            if (!stopsKnown && chunk >= longRun) {
+                stops = anyBreakpoint_ && breakpointReachable() ? breakAt_.data() : nullptr;
+                stopsKnown = true;
+            }
             const Machine::RunResult result =
-                machine_.runUntil(chunk, anyBreakpoint_ ? breakAt_.data() : nullptr);
+                machine_.runUntil(chunk, stopsKnown || !anyBreakpoint_ ? stops : breakAt_.data());
             if (finishFastRun(result, stop, done)) {
                 break;
             }
@@ -552,6 +612,7 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
             restore(*std::find_if(snapshots_.begin(), snapshots_.end(),
                                   [this](const Snapshot& s) { return s.step == step_ && s.keep; }));
             changed = nextChangeByHand();
+            stopsKnown = false;
         }
         if (historyOn() && step_ == nextSnapshotStep()) {
             takeSnapshot(false);

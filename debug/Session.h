@@ -130,7 +130,10 @@ class Session {
         // The budget of the snapshots: their number and the bytes of their pages.
         std::uint64_t maxSnapshots = 1024;
         std::uint64_t maxBytes = 48u << 20;
-        std::uint64_t firstInterval = 1u << 16;
+        // A snapshot compares the whole memory with the one before (a
+        // quarter of a megabyte): every 2^20 steps that is about 1% of a fast
+        // run, and a reverse-step replays at most about a millisecond.
+        std::uint64_t firstInterval = 1u << 20;
     };
 
     Session(DebugProgram program, Options options);
@@ -183,6 +186,7 @@ class Session {
     bool interrupted() const;
     Word valueOf(const Point& point) const;
     int breakpointAt(std::uint16_t address) const;
+    bool breakpointReachable() const;
     void changedByHand();
     void rebuildStops();
 

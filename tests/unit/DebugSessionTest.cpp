@@ -147,5 +147,62 @@ TEST(DebugSession, UnchangedMemoryPagesAreKeptOnce) {
     EXPECT_LT(history.bytes, history.snapshots * 8 * 1024);
 }
 
+// A continue stops at a breakpoint however the run reaches it: by a jump
+// written into the code on the way, by store or storei, as well as by a
+// branch; where nothing reaches it, the run goes on to the halt.
+TEST(DebugSession, ContinueStopsAtABreakpointReachedThroughRewrittenCode) {
+    struct Case {
+        const char* name;
+        const char* source;
+        Stop::Reason reason;
+        std::uint64_t step;
+    };
+    const Case cases[] = {
+        {"a store writes the jump to it",
+         "        load A patch\n"
+         "        store A slot\n"
+         ":slot   jump end\n"
+         ":target jump end\n"
+         ":patch  jump target\n",
+         Stop::Reason::Breakpoint, 3},
+        {"a storei writes the jump to it",
+         "        load A patch\n"
+         "        load P pointer\n"
+         "        storei A P\n"
+         ":slot   jump end\n"
+         ":target jump end\n"
+         ":patch  jump target\n"
+         ":pointer jump slot\n",
+         Stop::Reason::Breakpoint, 4},
+        {"a branch goes to it",
+         "        jz A target\n"
+         "        jump end\n"
+         ":target jump end\n",
+         Stop::Reason::Breakpoint, 1},
+        {"a store writes data only; nothing goes to it",
+         "        store A data\n"
+         "        jump end\n"
+         ":target jump end\n"
+         ":data   0\n",
+         Stop::Reason::Halted, 2},
+    };
+    for (const Case& test : cases) {
+        for (const std::uint64_t historyLimit : {Session::unlimited, std::uint64_t{0}}) {
+            SCOPED_TRACE(test.name);
+            std::optional<Assembly::AssemblyError> error;
+            DebugProgram debugProgram = DebugProgram::fromSource(test.source, error);
+            ASSERT_FALSE(error);
+            const auto target = static_cast<std::uint16_t>(*debugProgram.numberOf("target"));
+            Session::Options options;
+            options.historyLimit = historyLimit;
+            Session session(std::move(debugProgram), options);
+            session.addBreakpoint(target, "target");
+            const Stop stop = session.continueRun();
+            EXPECT_EQ(stop.reason, test.reason);
+            EXPECT_EQ(session.step(), test.step);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace Vorn::Debug
