@@ -15,6 +15,7 @@ namespace Vorn::Assembly {
 namespace {
 
 using Detail::Place;
+using Detail::Span;
 
 using Traits = std::char_traits<char>;
 constexpr int endOfInput = Traits::eof();
@@ -83,19 +84,14 @@ struct GetArea : std::streambuf {
     static void advance(std::streambuf& buffer, std::ptrdiff_t count) {
         constexpr std::ptrdiff_t largestStep = std::numeric_limits<int>::max();
         const auto bump = &GetArea::gbump;
-        for (; count > largestStep; count -= largestStep) {
-            (buffer.*bump)(static_cast<int>(largestStep));
+        if (count > largestStep) [[unlikely]] {
+            // Only a source in memory of over 2 GB has such a get area.
+            for (; count > largestStep; count -= largestStep) {
+                (buffer.*bump)(static_cast<int>(largestStep));
+            }
         }
         (buffer.*bump)(static_cast<int>(count));
     }
-};
-
-// Where a window is in its characters: from where its reads began to its end.
-struct Span {
-    const char* start = nullptr;
-    const char* current = nullptr;
-    const char* end = nullptr;
-    bool inGetArea = true;
 };
 
 Span viewOf(std::streambuf& buffer) {
@@ -133,8 +129,8 @@ class Window {
     // With `borrow`, an identifier that lies in one get area borrows its
     // characters from it (see Token::setIdentifierInPlace). `one` holds the
     // character taken from a buffer without a get area.
-    Window(std::streambuf& buffer, Place& place, char& one, bool borrow)
-        : buffer_(buffer), place_(place), one_(one), span_(viewOf(buffer)), borrow_(borrow) {}
+    Window(std::streambuf& buffer, Place& place, char& one, Span span, bool borrow)
+        : buffer_(buffer), place_(place), one_(one), span_(span), borrow_(borrow) {}
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
@@ -154,10 +150,10 @@ class Window {
             --span_.current;
         }
     }
-    void markEnd() { ended_ = true; }
-    void fail() { failed_ = true; }
-    bool ended() const { return ended_; }
-    bool failed() const { return failed_; }
+    void markEnd() { state_ |= std::ios::eofbit; }
+    void fail() { state_ |= std::ios::failbit; }
+    // What the reads found: the stream's end, a failure.
+    std::ios::iostate state() const { return state_; }
 
     // After a blank: skips spaces eight at a time, as indentation has them;
     // the token rules skip the rest of the blanks one by one.
@@ -218,15 +214,7 @@ class Window {
         return false;
     }
 
-    // Hands what the reads took to the buffer; a character taken from a
-    // buffer without a get area but not read goes back to it.
-    void finish() {
-        commit(buffer_, place_, span_);
-        if (!span_.inGetArea && span_.current < span_.end) {
-            buffer_.sungetc();
-            span_.current = span_.end;
-        }
-    }
+    Span span() const { return span_; }
 
   private:
     // Called when the window is used up; false at the end of the input.
@@ -249,8 +237,7 @@ class Window {
     char& one_;
     Span span_;
     bool borrow_;
-    bool ended_ = false;
-    bool failed_ = false;
+    std::ios::iostate state_ = std::ios::goodbit;
 };
 
 // What a read that found the end of the input does to the stream's state.
@@ -347,25 +334,22 @@ void readNumber(Window& reader, int first, Token& token) {
     }
 }
 
-// Reads one token from the stream's buffer and gives the stream the state
-// the read leaves.
-void readFrom(std::ios& in, Place& place, bool borrow, Token& token) {
-    if (in.fail() || in.rdbuf() == nullptr) {
-        in.setstate(std::ios::failbit);
-        token.setEndOfFile();
-        token.setPlace(placeValue(place.offset - place.lineStart), 0);
-        return;
+// Hands what the reads of the span took to the buffer; a character taken
+// from a buffer without a get area but not read goes back to it.
+void finish(std::streambuf& buffer, Place& place, Span& span) {
+    commit(buffer, place, span);
+    if (!span.inGetArea && span.current < span.end) {
+        buffer.sungetc();
+        span.current = span.end;
     }
-    char one = 0;
-    Window window(*in.rdbuf(), place, one, borrow);
-    readToken(window, token);
-    window.finish();
-    if (window.ended()) {
-        in.setstate(std::ios::eofbit);
-    }
-    if (window.failed()) {
-        in.setstate(std::ios::failbit);
-    }
+}
+
+// The token of a failed stream, and of one without a buffer, which is bad.
+// It is where the reads of `span` have got to.
+void readFromFailed(std::ios& in, const Place& place, const Span& span, Token& token) {
+    in.setstate(std::ios::failbit);
+    token.setEndOfFile();
+    token.setPlace(placeValue(place.offset + (span.current - span.start) - place.lineStart), 0);
 }
 
 }  // namespace
@@ -374,14 +358,47 @@ std::istream& operator>>(std::istream& in, Token& token) {
     // One token alone: its column counts from where this read began, and it
     // owns its text, since nothing says how long the buffer keeps it.
     Place place;
-    readFrom(in, place, false, token);
+    if (in.fail()) {
+        readFromFailed(in, place, Span{}, token);
+        return in;
+    }
+    std::streambuf& buffer = *in.rdbuf();
+    char one = 0;
+    Window window(buffer, place, one, viewOf(buffer), false);
+    readToken(window, token);
+    Span span = window.span();
+    finish(buffer, place, span);
+    if (window.state() != std::ios::goodbit) {
+        in.setstate(window.state());
+    }
     return in;
 }
 
-TokenStream::TokenStream(std::istream& in) : in_(in) {}
+TokenStream::TokenStream(std::istream& in) : in_(in), buffer_(in.rdbuf()) {
+    if (buffer_ != nullptr) {
+        span_ = viewOf(*buffer_);
+    }
+}
+
+TokenStream::~TokenStream() {
+    if (buffer_ != nullptr) {
+        finish(*buffer_, place_, span_);
+    }
+}
 
 void TokenStream::read(Token& token) {
-    readFrom(in_, place_, true, token);
+    if (in_.fail() || buffer_ == nullptr) {
+        readFromFailed(in_, place_, span_, token);
+        return;
+    }
+    // The window works on a copy of the span, which the compiler keeps in
+    // registers, and hands it back.
+    Window window(*buffer_, place_, one_, span_, true);
+    readToken(window, token);
+    span_ = window.span();
+    if (window.state() != std::ios::goodbit) {
+        in_.setstate(window.state());
+    }
 }
 
 bool TokenStream::failed() const {

@@ -20,6 +20,16 @@ struct Place {
     std::int64_t offset = 0;
     std::int64_t lineStart = 0;
 };
+
+// The characters of a stream buffer that a lexer reads in place: from where
+// its reads began, not yet handed back to the buffer, to the end of what the
+// buffer holds (its get area, or one character taken from a buffer without one).
+struct Span {
+    const char* start = nullptr;
+    const char* current = nullptr;
+    const char* end = nullptr;
+    bool inGetArea = true;
+};
 }  // namespace Detail
 
 // Reads one token. At the end of the input (or once the stream has failed) the
@@ -28,14 +38,17 @@ struct Place {
 // caller reports it (Assembler::nextToken).
 std::istream& operator>>(std::istream& in, Token& token);
 
-// Reads the tokens of one stream for a whole run: each read gives the token,
-// and leaves the stream's state and position, that `in >> token` would, and
-// columns count from where the TokenStream began. An identifier may borrow its
+// Reads the tokens of one stream for a whole run: each read gives the token
+// and sets the stream's state at once, as `in >> token` would. The position
+// is kept here, and handed to the stream when its buffer is refilled and when
+// the TokenStream is destroyed: read nothing else from the stream meanwhile.
+// Columns count from where the TokenStream began. An identifier may borrow its
 // characters from the stream's buffer until the next read (see
 // Token::setIdentifierInPlace); copy the token to keep it longer.
 class TokenStream {
   public:
     explicit TokenStream(std::istream& in);
+    ~TokenStream();
     TokenStream(const TokenStream&) = delete;
     TokenStream& operator=(const TokenStream&) = delete;
 
@@ -44,10 +57,13 @@ class TokenStream {
     bool failed() const;
 
   private:
-    // The stream's state and buffer, found once (behind the stream's
-    // virtual base) rather than at every read.
+    // The stream's state, found once (behind the stream's virtual base)
+    // rather than at every read, and its buffer.
     std::ios& in_;
+    std::streambuf* buffer_;
     Detail::Place place_;
+    Detail::Span span_;
+    char one_ = 0;
 };
 
 }  // namespace Vorn::Assembly
