@@ -17,6 +17,10 @@ using Page = std::array<Word, pageWords>;
 // A run without breakpoints looks at the interrupt flag this often.
 constexpr std::uint64_t interruptChunk = 1u << 22;
 
+// In the byte of an address in the stops: a breakpoint, and the address after
+// a write that the output log took (see Recorder::write).
+constexpr std::uint8_t writtenMark = 2;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -108,10 +112,25 @@ class Session::Recorder : public MachineIO {
         return result;
     }
 
+    // The log takes a write it has not seen (its first run, not a replay or
+    // a run again after going back) while it has room. Its step is known
+    // only when the run stops: the address after the write is marked as a
+    // stop, which ends a fast run there (a forward run passes the stops
+    // while the log has room).
     void write(std::int32_t value) override {
-        if (!session_.replaying_ && session_.options_.output) {
-            session_.options_.output(value);
+        Session& s = session_;
+        if (!s.replaying_ && s.options_.output) {
+            s.options_.output(value);  // a Stop from it: the write did not happen
         }
+        const std::uint64_t index = s.written_++;
+        if (s.replaying_ || index < s.outputLog_.size() || !s.logHasRoom()) {
+            return;
+        }
+        // The program counter is already past the write.
+        const std::uint16_t next = s.machine_.programCounter;
+        s.outputLog_.push_back({0, static_cast<std::uint16_t>(next - 1), value});
+        s.writeLogged_ = true;
+        s.breakAt_[next] |= writtenMark;
     }
 
   private:
@@ -150,6 +169,7 @@ struct Session::Snapshot {
     std::uint16_t programCounter = 0;
     Register::Registers registers;
     std::size_t tapePosition = 0;
+    std::uint64_t written = 0;
     std::array<std::shared_ptr<const Page>, pageCount> pages;
     // Step 0 and the state after a change by hand: never thinned away, since
     // no replay from before them reaches them.
@@ -186,6 +206,9 @@ void Session::restart() {
     step_ = 0;
     tapePosition_ = 0;
     frontier_ = 0;
+    written_ = 0;
+    outputLog_.clear();
+    writeLogged_ = false;
     // A new run reads again what the last one read, up to the first end of
     // the input: numbers appended since then come after.
     tape_.erase(
@@ -223,6 +246,7 @@ void Session::takeSnapshot(bool keep) {
     snapshot.programCounter = machine_.programCounter;
     snapshot.registers = machine_.registers;
     snapshot.tapePosition = tapePosition_;
+    snapshot.written = written_;
     snapshot.keep = keep;
     const Snapshot* before = snapshots_.empty() ? nullptr : &snapshots_.back();
     for (std::size_t p = 0; p < pageCount; ++p) {
@@ -303,6 +327,7 @@ void Session::restore(const Snapshot& snapshot) {
     machine_.programCounter = snapshot.programCounter;
     step_ = snapshot.step;
     tapePosition_ = snapshot.tapePosition;
+    written_ = snapshot.written;
 }
 
 // Runs `steps` steps already run before, silently: the same states again.
@@ -339,7 +364,8 @@ HistoryStats Session::history() const {
     stats.snapshots = snapshots_.size();
     stats.interval = historyOn() ? interval_ : 0;
     stats.bytes = pageBytes_ + snapshots_.capacity() * sizeof(Snapshot) +
-                  tape_.capacity() * sizeof(InputResult);
+                  tape_.capacity() * sizeof(InputResult) +
+                  outputLog_.capacity() * sizeof(OutputRecord);
     stats.inputsKept = tape_.size();
     return stats;
 }
@@ -463,6 +489,7 @@ bool Session::oneStep(Stop& stop, std::uint64_t& done) {
         return true;
     }
     ++step_;
+    tookLoggedWrite();
     ++done;
     stop.last = StepRecord{step_, address, instruction, effect};
     if (anyWatch_) {
@@ -481,6 +508,8 @@ bool Session::oneStep(Stop& stop, std::uint64_t& done) {
 // stopped read did not happen: the program counter goes back to it.
 bool Session::finishFastRun(const Machine::RunResult& result, Stop& stop, std::uint64_t& done) {
     step_ += result.steps;
+    // A logged write ends the run at the next address (Stopped), or at the halt.
+    tookLoggedWrite();
     done += result.steps;
     if (result.steps > 0) {
         stop.last.reset();
@@ -504,6 +533,17 @@ bool Session::finishFastRun(const Machine::RunResult& result, Stop& stop, std::u
     --step_;
     --done;
     return true;
+}
+
+// After the step that made a write the log took: its step is this one, and
+// the stop marked after it goes.
+void Session::tookLoggedWrite() {
+    if (!writeLogged_) {
+        return;
+    }
+    writeLogged_ = false;
+    outputLog_.back().step = step_;
+    breakAt_[machine_.programCounter] &= static_cast<std::uint8_t>(~writtenMark);
 }
 
 Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
@@ -541,8 +581,8 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
         } else {
             std::uint64_t chunk = std::min(remaining - 1, interruptChunk);
             chunk = std::min({chunk, nextSnapshotStep() - step_, changed - step_});
-            const Machine::RunResult result =
-                machine_.runUntil(chunk, anyBreakpoint_ ? breakAt_.data() : nullptr);
+            const Machine::RunResult result = machine_.runUntil(
+                chunk, anyBreakpoint_ || logHasRoom() ? breakAt_.data() : nullptr);
             if (finishFastRun(result, stop, done)) {
                 break;
             }
@@ -697,6 +737,9 @@ void Session::setProgramCounter(std::uint16_t address) {
 // Later snapshots belong to a run that no longer happens; the new state is
 // the start of the one that does.
 void Session::changedByHand() {
+    if (outputLog_.size() > written_) {
+        outputLog_.resize(static_cast<std::size_t>(written_));
+    }
     if (historyOn()) {
         while (!snapshots_.empty() && snapshots_.back().step >= step_) {
             snapshots_.pop_back();

@@ -7,6 +7,7 @@
 #include <emscripten/bind.h>
 
 #include <nlohmann/json.hpp>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -176,8 +177,15 @@ std::string machineState(int outputFrom) {
     for (std::int32_t i = 0; i < static_cast<std::int32_t>(registerCount); ++i) {
         registers.push_back(machine.registers.at(i).value());
     }
-    const std::vector<std::int32_t>& output = running.output();
+    // The output as it stood at the current step: after Back over a write,
+    // without it.
+    const std::span<const Debug::OutputRecord> output = running.outputRecords();
     const auto start = std::min(static_cast<std::size_t>(std::max(outputFrom, 0)), output.size());
+    std::vector<std::int32_t> values;
+    values.reserve(output.size() - start);
+    for (const Debug::OutputRecord& record : output.subspan(start)) {
+        values.push_back(record.value);
+    }
     return text(json{{"state", stateName(running.state())},
                      {"steps", static_cast<double>(running.steps())},
                      {"pc", machine.programCounter},
@@ -186,8 +194,7 @@ std::string machineState(int outputFrom) {
                      {"registers", registers},
                      {"outputLength", output.size()},
                      {"outputFrom", start},
-                     {"output", std::vector<std::int32_t>(output.begin() + static_cast<long>(start),
-                                                          output.end())}});
+                     {"output", values}});
 }
 
 // The running machine's memory words from `from` on (wrapping at 0xFFFF).
@@ -240,8 +247,8 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
     run.load(source, input);
     std::ostringstream out;
     std::ostringstream errors;
-    if (run.program().error) {
-        Assembly::writeErrorLine(errors, *run.program().error);
+    if (run.error()) {
+        Assembly::writeErrorLine(errors, *run.error());
         return streams("", "stdout", errors.str());
     }
     const auto steps = static_cast<std::uint64_t>(limit);
@@ -250,7 +257,7 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
         out << value << '\n';
     }
     if (run.state() == Session::State::Fault) {
-        errors << "Error: " << faultMessage(run.machine()) << '\n';
+        errors << "Error: " << run.faultMessage() << '\n';
     } else if (run.state() != Session::State::Halted) {
         errors << "Error: " << stepLimitMessage(steps, run.machine()) << '\n';
     }
