@@ -12,6 +12,10 @@
 // out again in the same order. When the snapshots pass their budget, every
 // other one is dropped and the interval doubles.
 //
+// The output log, when asked for, keeps each number written with its step;
+// a snapshot keeps how many had been written, so at any step the output as
+// it stood then is the start of the log.
+//
 //   Session session(DebugProgram::fromImage(words), {});
 //   session.addBreakpoint(5);
 //   Stop stop = session.continueRun();   // stop.reason == Stop::Reason::Breakpoint
