@@ -6,6 +6,7 @@
 // diagnostics and the listing) and the session's (the one running).
 #include <emscripten/bind.h>
 
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <span>
 #include <sstream>
@@ -30,37 +31,16 @@ std::string text(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-struct Editor {
-    Assembly::Program program;
-    std::vector<std::string> lines;  // the text of source line N at index N - 1
-};
-
-Editor& editor() {
-    static Editor instance;
-    return instance;
+// The editor's program, as the analysis made it: its cells and its lines.
+std::unique_ptr<Analysis::Document>& editor() {
+    static std::unique_ptr<Analysis::Document> document =
+        std::make_unique<Analysis::Document>(std::string());
+    return document;
 }
 
 Session& session() {
     static Session instance;
     return instance;
-}
-
-std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        lines.emplace_back(line);
-        start = end + 1;
-    }
-    return lines;
 }
 
 std::string mnemonic(Word word) {
@@ -100,25 +80,23 @@ json diagnosticsJson(const Analysis::Document& document) {
 
 // Assembles the editor's text: its diagnostics and the cell count.
 std::string assemble(const std::string& source) {
-    Editor& state = editor();
-    const Analysis::Document document(source);
-    state.program = document.program();
-    state.lines = splitLines(source);
-    return text(
-        json{{"diagnostics", diagnosticsJson(document)}, {"cells", state.program.cells.size()}});
+    std::unique_ptr<Analysis::Document>& document = editor();
+    document = std::make_unique<Analysis::Document>(source);
+    return text(json{{"diagnostics", diagnosticsJson(*document)},
+                     {"cells", document->program().cells.size()}});
 }
 
 // Rows of the editor program's listing: address, word, instruction, line.
 std::string listing(int from, int count) {
-    const Editor& state = editor();
+    const Analysis::Document& document = *editor();
+    const std::vector<Assembly::ProgramCell>& cells = document.program().cells;
     json rows = json::array();
-    const auto size = static_cast<int>(state.program.cells.size());
+    const auto size = static_cast<int>(cells.size());
     for (int address = std::max(from, 0); address < std::min(from + count, size); ++address) {
-        const Assembly::ProgramCell& cell = state.program.cells[static_cast<std::size_t>(address)];
-        const auto index = static_cast<std::size_t>(cell.line - 1);
+        const Assembly::ProgramCell& cell = cells[static_cast<std::size_t>(address)];
         rows.push_back({address, cell.word.value(),
                         cell.isInstruction ? mnemonic(cell.word) : std::string(), cell.line,
-                        index < state.lines.size() ? state.lines[index] : std::string()});
+                        std::string(document.line(cell.line))});
     }
     return text(json{{"cells", size}, {"rows", rows}});
 }
