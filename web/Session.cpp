@@ -47,6 +47,10 @@ void Session::start() {
         }
     };
     options.outputLog = outputLimit;
+    // Fewer snapshots than the debugger's first interval takes: each compares
+    // the whole memory with the last, and a replay of a million steps from
+    // one, for Back, takes a few milliseconds in the page.
+    options.firstInterval = std::uint64_t{1} << 20;
     debug_ = std::make_unique<Debug::Session>(program_, std::move(options));
     input->debug = debug_.get();
     faultMessage_.clear();
