@@ -19,6 +19,10 @@ constexpr std::uint64_t interruptChunk = 1u << 22;
 // A fast run this long first looks for the breakpoints it can reach.
 constexpr std::uint64_t longRun = 1u << 16;
 
+// In the byte of an address in the stops: a breakpoint, and the address after
+// a write that the output log took (see Recorder::write).
+constexpr std::uint8_t writtenMark = 2;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -110,10 +114,25 @@ class Session::Recorder : public MachineIO {
         return result;
     }
 
+    // The log takes a write it has not seen (its first run, not a replay or
+    // a run again after going back) while it has room. Its step is known
+    // only when the run stops: the address after the write is marked as a
+    // stop, which ends a fast run there (a forward run passes the stops
+    // while the log has room).
     void write(std::int32_t value) override {
-        if (!session_.replaying_ && session_.options_.output) {
-            session_.options_.output(value);
+        Session& s = session_;
+        if (!s.replaying_ && s.options_.output) {
+            s.options_.output(value);  // a Stop from it: the write did not happen
         }
+        const std::uint64_t index = s.written_++;
+        if (s.replaying_ || index < s.outputLog_.size() || !s.logHasRoom()) {
+            return;
+        }
+        // The program counter is already past the write.
+        const std::uint16_t next = s.machine_.programCounter;
+        s.outputLog_.push_back({0, static_cast<std::uint16_t>(next - 1), value});
+        s.writeLogged_ = true;
+        s.breakAt_[next] |= writtenMark;
     }
 
   private:
@@ -152,6 +171,7 @@ struct Session::Snapshot {
     std::uint16_t programCounter = 0;
     Register::Registers registers;
     std::size_t tapePosition = 0;
+    std::uint64_t written = 0;
     std::array<std::shared_ptr<const Page>, pageCount> pages;
     // Step 0 and the state after a change by hand: never thinned away, since
     // no replay from before them reaches them.
@@ -188,6 +208,9 @@ void Session::restart() {
     step_ = 0;
     tapePosition_ = 0;
     frontier_ = 0;
+    written_ = 0;
+    outputLog_.clear();
+    writeLogged_ = false;
     // A new run reads again what the last one read, up to the first end of
     // the input: numbers appended since then come after.
     tape_.erase(
@@ -225,6 +248,7 @@ void Session::takeSnapshot(bool keep) {
     snapshot.programCounter = machine_.programCounter;
     snapshot.registers = machine_.registers;
     snapshot.tapePosition = tapePosition_;
+    snapshot.written = written_;
     snapshot.keep = keep;
     const Snapshot* before = snapshots_.empty() ? nullptr : &snapshots_.back();
     for (std::size_t p = 0; p < pageCount; ++p) {
@@ -305,6 +329,7 @@ void Session::restore(const Snapshot& snapshot) {
     machine_.programCounter = snapshot.programCounter;
     step_ = snapshot.step;
     tapePosition_ = snapshot.tapePosition;
+    written_ = snapshot.written;
 }
 
 // Runs `steps` steps already run before, silently: the same states again.
@@ -341,7 +366,8 @@ HistoryStats Session::history() const {
     stats.snapshots = snapshots_.size();
     stats.interval = historyOn() ? interval_ : 0;
     stats.bytes = pageBytes_ + snapshots_.capacity() * sizeof(Snapshot) +
-                  tape_.capacity() * sizeof(InputResult);
+                  tape_.capacity() * sizeof(InputResult) +
+                  outputLog_.capacity() * sizeof(OutputRecord);
     stats.inputsKept = tape_.size();
     return stats;
 }
@@ -514,6 +540,7 @@ bool Session::oneStep(Stop& stop, std::uint64_t& done) {
         return true;
     }
     ++step_;
+    tookLoggedWrite();
     ++done;
     stop.last = StepRecord{step_, address, instruction, effect};
     if (anyWatch_) {
@@ -532,6 +559,8 @@ bool Session::oneStep(Stop& stop, std::uint64_t& done) {
 // stopped read did not happen: the program counter goes back to it.
 bool Session::finishFastRun(const Machine::RunResult& result, Stop& stop, std::uint64_t& done) {
     step_ += result.steps;
+    // A logged write ends the run at the next address (Stopped), or at the halt.
+    tookLoggedWrite();
     done += result.steps;
     if (result.steps > 0) {
         stop.last.reset();
@@ -555,6 +584,17 @@ bool Session::finishFastRun(const Machine::RunResult& result, Stop& stop, std::u
     --step_;
     --done;
     return true;
+}
+
+// After the step that made a write the log took: its step is this one, and
+// the stop marked after it goes.
+void Session::tookLoggedWrite() {
+    if (!writeLogged_) {
+        return;
+    }
+    writeLogged_ = false;
+    outputLog_.back().step = step_;
+    breakAt_[machine_.programCounter] &= static_cast<std::uint8_t>(~writtenMark);
 }
 
 Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
@@ -601,8 +641,13 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
                 stops = anyBreakpoint_ && breakpointReachable() ? breakAt_.data() : nullptr;
                 stopsKnown = true;
             }
-            const Machine::RunResult result =
-                machine_.runUntil(chunk, stopsKnown || !anyBreakpoint_ ? stops : breakAt_.data());
+            // While the output log has room, each write marks a stop of its
+            // own as the run goes, which every run must check.
+            const std::uint8_t* checked = breakAt_.data();
+            if (!logHasRoom() && (stopsKnown || !anyBreakpoint_)) {
+                checked = stops;
+            }
+            const Machine::RunResult result = machine_.runUntil(chunk, checked);
             if (finishFastRun(result, stop, done)) {
                 break;
             }
@@ -758,6 +803,9 @@ void Session::setProgramCounter(std::uint16_t address) {
 // Later snapshots belong to a run that no longer happens; the new state is
 // the start of the one that does.
 void Session::changedByHand() {
+    if (outputLog_.size() > written_) {
+        outputLog_.resize(static_cast<std::size_t>(written_));
+    }
     if (historyOn()) {
         while (!snapshots_.empty() && snapshots_.back().step >= step_) {
             snapshots_.pop_back();

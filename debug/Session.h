@@ -12,6 +12,10 @@
 // out again in the same order. When the snapshots pass their budget, every
 // other one is dropped and the interval doubles.
 //
+// The output log, when asked for, keeps each number written with its step;
+// a snapshot keeps how many had been written, so at any step the output as
+// it stood then is the start of the log.
+//
 //   Session session(DebugProgram::fromImage(words), {});
 //   session.addBreakpoint(5);
 //   Stop stop = session.continueRun();   // stop.reason == Stop::Reason::Breakpoint
@@ -19,6 +23,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -102,6 +107,15 @@ struct Stop {
     std::optional<StepRecord> last;  // the last instruction run forward, for a step
 };
 
+// One number the program wrote: the step that wrote it (from 1), the address
+// of its write instruction, and the number.
+struct OutputRecord {
+    std::uint64_t step = 0;
+    std::uint16_t address = 0;
+    std::int32_t value = 0;
+    bool operator==(const OutputRecord&) const = default;
+};
+
 struct HistoryStats {
     std::uint64_t oldestStep = 0;    // the oldest step a reverse command can reach
     std::uint64_t furthestStep = 0;  // the furthest step run since the state last changed
@@ -134,6 +148,9 @@ class Session {
         // quarter of a megabyte): every 2^20 steps that is about 1% of a fast
         // run, and a reverse-step replays at most about a millisecond.
         std::uint64_t firstInterval = 1u << 20;
+        // How many writes the output log keeps, the first ones of the run
+        // (0: no log). Only the writes take room, however long the run.
+        std::size_t outputLog = 0;
     };
 
     Session(DebugProgram program, Options options);
@@ -174,6 +191,14 @@ class Session {
 
     HistoryStats history() const;
 
+    // The output log: the run's writes in order, up to Options::outputLog,
+    // those after the current step (run before going back) included.
+    const std::vector<OutputRecord>& outputLog() const { return outputLog_; }
+    // How many numbers the program has written up to the current step, also
+    // those past the end of the log; the first min(outputCount(),
+    // outputLog().size()) entries of the log are the output as it stands.
+    std::uint64_t outputCount() const { return written_; }
+
   private:
     class Recorder;
     struct Snapshot;
@@ -182,6 +207,8 @@ class Session {
     Stop forward(std::uint64_t limit, bool breakAtFirst);
     bool oneStep(Stop& stop, std::uint64_t& done);
     bool finishFastRun(const Machine::RunResult& result, Stop& stop, std::uint64_t& done);
+    void tookLoggedWrite();
+    bool logHasRoom() const { return outputLog_.size() < options_.outputLog; }
     Stop stopHere(Stop::Reason reason);
     bool interrupted() const;
     Word valueOf(const Point& point) const;
@@ -213,7 +240,7 @@ class Session {
 
     std::vector<Point> points_;
     int nextPoint_ = 1;
-    std::vector<std::uint8_t> breakAt_;  // one byte per address
+    std::vector<std::uint8_t> breakAt_;  // one byte per address: the stops of a fast run
     bool anyBreakpoint_ = false;
     bool anyWatch_ = false;
     std::vector<Word> before_;  // the watched values before a step
@@ -224,6 +251,12 @@ class Session {
     std::deque<std::int32_t> appended_;
     bool inputEnded_ = false;
     bool replaying_ = false;
+
+    // The writes up to the current step, and those logged; `writeLogged_`
+    // says that the last step's write went into the log, its step not yet set.
+    std::uint64_t written_ = 0;
+    std::vector<OutputRecord> outputLog_;
+    bool writeLogged_ = false;
 
     std::uint64_t pageBytes_ = 0;
     std::vector<Snapshot> snapshots_;  // by step

@@ -6,7 +6,9 @@
 // diagnostics and the listing) and the session's (the one running).
 #include <emscripten/bind.h>
 
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,37 +31,16 @@ std::string text(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-struct Editor {
-    Assembly::Program program;
-    std::vector<std::string> lines;  // the text of source line N at index N - 1
-};
-
-Editor& editor() {
-    static Editor instance;
-    return instance;
+// The editor's program, as the analysis made it: its cells and its lines.
+std::unique_ptr<Analysis::Document>& editor() {
+    static std::unique_ptr<Analysis::Document> document =
+        std::make_unique<Analysis::Document>(std::string());
+    return document;
 }
 
 Session& session() {
     static Session instance;
     return instance;
-}
-
-std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        lines.emplace_back(line);
-        start = end + 1;
-    }
-    return lines;
 }
 
 std::string mnemonic(Word word) {
@@ -99,25 +80,23 @@ json diagnosticsJson(const Analysis::Document& document) {
 
 // Assembles the editor's text: its diagnostics and the cell count.
 std::string assemble(const std::string& source) {
-    Editor& state = editor();
-    const Analysis::Document document(source);
-    state.program = document.program();
-    state.lines = splitLines(source);
-    return text(
-        json{{"diagnostics", diagnosticsJson(document)}, {"cells", state.program.cells.size()}});
+    std::unique_ptr<Analysis::Document>& document = editor();
+    document = std::make_unique<Analysis::Document>(source);
+    return text(json{{"diagnostics", diagnosticsJson(*document)},
+                     {"cells", document->program().cells.size()}});
 }
 
 // Rows of the editor program's listing: address, word, instruction, line.
 std::string listing(int from, int count) {
-    const Editor& state = editor();
+    const Analysis::Document& document = *editor();
+    const std::vector<Assembly::ProgramCell>& cells = document.program().cells;
     json rows = json::array();
-    const auto size = static_cast<int>(state.program.cells.size());
+    const auto size = static_cast<int>(cells.size());
     for (int address = std::max(from, 0); address < std::min(from + count, size); ++address) {
-        const Assembly::ProgramCell& cell = state.program.cells[static_cast<std::size_t>(address)];
-        const auto index = static_cast<std::size_t>(cell.line - 1);
+        const Assembly::ProgramCell& cell = cells[static_cast<std::size_t>(address)];
         rows.push_back({address, cell.word.value(),
                         cell.isInstruction ? mnemonic(cell.word) : std::string(), cell.line,
-                        index < state.lines.size() ? state.lines[index] : std::string()});
+                        std::string(document.line(cell.line))});
     }
     return text(json{{"cells", size}, {"rows", rows}});
 }
@@ -176,8 +155,15 @@ std::string machineState(int outputFrom) {
     for (std::int32_t i = 0; i < static_cast<std::int32_t>(registerCount); ++i) {
         registers.push_back(machine.registers.at(i).value());
     }
-    const std::vector<std::int32_t>& output = running.output();
+    // The output as it stood at the current step: after Back over a write,
+    // without it.
+    const std::span<const Debug::OutputRecord> output = running.outputRecords();
     const auto start = std::min(static_cast<std::size_t>(std::max(outputFrom, 0)), output.size());
+    std::vector<std::int32_t> values;
+    values.reserve(output.size() - start);
+    for (const Debug::OutputRecord& record : output.subspan(start)) {
+        values.push_back(record.value);
+    }
     return text(json{{"state", stateName(running.state())},
                      {"steps", static_cast<double>(running.steps())},
                      {"pc", machine.programCounter},
@@ -186,8 +172,7 @@ std::string machineState(int outputFrom) {
                      {"registers", registers},
                      {"outputLength", output.size()},
                      {"outputFrom", start},
-                     {"output", std::vector<std::int32_t>(output.begin() + static_cast<long>(start),
-                                                          output.end())}});
+                     {"output", values}});
 }
 
 // The running machine's memory words from `from` on (wrapping at 0xFFFF).
@@ -240,8 +225,8 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
     run.load(source, input);
     std::ostringstream out;
     std::ostringstream errors;
-    if (run.program().error) {
-        Assembly::writeErrorLine(errors, *run.program().error);
+    if (run.error()) {
+        Assembly::writeErrorLine(errors, *run.error());
         return streams("", "stdout", errors.str());
     }
     const auto steps = static_cast<std::uint64_t>(limit);
@@ -250,7 +235,7 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
         out << value << '\n';
     }
     if (run.state() == Session::State::Fault) {
-        errors << "Error: " << faultMessage(run.machine()) << '\n';
+        errors << "Error: " << run.faultMessage() << '\n';
     } else if (run.state() != Session::State::Halted) {
         errors << "Error: " << stepLimitMessage(steps, run.machine()) << '\n';
     }

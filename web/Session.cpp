@@ -2,63 +2,99 @@
 
 #include <algorithm>
 
-#include "machine/RunMessages.h"
-
 namespace Vorn::Web {
 
-void PageIO::write(std::int32_t value) {
-    if (output_.size() == outputLimit) {
-        throw Stop();
-    }
-    output_.push_back(value);
+// The run's input, read as vornsim reads standard input, and the debugging
+// session it feeds: both callbacks hold this (it does not move with the
+// Session).
+struct Session::Input {
+    explicit Input(const std::string& text) : stream(text), reader(stream, discard) {}
+
+    std::istringstream stream;
+    std::ostream discard{nullptr};
+    StreamIO reader;
+    const Debug::Session* debug = nullptr;
+};
+
+Session::Session() {
+    start();
 }
 
+Session::~Session() = default;
+Session::Session(Session&&) noexcept = default;
+Session& Session::operator=(Session&&) noexcept = default;
+
 void Session::load(std::string_view source, std::string input) {
-    program_ = Assembly::assembleProgram(source);
-    image_ = program_.words();
+    error_.reset();
+    program_ = Debug::DebugProgram::fromSource(source, error_);
     input_ = std::move(input);
     restart();
 }
 
 void Session::restart() {
-    startMachine();
-    steps_ = 0;
-    state_ = program_.error ? State::NoProgram : State::Ready;
+    start();
+    state_ = error_ ? State::NoProgram : State::Ready;
 }
 
-void Session::startMachine() {
-    io_ = std::make_unique<PageIO>(input_);
-    machine_ = std::make_unique<Machine>(*io_);
-    if (!program_.error) {
-        machine_->load(image_);
-    }
+void Session::start() {
+    reader_ = std::make_unique<Input>(input_);
+    Input* input = reader_.get();
+    Debug::Session::Options options;
+    options.input = [input] { return input->reader.read(); };
+    options.output = [input](std::int32_t) {
+        if (input->debug->outputCount() == outputLimit) {
+            throw MachineIO::Stop();
+        }
+    };
+    options.outputLog = outputLimit;
+    debug_ = std::make_unique<Debug::Session>(program_, std::move(options));
+    input->debug = debug_.get();
+    faultMessage_.clear();
+    applyBreakpoints();
 }
 
 void Session::setBreakpointLines(const std::vector<std::int32_t>& lines) {
-    std::fill(breakpoints_.begin(), breakpoints_.end(), std::uint8_t{0});
+    breakpointLines_ = lines;
+    std::sort(breakpointLines_.begin(), breakpointLines_.end());
+    applyBreakpoints();
+}
+
+void Session::applyBreakpoints() {
+    debug_->removeAll();
     for (std::size_t address = 0; address < program_.cells.size(); ++address) {
         const Assembly::ProgramCell& cell = program_.cells[address];
-        if (cell.isInstruction && std::find(lines.begin(), lines.end(), cell.line) != lines.end()) {
-            breakpoints_[address] = 1;
+        if (cell.isInstruction &&
+            std::binary_search(breakpointLines_.begin(), breakpointLines_.end(), cell.line)) {
+            debug_->addBreakpoint(static_cast<std::uint16_t>(address),
+                                  "line " + std::to_string(cell.line));
         }
     }
 }
 
-void Session::record(Machine::RunResult::End end) {
-    switch (end) {
-        case Machine::RunResult::End::Halted:
-            state_ = State::Halted;
-            return;
-        case Machine::RunResult::End::StepLimit:
+void Session::record(const Debug::Stop& stop) {
+    using Reason = Debug::Stop::Reason;
+    switch (stop.reason) {
+        case Reason::Stepped:
+        case Reason::SteppedBack:
+        case Reason::HistoryStart:
+        case Reason::NoHistory:
+        case Reason::Watchpoint:
             state_ = State::Ready;
             return;
-        case Machine::RunResult::End::Stopped:
+        case Reason::Breakpoint:
             state_ = State::Breakpoint;
             return;
-        case Machine::RunResult::End::Fault:
-            state_ = State::Fault;
+        case Reason::Halted:
+        case Reason::NotRunning:
+            state_ = State::Halted;
             return;
-        case Machine::RunResult::End::IOStopped:
+        case Reason::Fault:
+            state_ = State::Fault;
+            faultMessage_ = stop.message;
+            return;
+        // The input never stops a read here: only the output limit stops a run.
+        case Reason::InputStopped:
+        case Reason::Interrupted:
             state_ = State::OutputFull;
             return;
     }
@@ -68,98 +104,73 @@ void Session::continueRun(std::uint64_t budget) {
     if (!canRun() || budget == 0) {
         return;
     }
-    // A breakpoint the machine stands on holds it only when it arrives there.
-    const bool runPast = steps_ > 0 || state_ == State::Breakpoint;
-    if (runPast && breakpoints_[machine_->programCounter] != 0) {
-        const Machine::RunResult first = machine_->runUntil(1);
-        steps_ += first.steps;
-        record(first.end);
-        if (first.end != Machine::RunResult::End::StepLimit) {
-            return;
-        }
-        --budget;
+    // A breakpoint the machine stands on holds it only when it arrives there,
+    // and at the start of the run.
+    const std::uint16_t pc = debug_->programCounter();
+    const bool atStart = debug_->step() == 0 && state_ != State::Breakpoint;
+    if (atStart && std::any_of(debug_->points().begin(), debug_->points().end(),
+                               [pc](const Debug::Point& point) { return point.address == pc; })) {
+        state_ = State::Breakpoint;
+        return;
     }
-    const Machine::RunResult result = machine_->runUntil(budget, breakpoints_.data());
-    steps_ += result.steps;
-    record(result.end);
+    record(debug_->stepForward(budget));
 }
 
 void Session::step() {
-    if (!canRun()) {
-        return;
+    if (canRun()) {
+        record(debug_->stepForward(1));
     }
-    const Machine::RunResult result = machine_->runUntil(1);
-    steps_ += result.steps;
-    record(result.end);
-}
-
-void Session::replayTo(std::uint64_t target) {
-    startMachine();
-    const Machine::RunResult result = machine_->runUntil(target);
-    steps_ = result.steps;
-    record(result.end);
 }
 
 void Session::back() {
-    if (program_.error || steps_ == 0) {
-        return;
+    if (!error_ && debug_->step() > 0) {
+        record(debug_->reverseStep(1));
     }
-    replayTo(steps_ - 1);
 }
 
 void Session::reverseContinue() {
-    if (program_.error || steps_ == 0) {
-        return;
+    if (!error_ && debug_->step() > 0) {
+        record(debug_->reverseContinue());
     }
-    // Replays the run up to here, noting each step at which a breakpoint was
-    // reached, then replays to the last of them.
-    const std::uint64_t here = steps_;
-    std::uint64_t latest = 0;
-    bool found = false;
-    startMachine();
-    std::uint64_t done = 0;
-    while (done < here) {
-        Machine::RunResult result = machine_->runUntil(here - done, breakpoints_.data());
-        done += result.steps;
-        if (result.end != Machine::RunResult::End::Stopped || done >= here) {
-            break;
-        }
-        latest = done;
-        found = true;
-        done += machine_->runUntil(1).steps;
+}
+
+std::span<const Debug::OutputRecord> Session::outputRecords() const {
+    const std::vector<Debug::OutputRecord>& log = debug_->outputLog();
+    return {log.data(),
+            static_cast<std::size_t>(std::min<std::uint64_t>(debug_->outputCount(), log.size()))};
+}
+
+std::vector<std::int32_t> Session::output() const {
+    std::vector<std::int32_t> values;
+    for (const Debug::OutputRecord& record : outputRecords()) {
+        values.push_back(record.value);
     }
-    replayTo(latest);
-    if (found) {
-        state_ = State::Breakpoint;
-    }
+    return values;
 }
 
 std::int32_t Session::currentLine() const {
-    const std::size_t address = machine_->programCounter;
-    if (address >= program_.cells.size()) {
-        return 0;
-    }
-    return program_.cells[address].line;
+    return program_.lineOf(debug_->programCounter());
 }
 
 std::string Session::describe() const {
-    const std::string after = " after " + std::to_string(steps_) +
-                              (steps_ == 1 ? std::string(" step") : std::string(" steps"));
-    const std::string at = "address " + std::to_string(machine_->programCounter);
+    const std::uint64_t steps = debug_->step();
+    const std::string after = " after " + std::to_string(steps) +
+                              (steps == 1 ? std::string(" step") : std::string(" steps"));
+    const std::string at = "address " + std::to_string(debug_->programCounter());
     switch (state_) {
         case State::NoProgram:
             return "The program has an error: see the diagnostics.";
         case State::Ready:
-            return steps_ == 0 ? "Ready at the start." : "Paused at " + at + after + ".";
+            return steps == 0 ? "Ready at the start." : "Paused at " + at + after + ".";
         case State::Breakpoint:
             return "Breakpoint at " + at + after + ".";
         case State::Halted:
             return "Halted" + after + ".";
         case State::Fault:
-            return "Error: " + faultMessage(*machine_);
+            return "Error: " + faultMessage_;
         case State::OutputFull:
-            return "Stopped" + after + ": the program wrote more than " +
-                   std::to_string(PageIO::outputLimit) + " numbers.";
+            return "Stopped at the write at " + at + after + ": the program wrote " +
+                   std::to_string(outputLimit) + " numbers, the most a run may write.";
     }
     return {};
 }

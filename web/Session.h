@@ -1,61 +1,52 @@
-// The playground's machine session: one assembled program, the machine that
-// runs it, its input and output, breakpoints by source line, and the way
-// back through the run. The page drives it from a Web Worker in slices of a
-// bounded number of steps; the same class runs natively in the tests.
+// The playground's machine session: one assembled program, its input and
+// output, breakpoints by source line, and the way back through the run. The
+// page drives it from a Web Worker in slices of a bounded number of steps;
+// the same class runs natively in the tests.
 //
-// Going back replays the run from the start: the machine is deterministic
-// and its input is fixed for the run, so the state after N steps is the state
-// a fresh machine reaches in N steps.
+// The running, the breakpoints and the way back are the debugger's session
+// (debug/Session.h): its snapshots and replay give Back and Reverse-continue,
+// and its output log gives the output as it stood at the current step.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "assembly/Program.h"
+#include "debug/Session.h"
 #include "machine/Machine.h"
 #include "machine/MachineIO.h"
 
 namespace Vorn::Web {
 
-// Reads the run's input as vornsim reads standard input and keeps what the
-// program writes, up to a limit.
-class PageIO : public MachineIO {
-  public:
-    static constexpr std::size_t outputLimit = 100000;
-
-    explicit PageIO(const std::string& input) : input_(input), reader_(input_, discard_) {}
-
-    InputResult read() override { return reader_.read(); }
-    void write(std::int32_t value) override;
-
-    const std::vector<std::int32_t>& output() const { return output_; }
-
-  private:
-    std::istringstream input_;
-    std::ostream discard_{nullptr};
-    StreamIO reader_;
-    std::vector<std::int32_t> output_;
-};
-
 class Session {
   public:
+    // The numbers a run may write; the write after them stops it.
+    static constexpr std::size_t outputLimit = 100000;
+
     // Where the machine stands after an operation.
     enum class State : std::uint8_t {
         Ready,       // at a step that can run on (at the start, or paused)
         Breakpoint,  // paused at a breakpoint, which the next Continue runs past
         Halted,      // the program jumped to 0xFFFF
-        Fault,       // loadi or storei through a word without an address field
-        OutputFull,  // the program wrote more than PageIO::outputLimit numbers
+        Fault,  // the next instruction is a loadi or storei through a word without an address field
+        OutputFull,  // the next instruction would write more than outputLimit numbers
         NoProgram,   // the source has an assembly error
     };
 
+    Session();
+    ~Session();
+    Session(Session&&) noexcept;
+    Session& operator=(Session&&) noexcept;
+
     // Assembles the source and sets the machine at its start.
     void load(std::string_view source, std::string input);
-    // Back to the start of the same program and input.
+    // Back to the start of the same program and input, as a new run.
     void restart();
 
     // Breakpoints by source line: every instruction cell of the line.
@@ -63,7 +54,7 @@ class Session {
 
     // Runs until the machine halts, faults, reaches a breakpoint or `budget`
     // steps have run (the state then stays Ready). A breakpoint the machine
-    // stands on is run past.
+    // stands on is run past, except at the start of the run.
     void continueRun(std::uint64_t budget);
     // One instruction.
     void step();
@@ -73,32 +64,37 @@ class Session {
     // reached, or to the start when there is none.
     void reverseContinue();
 
-    const Assembly::Program& program() const { return program_; }
-    const Machine& machine() const { return *machine_; }
-    const std::vector<std::int32_t>& output() const { return io_->output(); }
+    // The assembly error of the source, if it has one.
+    const std::optional<Assembly::AssemblyError>& error() const { return error_; }
+    const Machine& machine() const { return debug_->machine(); }
+    // The numbers written up to the current step, with the steps that wrote them.
+    std::span<const Debug::OutputRecord> outputRecords() const;
+    std::vector<std::int32_t> output() const;
     State state() const { return state_; }
     bool canRun() const { return state_ == State::Ready || state_ == State::Breakpoint; }
-    std::uint64_t steps() const { return steps_; }
+    std::uint64_t steps() const { return debug_->step(); }
     // The source line of the instruction at the program counter, 0 for none.
     std::int32_t currentLine() const;
     // A sentence for the status bar: how the run stands.
     std::string describe() const;
+    // After a fault: vornsim's sentence for it.
+    const std::string& faultMessage() const { return faultMessage_; }
 
   private:
-    void startMachine();
-    // Runs to `target` steps from the start, with no breakpoints.
-    void replayTo(std::uint64_t target);
-    // The machine's way to end a run, recorded in the state.
-    void record(Machine::RunResult::End end);
+    struct Input;
 
-    Assembly::Program program_;
-    std::vector<Word> image_;
+    void start();
+    void applyBreakpoints();
+    void record(const Debug::Stop& stop);
+
+    Debug::DebugProgram program_;
+    std::optional<Assembly::AssemblyError> error_;
     std::string input_;
-    std::unique_ptr<PageIO> io_;
-    std::unique_ptr<Machine> machine_;
-    std::vector<std::uint8_t> breakpoints_ = std::vector<std::uint8_t>(Machine::memorySize);
-    std::uint64_t steps_ = 0;
+    std::unique_ptr<Input> reader_;
+    std::unique_ptr<Debug::Session> debug_;
+    std::vector<std::int32_t> breakpointLines_;
     State state_ = State::NoProgram;
+    std::string faultMessage_;
 };
 
 }  // namespace Vorn::Web

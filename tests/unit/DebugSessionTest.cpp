@@ -3,6 +3,7 @@
 // after as many steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -93,6 +94,78 @@ TEST(DebugSession, EveryStateForwardAndBackIsTheMachines) {
         EXPECT_EQ(stateOf(session.machine()), reference[session.step()])
             << "forward again to step " << session.step();
     }
+}
+
+// The machine's writes to its halt: step, address, value.
+std::vector<OutputRecord> referenceOutput(int n) {
+    std::istringstream in(std::to_string(n));
+    std::ostringstream out;
+    Machine machine(in, out);
+    machine.load(program().image);
+    std::vector<OutputRecord> written;
+    StepEffect effect;
+    for (std::uint64_t step = 1; !machine.halted(); ++step) {
+        const std::uint16_t address = machine.programCounter;
+        machine.step(effect);
+        if (effect.kind == StepEffect::Kind::Output) {
+            written.push_back({step, address, effect.value.value()});
+        }
+    }
+    return written;
+}
+
+std::uint64_t writtenBy(const std::vector<OutputRecord>& written, std::uint64_t step) {
+    return static_cast<std::uint64_t>(
+        std::count_if(written.begin(), written.end(),
+                      [step](const OutputRecord& record) { return record.step <= step; }));
+}
+
+TEST(DebugSession, TheOutputLogKeepsEachWriteWithItsStepAndTheCountFollowsTheCurrentStep) {
+    const std::vector<OutputRecord> reference = referenceOutput(200);
+    Session::Options options = optionsReading(200);
+    options.firstInterval = 3;
+    options.maxSnapshots = 5;
+    options.outputLog = 1000;
+    std::vector<std::int32_t> told;
+    options.output = [&told](std::int32_t value) { told.push_back(value); };
+    Session session(program(), options);
+    EXPECT_EQ(session.continueRun().reason, Stop::Reason::Halted);
+    EXPECT_EQ(session.outputLog(), reference) << "the fast run stops at each new write";
+    EXPECT_EQ(session.outputCount(), reference.size());
+    EXPECT_EQ(told.size(), reference.size());
+
+    for (std::uint64_t back : {1u, 5u, 64u, 1u, 333u, 3u}) {
+        session.reverseStep(back);
+        EXPECT_EQ(session.outputCount(), writtenBy(reference, session.step()))
+            << "back at step " << session.step();
+        session.stepForward(back / 2);
+        EXPECT_EQ(session.outputCount(), writtenBy(reference, session.step()))
+            << "forward again to step " << session.step();
+    }
+    session.addBreakpoint(6, "done");
+    session.reverseContinue();
+    EXPECT_EQ(session.outputCount(), 0u);
+    session.continueRun();
+    EXPECT_EQ(session.outputLog(), reference) << "running again adds nothing";
+    EXPECT_EQ(session.outputCount(), reference.size());
+
+    // A change by hand forgets the writes after it.
+    session.reverseStep(session.step() - reference[9].step);
+    session.setRegister(RegisterId::I, Word(1));
+    EXPECT_EQ(session.outputLog().size(), 10u);
+    session.continueRun();
+    const std::vector<OutputRecord>& changed = session.outputLog();
+    ASSERT_EQ(changed.size(), 11u);
+    EXPECT_EQ(changed[10].value, 0) << "1 less one";
+
+    // The log keeps the first writes, the count goes on.
+    Session::Options few = optionsReading(200);
+    few.outputLog = 7;
+    Session capped(program(), few);
+    capped.continueRun();
+    EXPECT_EQ(capped.outputLog(),
+              std::vector<OutputRecord>(reference.begin(), reference.begin() + 7));
+    EXPECT_EQ(capped.outputCount(), reference.size());
 }
 
 TEST(DebugSession, ReverseContinueStopsBeforeTheLastWriteOfAWatchedWord) {

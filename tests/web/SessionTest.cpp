@@ -139,28 +139,65 @@ TEST(SessionTest, AStepOntoABreakpointIsRunPastByContinue) {
     EXPECT_EQ(session.steps(), 7U) << "the next arrival, one loop later";
 }
 
-TEST(SessionTest, AFaultEndsTheRunWithTheSimulatorsMessageAndBackUndoesIt) {
+TEST(SessionTest, AFaultStopsTheRunBeforeTheFaultingInstructionWithTheSimulatorsMessage) {
     Session session = loaded("load B ptr\nstorei A B\n:ptr 100\n");
     session.continueRun(1000);
     EXPECT_EQ(session.state(), State::Fault);
     EXPECT_EQ(session.describe(),
               "Error: fault at address 1 (storei A B): register B holds 100, a word without an "
               "address field.");
+    EXPECT_EQ(session.steps(), 1U);
+    EXPECT_EQ(session.machine().programCounter, 1) << "at the instruction that faults";
     session.step();
-    EXPECT_EQ(session.steps(), 2U) << "a faulted machine runs no further";
+    EXPECT_EQ(session.steps(), 1U) << "a faulted machine runs no further";
     session.back();
     EXPECT_EQ(session.state(), State::Ready);
-    EXPECT_EQ(session.machine().programCounter, 1);
+    EXPECT_EQ(session.machine().programCounter, 0);
+    EXPECT_EQ(session.machine().registers.at(RegisterId::B).value(), 0);
 }
 
-TEST(SessionTest, OutputIsKeptUpToItsLimitAndThenTheRunStops) {
+TEST(SessionTest, OutputIsKeptUpToItsLimitAndThenTheRunStopsAtTheNextWrite) {
     Session session = loaded(":loop write\njump loop\n");
-    session.continueRun(10 * PageIO::outputLimit);
+    session.continueRun(10 * Session::outputLimit);
     EXPECT_EQ(session.state(), State::OutputFull);
-    EXPECT_EQ(session.output().size(), PageIO::outputLimit);
+    EXPECT_EQ(session.output().size(), Session::outputLimit);
     EXPECT_EQ(session.describe(),
-              "Stopped after 200001 steps: the program wrote more than 100000 "
-              "numbers.");
+              "Stopped at the write at address 0 after 200000 steps: the program wrote 100000 "
+              "numbers, the most a run may write.");
+    // Back from there and forward again: the same numbers, the same stop.
+    session.back();
+    session.back();
+    EXPECT_EQ(session.output().size(), Session::outputLimit - 1);
+    session.continueRun(10);
+    EXPECT_EQ(session.state(), State::OutputFull);
+    EXPECT_EQ(session.steps(), 200000U);
+    EXPECT_EQ(session.output().size(), Session::outputLimit);
+}
+
+TEST(SessionTest, TheOutputIsAsItStoodAtTheCurrentStepWithTheStepsThatWroteIt) {
+    Session session = loaded(countdown, "3");
+    session.continueRun(1000);
+    ASSERT_EQ(session.state(), State::Halted);
+    const std::vector<Debug::OutputRecord> written(session.outputRecords().begin(),
+                                                   session.outputRecords().end());
+    // The writes at address 4, at steps 5, 9 and 13.
+    EXPECT_EQ(written, (std::vector<Debug::OutputRecord>{{5, 4, 3}, {9, 4, 2}, {13, 4, 1}}));
+    for (std::uint64_t steps = session.steps(); steps > 0; --steps) {
+        session.back();
+        std::vector<std::int32_t> expected;
+        for (const Debug::OutputRecord& record : written) {
+            if (record.step < steps) {
+                expected.push_back(record.value);
+            }
+        }
+        EXPECT_EQ(session.output(), expected) << "back at step " << steps - 1;
+        EXPECT_EQ(Snapshot(session), afterSteps(countdown, "3", steps - 1));
+    }
+    // Forward again over the writes: the same log, not a second copy.
+    session.setBreakpointLines({8});
+    session.continueRun(1000);
+    EXPECT_EQ(session.state(), State::Breakpoint);
+    EXPECT_EQ(session.output(), (std::vector<std::int32_t>{3, 2, 1}));
 }
 
 TEST(SessionTest, ReadTakesTheInputAsTheSimulatorDoes) {
@@ -174,8 +211,8 @@ TEST(SessionTest, ReadTakesTheInputAsTheSimulatorDoes) {
 
 TEST(SessionTest, ASourceWithAnErrorGivesNoMachineToRun) {
     Session session = loaded("load A\n");
-    ASSERT_TRUE(session.program().error);
-    EXPECT_EQ(session.program().error->message,
+    ASSERT_TRUE(session.error());
+    EXPECT_EQ(session.error()->message,
               "(line 1, token end-of-line) expecting number or identifier");
     EXPECT_EQ(session.state(), State::NoProgram);
     session.continueRun(10);

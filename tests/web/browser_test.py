@@ -114,6 +114,21 @@ class BrowserTest(unittest.TestCase):
         page.click("continue")  # past this breakpoint, to the next arrival
         page.wait(lambda d: page.register("O")[0] == 2 and page.status_state() == "breakpoint")
         self.assertEqual(page.text("output"), "3")
+        # Over the second write and back: what it wrote goes, the first stays.
+        page.click("step")
+        page.wait_text("output", lambda t: t == "3\n2")
+        page.click("step")  # decr O
+        page.wait(lambda d: page.register("O")[0] == 1)
+        page.click("back")
+        page.wait(lambda d: page.register("O")[0] == 2)
+        self.assertEqual(page.text("output"), "3\n2")
+        page.click("back")
+        page.wait_text("output", lambda t: t == "3")
+        self.assertEqual(page.current_line(), 6)
+        self.assertEqual(page.register("O"), (2, False))
+        self.assertEqual(page.register("I"), (3, False))
+        self.assertEqual(page.register("PC"), (4, False))
+        self.assertRegex(page.text("status"), r"^Paused at address 4 after 8 steps\.$")
         page.click("reverse-continue")
         page.wait(lambda d: page.register("O")[0] == 3 and page.status_state() == "breakpoint")
         self.assertEqual(page.text("output"), "")
@@ -123,6 +138,16 @@ class BrowserTest(unittest.TestCase):
         page.click("continue")
         page.wait_state("halted")
         self.assertEqual(page.text("output"), "3\n2\n1")
+        # Back from the halt: the output stays until Back passes the last write.
+        for steps in (16, 15, 14, 13):
+            page.click("back")
+            page.wait_text("status", lambda t: f"after {steps} steps." in t)
+            self.assertEqual(page.text("output"), "3\n2\n1")
+        page.click("back")
+        page.wait_text("status", lambda t: "after 12 steps." in t)
+        self.assertEqual(page.text("output"), "3\n2")
+        self.assertEqual(page.register("O"), (1, False))
+        self.assertEqual(page.current_line(), 6)
 
     def test_endless_loop(self):
         page = self.page

@@ -362,8 +362,11 @@ function showMemory(state) {
 
 let output = [];
 
+// The worker sends the numbers from `outputFrom` on: those the page has not
+// shown yet, or all of them after Back. The output is the output at the
+// current step, so it is shorter after Back over a write.
 function showOutput(state) {
-  output = state.outputFrom === 0 ? state.output : output.concat(state.output);
+  output = output.slice(0, state.outputFrom).concat(state.output);
   $("output").textContent = output.join("\n");
   $("output").scrollTop = $("output").scrollHeight;
 }

@@ -133,19 +133,15 @@ function command(message) {
     case "stop":
       running = false;
       break; // the state below says where the run stopped
+    // Going back shortens the output, never changes what stays: the state
+    // says from where (outputFrom), and the page cuts its copy there.
     case "back":
       running = false;
-      if (loaded) {
-        vorn.back();
-        outputSent = 0;
-      }
+      if (loaded) vorn.back();
       break;
     case "reverse-continue":
       running = false;
-      if (loaded) {
-        vorn.reverseContinue();
-        outputSent = 0;
-      }
+      if (loaded) vorn.reverseContinue();
       break;
   }
   if (loaded) postMessage(stateMessage());
