@@ -41,16 +41,16 @@ void writeWordHeader(std::ostream& out) {
         << "word" << gap << std::setw(decimalWidth) << "decimal";
 }
 
-void writeSymbols(std::ostream& out, const std::vector<Tools::SourceSymbol>& symbols) {
+void writeSymbols(std::ostream& out, const std::vector<Assembly::ProgramSymbol>& symbols) {
     std::size_t nameWidth = 6;
-    for (const Tools::SourceSymbol& symbol : symbols) {
+    for (const Assembly::ProgramSymbol& symbol : symbols) {
         nameWidth = std::max(nameWidth, std::min(symbol.name.size(), widestName));
     }
     const auto width = static_cast<int>(nameWidth);
     out << '\n'
         << std::left << std::setw(width) << "symbol" << std::right << gap << std::setw(decimalWidth)
         << "value" << gap << "hex\n";
-    for (const Tools::SourceSymbol& symbol : symbols) {
+    for (const Assembly::ProgramSymbol& symbol : symbols) {
         out << std::left << std::setw(width) << symbol.name << std::right
             << (symbol.name.size() > widestName ? " " : gap);
         if (symbol.number) {
@@ -68,7 +68,7 @@ void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source)
     const AddressNames labels = Assembly::labelsOf(source.program);
     std::vector<std::string> instructions;
     std::size_t width = instructionWidth;
-    for (const Tools::SourceCell& cell : source.cells) {
+    for (const Assembly::ProgramCell& cell : source.program.cells) {
         instructions.push_back(cell.isInstruction ? mnemonic(cell.word, &labels) : "");
         width = std::max(width, std::min(instructions.back().size(), widestName));
     }
@@ -76,8 +76,8 @@ void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source)
     writeWordHeader(out);
     out << gap << std::left << std::setw(instructionColumn) << "instruction" << std::right << gap
         << std::setw(lineWidth) << "line" << gap << "source\n";
-    for (std::size_t address = 0; address < source.cells.size(); ++address) {
-        const Tools::SourceCell& cell = source.cells[address];
+    for (std::size_t address = 0; address < source.program.cells.size(); ++address) {
+        const Assembly::ProgramCell& cell = source.program.cells[address];
         writeWordColumns(out, address, cell.word);
         out << gap << std::left << std::setw(instructionColumn) << instructions[address]
             << std::right << gap << std::setw(lineWidth) << cell.line;
@@ -87,7 +87,7 @@ void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source)
         }
         out << '\n';
     }
-    writeSymbols(out, source.symbols);
+    writeSymbols(out, source.program.symbols);
 }
 
 void writeImageListing(std::ostream& out, const std::vector<Word>& words) {
