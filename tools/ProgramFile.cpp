@@ -58,12 +58,15 @@ class KeepingBuffer : public std::streambuf {
         while (text < end) {
             const char* lineFeed = static_cast<const char*>(
                 std::memchr(text, '\n', static_cast<std::size_t>(end - text)));
-            const char* stop = lineFeed == nullptr ? end : lineFeed;
-            if (!dropping_) {
-                open_.append(text, static_cast<std::size_t>(stop - text));
-            }
             if (lineFeed == nullptr) {
+                if (!dropping_) {
+                    open_.append(text, static_cast<std::size_t>(end - text));
+                }
                 break;
+            }
+            // A line that ends here is copied only to be kept.
+            if (!dropping_ && wanted()) {
+                open_.append(text, static_cast<std::size_t>(lineFeed - text));
             }
             endLine();
             text = lineFeed + 1;
