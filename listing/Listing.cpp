@@ -1,6 +1,8 @@
 #include "listing/Listing.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -50,15 +52,27 @@ void writeSymbols(std::ostream& out, const std::vector<Assembly::ProgramSymbol>&
     out << '\n'
         << std::left << std::setw(width) << "symbol" << std::right << gap << std::setw(decimalWidth)
         << "value" << gap << "hex\n";
+    // Each line made in one string and written at once: a program may have a
+    // million names, and a stream's padding costs more per line than the line.
+    std::string line;
     for (const Assembly::ProgramSymbol& symbol : symbols) {
-        out << std::left << std::setw(width) << symbol.name << std::right
-            << (symbol.name.size() > widestName ? " " : gap);
+        line.assign(symbol.name);
+        line.resize(std::max(line.size(), nameWidth), ' ');
+        line += symbol.name.size() > widestName ? " " : gap;
         if (symbol.number) {
-            out << std::setw(decimalWidth) << *symbol.number << gap
-                << Tools::hexText(static_cast<std::uint32_t>(*symbol.number), 8) << '\n';
+            std::array<char, 16> digits{};
+            const auto end = std::to_chars(digits.begin(), digits.end(), *symbol.number).ptr;
+            const auto length = static_cast<std::size_t>(end - digits.begin());
+            line.append(std::max(length, std::size_t{decimalWidth}) - length, ' ');
+            line.append(digits.begin(), end);
+            line += gap;
+            line += Tools::hexText(static_cast<std::uint32_t>(*symbol.number), 8);
         } else {
-            out << "does not resolve: " << symbol.problem << '\n';
+            line += "does not resolve: ";
+            line += symbol.problem;
         }
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
 }
 
