@@ -145,13 +145,12 @@ std::string_view Assembler::nameToBind() {
     return name;
 }
 
-void Assembler::recordBinding(std::string_view name, bool isLabel) {
+void Assembler::recordBinding(SymbolId id, bool isLabel) {
     if (recorder == nullptr) {
         return;
     }
     const auto kind = isLabel ? ProgramSymbol::Kind::Label : ProgramSymbol::Kind::Definition;
-    recorder->bindings.push_back(
-        {symbols.intern(name), kind, ProgramRecorder::placeOf(boundName, line)});
+    recorder->bindings.push_back({id, kind, ProgramRecorder::placeOf(boundName, line)});
 }
 
 SymbolId Assembler::usedName(std::string_view name) {

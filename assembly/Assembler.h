@@ -63,7 +63,7 @@ class Assembler {
     // and the names already bound.
     std::string_view nameToBind();
     // Notes, with a recorder, that the name just bound is bound here.
-    void recordBinding(std::string_view name, bool isLabel);
+    void recordBinding(SymbolId id, bool isLabel);
     // The id of a name a cell uses, noted with a recorder.
     SymbolId usedName(std::string_view name);
     RegisterId registerOperand();

@@ -14,23 +14,25 @@ void Assembler::parseDefinition(bool advanceFirst) {
     if (token.getKind() != TokenKind::Definition) {
         throw ExpectingDefinition(token, line);
     }
-    std::string name(nameToBind());
+    // Interned now, since reading the value replaces the token: a name
+    // interned and left unbound by an error names nothing.
+    const SymbolId id = symbols.intern(nameToBind());
     nextToken();
     switch (token.getKind()) {
         case TokenKind::Number:
-            symbols.bind(name, Value(token.getNumber()));
+            symbols.bind(id, Value(token.getNumber()));
             break;
         case TokenKind::Identifier:
-            symbols.bind(name, Value(token.getIdentifier()));
+            symbols.bind(id, Value(token.getIdentifier()));
             if (recorder != nullptr) {
-                recorder->aliasValues.push_back({symbols.intern(token.identifierText()),
-                                                 ProgramRecorder::placeOf(token, line)});
+                recorder->aliasValues.push_back(
+                    {*symbols.aliasTarget(id), ProgramRecorder::placeOf(token, line)});
             }
             break;
         default:
             throw ExpectingNumberOrIdentifier(token, line);
     }
-    recordBinding(name, false);
+    recordBinding(id, false);
 }
 
 }  // namespace Vorn::Assembly

@@ -13,9 +13,9 @@ void Assembler::parseLabel(bool advanceFirst) {
     if (token.getKind() != TokenKind::Label) {
         throw ExpectingLabel(token, line);
     }
-    const std::string_view name = nameToBind();
-    symbols.bind(name, Value(static_cast<std::int32_t>(count)));
-    recordBinding(name, true);
+    const SymbolId id = symbols.intern(nameToBind());
+    symbols.bind(id, Value(static_cast<std::int32_t>(count)));
+    recordBinding(id, true);
 }
 
 std::int32_t Assembler::parseRepetition(bool advanceFirst) {

@@ -1,6 +1,8 @@
 #include "assembly/ParseError.h"
 
 #include <ostream>
+#include <string>
+#include <string_view>
 
 namespace Vorn::Assembly {
 
@@ -60,12 +62,31 @@ std::ostream& NotANumber::print(std::ostream& out) const {
     return out << "not a number";
 }
 
+namespace {
+
+std::string quotedAfter(std::string_view words, std::string_view name) {
+    std::string text;
+    text.reserve(words.size() + name.size() + 2);
+    text.append(words).append(1, '\'').append(name).append(1, '\'');
+    return text;
+}
+
+}  // namespace
+
+std::string UndefinedLabel::messageFor(std::string_view missing) {
+    return quotedAfter("undefined label ", missing);
+}
+
 std::ostream& UndefinedLabel::print(std::ostream& out) const {
-    return out << "undefined label '" << name << "'";
+    return out << messageFor(name);
+}
+
+std::string CircularDefinition::messageFor(std::string_view repeated) {
+    return quotedAfter("circular definition of ", repeated);
 }
 
 std::ostream& CircularDefinition::print(std::ostream& out) const {
-    return out << "circular definition of '" << name << "'";
+    return out << messageFor(name);
 }
 
 }  // namespace Vorn::Assembly

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "assembly/Token.h"
@@ -140,12 +141,16 @@ class NameError : public ParseError {
 class UndefinedLabel : public NameError {
   public:
     using NameError::NameError;
+    // The message for a name, without an error object or a stream: a program
+    // of many names that do not resolve tells each its own.
+    static std::string messageFor(std::string_view missing);
     std::ostream& print(std::ostream& out) const override;
 };
 
 class CircularDefinition : public NameError {
   public:
     using NameError::NameError;
+    static std::string messageFor(std::string_view repeated);
     std::ostream& print(std::ostream& out) const override;
 };
 

@@ -1,10 +1,12 @@
 #include "assembly/Program.h"
 
 #include <algorithm>
+#include <array>
 #include <istream>
 #include <ostream>
 #include <sstream>
 #include <streambuf>
+#include <utility>
 
 #include "assembly/Assembler.h"
 #include "assembly/ParseError.h"
@@ -28,8 +30,6 @@ std::string messageOf(const ParseError& error) {
     return message.str();
 }
 
-// The symbols of a run that read its statements, or stopped in them: every
-// bound name, with where it is bound and used.
 // A name's first eight bytes as a number that orders as the text does.
 std::uint64_t prefixOf(std::string_view name) {
     std::uint64_t prefix = 0;
@@ -40,35 +40,66 @@ std::uint64_t prefixOf(std::string_view name) {
     return prefix;
 }
 
-// The message of the error resolving a name raises; one stream for all.
-class ProblemText {
-  public:
-    std::string of(const SymbolTable& table, const SymbolTable::Outcome& outcome) {
-        const std::string named(table.name(outcome.named));
-        text_.str(std::string());
-        if (outcome.kind == SymbolTable::Outcome::Kind::Undefined) {
-            text_ << UndefinedLabel(named);
-        } else {
-            text_ << CircularDefinition(named);
-        }
-        return text_.str();
-    }
-
-  private:
-    std::ostringstream text_;
+struct NameKey {
+    std::uint64_t prefix;
+    SymbolId id;
 };
 
+// Sorts the keys into name order: by their prefixes a byte at a time, from
+// the last byte to the first, skipping a byte that every key has alike (most
+// names are short, and many begin alike); then the few runs of names that
+// share their first eight bytes, by their whole text.
+void sortByName(std::vector<NameKey>& keys, const SymbolTable& table) {
+    constexpr std::size_t byteValues = 256;
+    std::array<std::array<std::size_t, byteValues>, 8> counts{};
+    for (const NameKey& key : keys) {
+        for (std::size_t byte = 0; byte < 8; ++byte) {
+            ++counts[byte][(key.prefix >> (8 * byte)) & 0xFF];
+        }
+    }
+    std::vector<NameKey> spare(keys.size());
+    for (std::size_t byte = 0; byte < 8; ++byte) {
+        std::array<std::size_t, byteValues>& starts = counts[byte];
+        if (std::find(starts.begin(), starts.end(), keys.size()) != starts.end()) {
+            continue;
+        }
+        std::size_t start = 0;
+        for (std::size_t& count : starts) {
+            start += std::exchange(count, start);
+        }
+        for (const NameKey& key : keys) {
+            spare[starts[(key.prefix >> (8 * byte)) & 0xFF]++] = key;
+        }
+        keys.swap(spare);
+    }
+    for (auto run = keys.begin(); run != keys.end();) {
+        const auto runEnd = std::find_if(
+            run, keys.end(), [&](const NameKey& key) { return key.prefix != run->prefix; });
+        if (runEnd - run > 1) {
+            std::sort(run, runEnd, [&](const NameKey& a, const NameKey& b) {
+                return table.name(a.id) < table.name(b.id);
+            });
+        }
+        run = runEnd;
+    }
+}
+
+// The message of the error resolving a name raises.
+std::string problemOf(const SymbolTable& table, const SymbolTable::Outcome& outcome) {
+    const std::string_view named = table.name(outcome.named);
+    return outcome.kind == SymbolTable::Outcome::Kind::Undefined
+               ? UndefinedLabel::messageFor(named)
+               : CircularDefinition::messageFor(named);
+}
+
+// The symbols of a run that read its statements, or stopped in them: every
+// bound name, with where it is bound and used.
 std::vector<ProgramSymbol> symbolsOf(SymbolTable& table, const ProgramRecorder& recorder) {
     // Every name once, in linear time and with no exception thrown: a
     // million aliases in a cycle take no longer than a million labels.
     table.resolveAll();
-    // The bound names in name order, sorted as ids before any is copied, by
-    // their first eight bytes first (most names are no longer).
-    struct Key {
-        std::uint64_t prefix;
-        SymbolId id;
-    };
-    std::vector<Key> keys;
+    // The bound names in name order, sorted as ids before any is copied.
+    std::vector<NameKey> keys;
     keys.reserve(table.size());
     for (std::size_t i = 0; i < table.nameCount(); ++i) {
         const auto id = static_cast<SymbolId>(i);
@@ -76,32 +107,24 @@ std::vector<ProgramSymbol> symbolsOf(SymbolTable& table, const ProgramRecorder& 
             keys.push_back({prefixOf(table.name(id)), id});
         }
     }
-    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        return a.prefix != b.prefix ? a.prefix < b.prefix : table.name(a.id) < table.name(b.id);
-    });
-    std::vector<SymbolId> order;
-    order.reserve(keys.size());
-    for (const Key& key : keys) {
-        order.push_back(key.id);
-    }
+    sortByName(keys, table);
     constexpr std::uint32_t none = 0xFFFFFFFF;
     std::vector<std::uint32_t> indexOf(table.nameCount(), none);
-    std::vector<ProgramSymbol> symbols(order.size());
-    ProblemText problems;
-    for (std::size_t index = 0; index < order.size(); ++index) {
-        const SymbolId id = order[index];
+    std::vector<ProgramSymbol> symbols(keys.size());
+    for (std::size_t index = 0; index < keys.size(); ++index) {
+        const SymbolId id = keys[index].id;
         ProgramSymbol& symbol = symbols[index];
-        symbol.name = std::string(table.name(id));
+        symbol.name = table.name(id);
         // Only "end" is bound without a statement.
         symbol.kind = ProgramSymbol::Kind::Predefined;
         if (const std::optional<SymbolId> target = table.aliasTarget(id)) {
-            symbol.aliasOf = std::string(table.name(*target));
+            symbol.aliasOf.emplace(table.name(*target));
         }
         const SymbolTable::Outcome outcome = table.outcome(id);
         if (outcome.kind == SymbolTable::Outcome::Kind::Number) {
             symbol.number = outcome.number;
         } else {
-            symbol.problem = problems.of(table, outcome);
+            symbol.problem = problemOf(table, outcome);
         }
         indexOf[static_cast<std::size_t>(id)] = static_cast<std::uint32_t>(index);
     }

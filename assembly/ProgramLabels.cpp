@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 namespace Vorn::Assembly {
 
@@ -16,19 +17,32 @@ bool isAddress(const ProgramSymbol& symbol) {
 
 AddressNames labelsOf(const Program& program) {
     AddressNames names;
-    // The symbols are in name order, and the first name an address gets stays.
-    const auto addAll = [&](auto&& wanted) {
-        for (const ProgramSymbol& symbol : program.symbols) {
-            if (isAddress(symbol) && wanted(symbol)) {
-                names.add(static_cast<std::uint16_t>(*symbol.number), symbol.name);
-            }
-        }
+    const auto add = [&](const ProgramSymbol& symbol) {
+        names.add(static_cast<std::uint16_t>(*symbol.number), symbol.name);
     };
-    addAll([](const ProgramSymbol& symbol) {
-        return symbol.kind != ProgramSymbol::Kind::Definition && !symbol.aliasOf;
-    });
-    addAll([](const ProgramSymbol& symbol) { return !symbol.aliasOf; });
-    addAll([](const ProgramSymbol&) { return true; });
+    // The symbols are in name order, and the first name an address gets
+    // stays: labels (and "end") now, in one pass over the symbols, and the
+    // definitions after them.
+    std::vector<const ProgramSymbol*> numbers;
+    std::vector<const ProgramSymbol*> aliases;
+    for (const ProgramSymbol& symbol : program.symbols) {
+        if (!isAddress(symbol)) {
+            continue;
+        }
+        if (symbol.aliasOf) {
+            aliases.push_back(&symbol);
+        } else if (symbol.kind == ProgramSymbol::Kind::Definition) {
+            numbers.push_back(&symbol);
+        } else {
+            add(symbol);
+        }
+    }
+    for (const ProgramSymbol* symbol : numbers) {
+        add(*symbol);
+    }
+    for (const ProgramSymbol* symbol : aliases) {
+        add(*symbol);
+    }
     return names;
 }
 

@@ -156,7 +156,10 @@ bool SymbolTable::contains(std::string_view name) const {
 }
 
 bool SymbolTable::bind(std::string_view name, const Value& value) {
-    const SymbolId id = intern(name);
+    return bind(intern(name), value);
+}
+
+bool SymbolTable::bind(SymbolId id, const Value& value) {
     if (at(id).bound) {
         return false;
     }

@@ -32,6 +32,8 @@ class SymbolTable {
     // Binds a name not bound yet and says so; a bound name keeps its value
     // and bind says false.
     bool bind(std::string_view name, const Value& value);
+    // The same for a name already interned.
+    bool bind(SymbolId id, const Value& value);
     // What a bound name is bound to; only for a bound name.
     Value lookup(std::string_view name) const;
     // The number of bound names.

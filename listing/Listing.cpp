@@ -1,6 +1,8 @@
 #include "listing/Listing.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -41,24 +43,36 @@ void writeWordHeader(std::ostream& out) {
         << "word" << gap << std::setw(decimalWidth) << "decimal";
 }
 
-void writeSymbols(std::ostream& out, const std::vector<Tools::SourceSymbol>& symbols) {
+void writeSymbols(std::ostream& out, const std::vector<Assembly::ProgramSymbol>& symbols) {
     std::size_t nameWidth = 6;
-    for (const Tools::SourceSymbol& symbol : symbols) {
+    for (const Assembly::ProgramSymbol& symbol : symbols) {
         nameWidth = std::max(nameWidth, std::min(symbol.name.size(), widestName));
     }
     const auto width = static_cast<int>(nameWidth);
     out << '\n'
         << std::left << std::setw(width) << "symbol" << std::right << gap << std::setw(decimalWidth)
         << "value" << gap << "hex\n";
-    for (const Tools::SourceSymbol& symbol : symbols) {
-        out << std::left << std::setw(width) << symbol.name << std::right
-            << (symbol.name.size() > widestName ? " " : gap);
+    // Each line made in one string and written at once: a program may have a
+    // million names, and a stream's padding costs more per line than the line.
+    std::string line;
+    for (const Assembly::ProgramSymbol& symbol : symbols) {
+        line.assign(symbol.name);
+        line.resize(std::max(line.size(), nameWidth), ' ');
+        line += symbol.name.size() > widestName ? " " : gap;
         if (symbol.number) {
-            out << std::setw(decimalWidth) << *symbol.number << gap
-                << Tools::hexText(static_cast<std::uint32_t>(*symbol.number), 8) << '\n';
+            std::array<char, 16> digits{};
+            const auto end = std::to_chars(digits.begin(), digits.end(), *symbol.number).ptr;
+            const auto length = static_cast<std::size_t>(end - digits.begin());
+            line.append(std::max(length, std::size_t{decimalWidth}) - length, ' ');
+            line.append(digits.begin(), end);
+            line += gap;
+            line += Tools::hexText(static_cast<std::uint32_t>(*symbol.number), 8);
         } else {
-            out << "does not resolve: " << symbol.problem << '\n';
+            line += "does not resolve: ";
+            line += symbol.problem;
         }
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
 }
 
@@ -68,7 +82,7 @@ void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source)
     const AddressNames labels = Assembly::labelsOf(source.program);
     std::vector<std::string> instructions;
     std::size_t width = instructionWidth;
-    for (const Tools::SourceCell& cell : source.cells) {
+    for (const Assembly::ProgramCell& cell : source.program.cells) {
         instructions.push_back(cell.isInstruction ? mnemonic(cell.word, &labels) : "");
         width = std::max(width, std::min(instructions.back().size(), widestName));
     }
@@ -76,8 +90,8 @@ void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source)
     writeWordHeader(out);
     out << gap << std::left << std::setw(instructionColumn) << "instruction" << std::right << gap
         << std::setw(lineWidth) << "line" << gap << "source\n";
-    for (std::size_t address = 0; address < source.cells.size(); ++address) {
-        const Tools::SourceCell& cell = source.cells[address];
+    for (std::size_t address = 0; address < source.program.cells.size(); ++address) {
+        const Assembly::ProgramCell& cell = source.program.cells[address];
         writeWordColumns(out, address, cell.word);
         out << gap << std::left << std::setw(instructionColumn) << instructions[address]
             << std::right << gap << std::setw(lineWidth) << cell.line;
@@ -87,7 +101,7 @@ void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source)
         }
         out << '\n';
     }
-    writeSymbols(out, source.symbols);
+    writeSymbols(out, source.program.symbols);
 }
 
 void writeImageListing(std::ostream& out, const std::vector<Word>& words) {

@@ -58,12 +58,15 @@ class KeepingBuffer : public std::streambuf {
         while (text < end) {
             const char* lineFeed = static_cast<const char*>(
                 std::memchr(text, '\n', static_cast<std::size_t>(end - text)));
-            const char* stop = lineFeed == nullptr ? end : lineFeed;
-            if (!dropping_) {
-                open_.append(text, static_cast<std::size_t>(stop - text));
-            }
             if (lineFeed == nullptr) {
+                if (!dropping_) {
+                    open_.append(text, static_cast<std::size_t>(end - text));
+                }
                 break;
+            }
+            // A line that ends here is copied only to be kept.
+            if (!dropping_ && wanted()) {
+                open_.append(text, static_cast<std::size_t>(lineFeed - text));
             }
             endLine();
             text = lineFeed + 1;
@@ -143,15 +146,6 @@ std::vector<Word> readImageFile(const std::string& path) {
     }
 }
 
-std::vector<Word> AssembledSource::words() const {
-    std::vector<Word> result;
-    result.reserve(cells.size());
-    for (const SourceCell& cell : cells) {
-        result.push_back(cell.word);
-    }
-    return result;
-}
-
 std::string_view SourceLines::operator[](std::size_t index) const {
     const auto found = std::lower_bound(kept_.begin(), kept_.end(), index,
                                         [](const std::pair<std::size_t, std::string>& line,
@@ -181,12 +175,6 @@ AssembledSource assembleSourceFile(const std::string& path) {
     }
     if (program.error) {
         throw ToolError(program.error->message + ".");
-    }
-    for (const Assembly::ProgramCell& cell : program.cells) {
-        result.cells.push_back({cell.word, cell.line, cell.isInstruction});
-    }
-    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
-        result.symbols.push_back({symbol.name, symbol.number, symbol.problem});
     }
     result.program = std::move(program);
     return result;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,20 +20,6 @@ std::ifstream openForReading(const std::string& path, const std::string& what);
 
 // Throws ToolError for a file that cannot be read or a line that is not a word.
 std::vector<Word> readImageFile(const std::string& path);
-
-struct SourceCell {
-    Word word;
-    std::int32_t line;  // the source line that filled the cell
-    bool isInstruction;
-};
-
-struct SourceSymbol {
-    std::string name;
-    std::optional<std::int32_t> number;
-    // Why the name has no number: a definition that is never used is not
-    // resolved while assembling, so it may still name nothing or itself.
-    std::string problem;
-};
 
 // The text of the source lines a listing shows: those that filled cells.
 // Indexed as the lines are numbered less one; size() counts every line.
@@ -53,13 +38,11 @@ class SourceLines {
     std::size_t count_ = 0;
 };
 
+// The cells and symbols are the program's own, not copies: a source of a
+// million names would otherwise hold each name twice.
 struct AssembledSource {
-    SourceLines lines;                  // the text of source line N at index N - 1
-    std::vector<SourceCell> cells;      // addresses 0 upwards
-    std::vector<SourceSymbol> symbols;  // in name order
-    Assembly::Program program;          // the whole program, as assembleProgram made it
-
-    std::vector<Word> words() const;
+    SourceLines lines;          // the text of source line N at index N - 1
+    Assembly::Program program;  // the whole program, as assembleProgram made it
 };
 
 // Throws ToolError for a file that cannot be read, and for an assembly error
