@@ -36,15 +36,17 @@ shift 4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The views: suffix of the expected file, the file a case needs for it (empty:
-# every case has it), and the function that runs it. Each function runs in the
-# case's folder with the case's name in $name, the options in $options and
-# its standard input ready, and prints the command line it stands for.
+# The views: suffix of the expected file, what a case needs for it (-: every
+# case has it; +trace: a vornsim built with trace support; else the suffix of
+# a file beside the source), and the function that runs it. Each function
+# runs in the case's folder with the case's name in $name, the options in
+# $options and its standard input ready, and prints the command line it
+# stands for.
 views=(
-    "run    -    runSimulator"
-    "trace  -    runTrace"
-    "list   -    runListing"
-    "debug  dbg  runDebugger"
+    "run    -       runSimulator"
+    "trace  +trace  runTrace"
+    "list   -       runListing"
+    "debug  dbg     runDebugger"
 )
 
 inputOf() { if [ -f "$name.input" ]; then echo "$name.input"; else echo /dev/null; fi; }
@@ -93,6 +95,12 @@ render() {
     } >"$work/view"
 }
 
+# A build without trace support has no --trace to check.
+tracing=0
+if "$vornsim" --help 2>/dev/null | grep -q -- --trace; then
+    tracing=1
+fi
+
 failed=0
 for source in "$@"; do
     dir=$(cd "$(dirname "$source")" && pwd)
@@ -103,7 +111,9 @@ for source in "$@"; do
     "$vornasm" "$name.vorn" "$work/image" 2>"$work/vornasm-stderr" </dev/null
     for row in "${views[@]}"; do
         read -r suffix needs run <<<"$row"
-        if [ "$needs" != - ] && [ ! -f "$name.$needs" ]; then
+        if [ "$needs" = +trace ]; then
+            [ "$tracing" = 1 ] || continue
+        elif [ "$needs" != - ] && [ ! -f "$name.$needs" ]; then
             continue
         fi
         render "$run"

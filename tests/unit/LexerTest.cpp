@@ -233,8 +233,9 @@ TEST(Lexer, ANumberTooLargeFailsTheStreamInEveryWay) {
 // A TokenStream keeps the position itself and hands it to the stream when it
 // goes; the state it sets at once.
 TEST(Lexer, TokenStreamHandsBackThePosition) {
+    const std::string source = "ab 12";
     for (const Way way : {Way::InMemory, Way::ThreeAtATime, Way::NoGetArea}) {
-        const std::unique_ptr<std::streambuf> buffer = bufferFor("ab 12", way);
+        const std::unique_ptr<std::streambuf> buffer = bufferFor(source, way);
         std::istream in(buffer.get());
         Token token;
         {
