@@ -140,7 +140,7 @@ std::string_view Assembler::nameToBind() {
         throw RedefinitionOfLabel(token, line);
     }
     if (recorder != nullptr) {
-        boundName.setPlace(token.column(), token.length());
+        boundName.setPlaceOf(token);
     }
     return name;
 }

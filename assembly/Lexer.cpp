@@ -14,7 +14,6 @@ namespace Vorn::Assembly {
 
 namespace {
 
-using Detail::Place;
 using Detail::Span;
 
 using Traits = std::char_traits<char>;
@@ -61,12 +60,6 @@ std::size_t firstMarked(std::uint64_t marks) {
     return static_cast<std::size_t>(bits / 8);
 }
 
-// A position clamped to what a token's place holds.
-std::int32_t placeValue(std::int64_t value) {
-    constexpr std::int64_t largest = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value < largest ? value : largest);
-}
-
 // The lexer reads a stream buffer's characters where they are, in its get
 // area, and asks the buffer for more (its underflow) only when they run out:
 // a source held whole in memory (SourceBuffer) is one get area, a file or a
@@ -94,60 +87,120 @@ struct GetArea : std::streambuf {
     }
 };
 
-Span viewOf(std::streambuf& buffer) {
+std::int64_t address(const char* at) {
+    return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(at));
+}
+
+// The offset in the input of the character at `at`, which is in the span.
+std::int64_t offsetOf(const Span& span, const char* at) {
+    return address(at) + span.origin;
+}
+
+// The get area, whose first character is at `offset` in the input.
+Span viewOf(std::streambuf& buffer, std::int64_t offset) {
     const char* next = GetArea::next(buffer);
-    return {next, next, GetArea::end(buffer), true};
+    return {next, next, GetArea::end(buffer), true, offset - address(next)};
 }
 
 // Hands what the reads of the span took to the buffer.
-void commit(std::streambuf& buffer, Place& place, Span& span) {
+void commit(std::streambuf& buffer, Span& span) {
     if (span.inGetArea) {
         GetArea::advance(buffer, span.current - span.start);
     }
-    place.offset += span.current - span.start;
     span.start = span.current;
 }
 
 // The window after the one in `span`, which the reads have used up; an empty
 // one at the end of the input. Kept out of line and given the span by value,
 // so that the window's pointers stay in registers while it scans.
-[[gnu::noinline]] Span refilled(std::streambuf& buffer, Place& place, char& one, Span span) {
-    commit(buffer, place, span);
+[[gnu::noinline]] Span refilled(std::streambuf& buffer, char& one, Span span) {
+    commit(buffer, span);
     if (buffer.sgetc() == endOfInput) {
         return span;
     }
-    span = viewOf(buffer);
+    const std::int64_t offset = offsetOf(span, span.current);
+    span = viewOf(buffer, offset);
     if (span.current == span.end) {
         one = Traits::to_char_type(buffer.sbumpc());
-        span = {&one, &one, &one + 1, false};
+        span = {&one, &one, &one + 1, false, offset - address(&one)};
     }
     return span;
 }
 
+// Where the identifier characters from `begin` end, at `end` at the latest.
+const char* identifierEnd(const char* begin, const char* end) {
+    while (begin < end && isIn(static_cast<unsigned char>(*begin), identifierPart)) {
+        ++begin;
+    }
+    return begin;
+}
+
+// An identifier that runs past the window: copies what the window holds from
+// `begin` and appends the rest as the windows come; `ended` when the input
+// ended in it. Out of line, as `refilled`, so that the common read of a name
+// whole in its window keeps its registers and a small frame.
+[[gnu::noinline]] Span identifierAcrossWindows(std::streambuf& buffer, char& one, Span span,
+                                               const char* begin, Token& token, bool& ended) {
+    std::string& text = token.beginIdentifier();
+    text.append(begin, span.current);
+    while (true) {
+        span = refilled(buffer, one, span);
+        if (span.current == span.end) {
+            ended = true;
+            return span;
+        }
+        begin = span.current;
+        span.current = identifierEnd(begin, span.end);
+        text.append(begin, span.current);
+        if (span.current < span.end) {
+            return span;
+        }
+    }
+}
+
+// A name whole in a window that it may not borrow, copied: out of line, as
+// the copying of a name across windows.
+[[gnu::noinline]] void copyIdentifier(Token& token, const char* begin, const char* end) {
+    token.setIdentifier({begin, static_cast<std::size_t>(end - begin)});
+}
+
+// The reads of one token. The read position, the window's end and its origin
+// are copied into it (kept in registers while it scans); the position goes
+// back to the span at the end (`release`) and when the window is refilled,
+// the only time the rest of the span changes.
 class Window {
   public:
     // With `borrow`, an identifier that lies in one get area borrows its
     // characters from it (see Token::setIdentifierInPlace). `one` holds the
-    // character taken from a buffer without a get area.
-    Window(std::streambuf& buffer, Place& place, char& one, Span span, bool borrow)
-        : buffer_(buffer), place_(place), one_(one), span_(span), borrow_(borrow) {}
+    // character taken from a buffer without a get area. `lineStart` is the
+    // offset at which the current line began.
+    Window(std::streambuf& buffer, char& one, Span& span, std::int64_t& lineStart, bool borrow)
+        : buffer_(buffer),
+          one_(one),
+          span_(span),
+          lineStart_(lineStart),
+          current_(span.current),
+          end_(span.end),
+          origin_(span.origin),
+          borrow_(borrow) {}
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    std::int64_t offset() const { return place_.offset + (span_.current - span_.start); }
-    Place& place() { return place_; }
+    std::int64_t offset() const { return address(current_) + origin_; }
+    std::int64_t lineStart() const { return lineStart_; }
+    void startLine(std::int64_t offset) { lineStart_ = offset; }
 
     int next() {
-        if (span_.current == span_.end && !refill()) {
+        if (current_ == end_ && !refill()) {
             return endOfInput;
         }
-        return static_cast<unsigned char>(*span_.current++);
+        return static_cast<unsigned char>(*current_++);
     }
     // The character a read just gave is still in the window; the end has
     // nothing to put back.
     void putBack(int c) {
         if (c != endOfInput) {
-            --span_.current;
+            --current_;
         }
     }
     void markEnd() { state_ |= std::ios::eofbit; }
@@ -159,8 +212,8 @@ class Window {
     // the token rules skip the rest of the blanks one by one.
     void skipSpaces() {
         constexpr std::uint64_t spaces = 0x2020202020202020;
-        const char* at = span_.current;
-        while (span_.end - at >= 8) {
+        const char* at = current_;
+        while (end_ - at >= 8) {
             std::uint64_t eight;
             std::memcpy(&eight, at, sizeof eight);
             if (const std::uint64_t different = eight ^ spaces; different != 0) {
@@ -169,19 +222,18 @@ class Window {
             }
             at += 8;
         }
-        span_.current = at;
+        current_ = at;
     }
 
     // Reads up to the line feed and leaves it; false when the input ended first.
     bool skipToLineFeed() {
         do {
-            const auto left = static_cast<std::size_t>(span_.end - span_.current);
-            if (const void* lineFeed = std::memchr(span_.current, '\n', left);
-                lineFeed != nullptr) {
-                span_.current = static_cast<const char*>(lineFeed);
+            const auto left = static_cast<std::size_t>(end_ - current_);
+            if (const void* lineFeed = std::memchr(current_, '\n', left); lineFeed != nullptr) {
+                current_ = static_cast<const char*>(lineFeed);
                 return true;
             }
-            span_.current = span_.end;
+            current_ = end_;
         } while (refill());
         return false;
     }
@@ -190,52 +242,46 @@ class Window {
     // gave; false when the input ended in it. A name that runs past the
     // window is copied, the rest appended as the windows come.
     bool readIdentifier(Token& token) {
-        const char* begin = span_.current - 1;
-        scanIdentifier();
-        if (span_.current < span_.end) {
-            const std::string_view name(begin, static_cast<std::size_t>(span_.current - begin));
+        const char* begin = current_ - 1;
+        current_ = identifierEnd(current_, end_);
+        if (current_ < end_) {
             if (borrow_ && span_.inGetArea) {
-                token.setIdentifierInPlace(name);
+                token.setIdentifierInPlace({begin, static_cast<std::size_t>(current_ - begin)});
             } else {
-                token.setIdentifier(name);
+                copyIdentifier(token, begin, current_);
             }
             return true;
         }
-        std::string& text = token.beginIdentifier();
-        text.append(begin, span_.current);
-        while (refill()) {
-            begin = span_.current;
-            scanIdentifier();
-            text.append(begin, span_.current);
-            if (span_.current < span_.end) {
-                return true;
-            }
-        }
-        return false;
+        bool ended = false;
+        span_.current = current_;
+        span_ = identifierAcrossWindows(buffer_, one_, span_, begin, token, ended);
+        current_ = span_.current;
+        end_ = span_.end;
+        origin_ = span_.origin;
+        return !ended;
     }
 
-    Span span() const { return span_; }
+    // Hands the read position back to the span.
+    void release() { span_.current = current_; }
 
   private:
     // Called when the window is used up; false at the end of the input.
     bool refill() {
-        span_ = refilled(buffer_, place_, one_, span_);
-        return span_.current < span_.end;
-    }
-    // A local pointer: the characters read could otherwise be this window's
-    // own pointers, as far as the compiler knows, and each step would store it.
-    void scanIdentifier() {
-        const char* at = span_.current;
-        while (at < span_.end && isIn(static_cast<unsigned char>(*at), identifierPart)) {
-            ++at;
-        }
-        span_.current = at;
+        span_.current = current_;
+        span_ = refilled(buffer_, one_, span_);
+        current_ = span_.current;
+        end_ = span_.end;
+        origin_ = span_.origin;
+        return current_ < end_;
     }
 
     std::streambuf& buffer_;
-    Place& place_;
     char& one_;
-    Span span_;
+    Span& span_;
+    std::int64_t& lineStart_;
+    const char* current_;
+    const char* end_;
+    std::int64_t origin_;
     bool borrow_;
     std::ios::iostate state_ = std::ios::goodbit;
 };
@@ -326,18 +372,17 @@ void readNumber(Window& reader, int first, Token& token) {
             }
             break;
     }
-    Place& place = reader.place();
     const std::int64_t end = reader.offset();
-    token.setPlace(placeValue(start - place.lineStart), placeValue(end - start));
+    token.setPlace(reader.lineStart(), start, end);
     if (lineEnded) {
-        place.lineStart = end;
+        reader.startLine(end);
     }
 }
 
 // Hands what the reads of the span took to the buffer; a character taken
 // from a buffer without a get area but not read goes back to it.
-void finish(std::streambuf& buffer, Place& place, Span& span) {
-    commit(buffer, place, span);
+void finish(std::streambuf& buffer, Span& span) {
+    commit(buffer, span);
     if (!span.inGetArea && span.current < span.end) {
         buffer.sungetc();
         span.current = span.end;
@@ -346,10 +391,11 @@ void finish(std::streambuf& buffer, Place& place, Span& span) {
 
 // The token of a failed stream, and of one without a buffer, which is bad.
 // It is where the reads of `span` have got to.
-void readFromFailed(std::ios& in, const Place& place, const Span& span, Token& token) {
+void readFromFailed(std::ios& in, std::int64_t lineStart, const Span& span, Token& token) {
     in.setstate(std::ios::failbit);
     token.setEndOfFile();
-    token.setPlace(placeValue(place.offset + (span.current - span.start) - place.lineStart), 0);
+    const std::int64_t offset = offsetOf(span, span.current);
+    token.setPlace(lineStart, offset, offset);
 }
 
 }  // namespace
@@ -357,17 +403,18 @@ void readFromFailed(std::ios& in, const Place& place, const Span& span, Token& t
 std::istream& operator>>(std::istream& in, Token& token) {
     // One token alone: its column counts from where this read began, and it
     // owns its text, since nothing says how long the buffer keeps it.
-    Place place;
     if (in.fail()) {
-        readFromFailed(in, place, Span{}, token);
+        readFromFailed(in, 0, Span{}, token);
         return in;
     }
     std::streambuf& buffer = *in.rdbuf();
     char one = 0;
-    Window window(buffer, place, one, viewOf(buffer), false);
+    Span span = viewOf(buffer, 0);
+    std::int64_t lineStart = 0;
+    Window window(buffer, one, span, lineStart, false);
     readToken(window, token);
-    Span span = window.span();
-    finish(buffer, place, span);
+    window.release();
+    finish(buffer, span);
     if (window.state() != std::ios::goodbit) {
         in.setstate(window.state());
     }
@@ -376,26 +423,24 @@ std::istream& operator>>(std::istream& in, Token& token) {
 
 TokenStream::TokenStream(std::istream& in) : in_(in), buffer_(in.rdbuf()) {
     if (buffer_ != nullptr) {
-        span_ = viewOf(*buffer_);
+        span_ = viewOf(*buffer_, 0);
     }
 }
 
 TokenStream::~TokenStream() {
     if (buffer_ != nullptr) {
-        finish(*buffer_, place_, span_);
+        finish(*buffer_, span_);
     }
 }
 
 void TokenStream::read(Token& token) {
     if (in_.fail() || buffer_ == nullptr) {
-        readFromFailed(in_, place_, span_, token);
+        readFromFailed(in_, lineStart_, span_, token);
         return;
     }
-    // The window works on a copy of the span, which the compiler keeps in
-    // registers, and hands it back.
-    Window window(*buffer_, place_, one_, span_, true);
+    Window window(*buffer_, one_, span_, lineStart_, true);
     readToken(window, token);
-    span_ = window.span();
+    window.release();
     if (window.state() != std::ios::goodbit) {
         in_.setstate(window.state());
     }

@@ -14,21 +14,17 @@
 namespace Vorn::Assembly {
 
 namespace Detail {
-// Where a lexer is: bytes read from the start of its input, and the offset
-// at which the current line began (for the column of each token).
-struct Place {
-    std::int64_t offset = 0;
-    std::int64_t lineStart = 0;
-};
-
 // The characters of a stream buffer that a lexer reads in place: from where
 // its reads began, not yet handed back to the buffer, to the end of what the
-// buffer holds (its get area, or one character taken from a buffer without one).
+// buffer holds (its get area, or one character taken from a buffer without
+// one); and what turns the address of a character in it into the offset of
+// that character in the input: the offset is the address plus `origin`.
 struct Span {
     const char* start = nullptr;
     const char* current = nullptr;
     const char* end = nullptr;
     bool inGetArea = true;
+    std::int64_t origin = 0;
 };
 }  // namespace Detail
 
@@ -61,8 +57,9 @@ class TokenStream {
     // rather than at every read, and its buffer.
     std::ios& in_;
     std::streambuf* buffer_;
-    Detail::Place place_;
     Detail::Span span_;
+    // The offset at which the current line began, for the tokens' columns.
+    std::int64_t lineStart_ = 0;
     char one_ = 0;
 };
 

@@ -86,7 +86,9 @@ void SymbolTable::clear() {
     failuresKept_ = false;
 }
 
-std::size_t SymbolTable::probe(std::string_view name, std::uint32_t tag) const {
+// Inlined into each caller: a call per lookup costs as much as the probe.
+[[gnu::always_inline]] inline std::size_t SymbolTable::probe(std::string_view name,
+                                                             std::uint32_t tag) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = tag & mask;
     for (; slots_[i].idPlusOne != 0; i = (i + 1) & mask) {

@@ -9,18 +9,18 @@ namespace Vorn::Assembly {
 Token::Token(const Token& other)
     : text(other.identifierText()),
       number(other.number),
-      column_(other.column_),
-      length_(other.length_),
-      kind(other.kind) {}
+      kind(other.kind),
+      lineStart_(other.lineStart_),
+      start_(other.start_),
+      end_(other.end_) {}
 
 Token& Token::operator=(const Token& other) {
     if (this != &other) {
         text.assign(other.identifierText());
         borrowed = false;
         number = other.number;
-        column_ = other.column_;
-        length_ = other.length_;
         kind = other.kind;
+        setPlaceOf(other);
     }
     return *this;
 }

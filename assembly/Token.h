@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -85,21 +86,33 @@ class Token {
     // Where the token is in its line: the byte offset of its first character
     // (from 0) and its length in bytes. The lexer sets both for every token;
     // an end of file has length 0, a line end covers its CR LF or LF.
-    std::int32_t column() const { return column_; }
-    std::int32_t length() const { return length_; }
-    void setPlace(std::int32_t column, std::int32_t length) {
-        column_ = column;
-        length_ = length;
+    std::int32_t column() const { return clamped(start_ - lineStart_); }
+    std::int32_t length() const { return clamped(end_ - start_); }
+    // The place as the lexer finds it: offsets from the start of its input
+    // of the line's first byte, the token's first byte and the byte after it.
+    void setPlace(std::int64_t lineStart, std::int64_t start, std::int64_t end) {
+        lineStart_ = lineStart;
+        start_ = start;
+        end_ = end;
     }
+    void setPlaceOf(const Token& other) { setPlace(other.lineStart_, other.start_, other.end_); }
 
   private:
     std::string text;
     std::string_view borrowedText;
     bool borrowed = false;
+    // A place too far for 32 bits (a line or a token of over 2 GB) shows the
+    // largest value.
+    static std::int32_t clamped(std::int64_t value) {
+        constexpr std::int64_t largest = std::numeric_limits<std::int32_t>::max();
+        return static_cast<std::int32_t>(value < largest ? value : largest);
+    }
+
     std::int32_t number = 0;
-    std::int32_t column_ = 0;
-    std::int32_t length_ = 0;
     TokenKind kind = TokenKind::None;
+    std::int64_t lineStart_ = 0;
+    std::int64_t start_ = 0;
+    std::int64_t end_ = 0;
 };
 
 // Prints the token as messages show it: identifier('loop'), number('42'), end-of-line...
