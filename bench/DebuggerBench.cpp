@@ -3,8 +3,9 @@
 // debugging core, as vorndbg's commands run it:
 // - continue with two breakpoints that are never hit, the history on and off
 //   (million instructions per second), beside Machine::run on the same
-//   program in the same runs, the floor vornsim runs at: on a busy machine
-//   the ratio says more than the figures;
+//   program in the same runs, the floor vornsim runs at, and a bounded
+//   Machine::runUntil, which continue runs on: on a busy machine the ratios
+//   say more than the figures;
 // - the bytes the history keeps after the run;
 // - reverse-step 1 from the end (milliseconds, the median of several);
 // - reverse-continue from the end back over the whole run, with the two
@@ -62,8 +63,8 @@ int main(int argc, char** argv) {
     const std::uint64_t instructions = Bench::countdownInstructions(count);
     constexpr int runs = 5;
 
-    std::vector<double> machineAlone, withHistory, withoutHistory, reverseStep, reverseContinue,
-        reverseWatch;
+    std::vector<double> machineAlone, boundedAlone, withHistory, withoutHistory, reverseStep,
+        reverseContinue, reverseWatch;
     std::uint64_t historyBytes = 0;
     std::uint64_t snapshots = 0;
     for (int run = 0; run < runs; ++run) {
@@ -73,6 +74,13 @@ int main(int argc, char** argv) {
             Machine machine(input, output);
             machine.load(countdown(count).image);
             machineAlone.push_back(seconds([&] { machine.run(); }));
+        }
+        {
+            std::istringstream input;
+            std::ostringstream output;
+            Machine machine(input, output);
+            machine.load(countdown(count).image);
+            boundedAlone.push_back(seconds([&] { machine.runUntil(instructions + 1); }));
         }
         {
             Debug::Session::Options options;
@@ -107,6 +115,11 @@ int main(int argc, char** argv) {
     std::printf(
         "  Machine::run alone, the floor:                    %6.0f million instructions/s\n",
         static_cast<double>(instructions) / floor / 1e6);
+    std::printf(
+        "  Machine::runUntil alone, a bounded run:           %6.0f million instructions/s"
+        " (%.0f%% of the floor)\n",
+        static_cast<double>(instructions) / median(boundedAlone) / 1e6,
+        100 * floor / median(boundedAlone));
     std::printf(
         "  continue, two breakpoints never hit, history on:  %6.0f million instructions/s"
         " (%.0f%% of the floor)\n",

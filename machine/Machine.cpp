@@ -211,18 +211,30 @@ std::uint16_t Machine::step(StepEffect& effect) {
 #define VORN_THREADED_RUN 0
 #endif
 
-// The run loop, in three variants: Counted counts the steps against
-// `limit`, Stopping tests each address against `stops`. Before each
+// The run loop. Counting::Exact counts each step against `limit`;
+// Counting::ByRuns counts by addresses: the steps of a straight run are the
+// addresses it went through, so only a jump taken adds to the count; it
+// leaves at the first jump back taken after at least `limit` steps. Between
+// two jumps back the addresses only go up, and 0xFFFF halts: at most 65535
+// steps. Stopping tests each address against `stops`. Before each
 // instruction, in this order: a halt, a stop, the limit. A fault or a
 // MachineIO::Stop leaves as its exception, with result.steps counting the
 // step that raised it and the program counter as the operation left it.
-template <bool Counted, bool Stopping>
+template <Machine::Counting counting, bool Stopping>
 void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result) {
+    constexpr bool exact = counting == Counting::Exact;
+    constexpr bool byRuns = counting == Counting::ByRuns;
     Operations<false> operations(*this, nullptr);
     Word* const words = memory.get();
     std::uint32_t address = programCounter;
     std::uint32_t instruction = 0;
+    // Exact: the steps left. ByRuns: the steps run, less the address of the
+    // next instruction (modulo 2^64): a step to the next address changes
+    // neither, a jump adds what it skips or goes back over.
     std::uint64_t remaining = limit;
+    std::uint64_t bias = 0 - std::uint64_t{address};
+    // The steps run when the next instruction is at `address`.
+    const auto steps = [&] { return exact ? limit - remaining : bias + address; };
     try {
 // Leaves the loop, or reads the instruction at `address`.
 #define VORN_CHECKS()                               \
@@ -236,7 +248,7 @@ void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult&
             goto ended;                             \
         }                                           \
     }                                               \
-    if constexpr (Counted) {                        \
+    if constexpr (exact) {                          \
         if (remaining == 0) {                       \
             result.end = RunResult::End::StepLimit; \
             goto ended;                             \
@@ -244,6 +256,23 @@ void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult&
         --remaining;                                \
     }                                               \
     instruction = words[address].bits()
+// Runs the operation of the instruction at `address`. Only a jump returns
+// another address than the next, so for every other operation the compiler
+// drops the counting. The limit is checked at the jumps that go back (or
+// stay): between two of them the addresses only go up, so at most 65535
+// steps run.
+#define VORN_RUN(name)                                        \
+    {                                                         \
+        const std::uint32_t from = address;                   \
+        address = operations.name(instruction, from + 1);     \
+        if constexpr (byRuns) {                               \
+            bias += std::uint64_t{from + 1} - address;        \
+            if (address <= from && bias + address >= limit) { \
+                result.end = RunResult::End::StepLimit;       \
+                goto ended;                                   \
+            }                                                 \
+        }                                                     \
+    }
 #if VORN_THREADED_RUN
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpedantic"
@@ -257,7 +286,7 @@ void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult&
     } while (false)
 #define VORN_OPERATION(Enumerator, name, register1, register2, hasAddress) \
     name:                                                                  \
-    address = operations.name(instruction, address + 1);                   \
+    VORN_RUN(name)                                                         \
     VORN_DISPATCH();
 
         VORN_DISPATCH();
@@ -271,31 +300,55 @@ void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult&
             switch (static_cast<Operation>(Word::opcodeOf(instruction))) {
 #define VORN_CASE(Enumerator, name, register1, register2, hasAddress) \
     case Operation::Enumerator:                                       \
-        address = operations.name(instruction, address + 1);          \
+        VORN_RUN(name)                                                \
         break;
                 VORN_OPERATIONS(VORN_CASE)
 #undef VORN_CASE
             }
         }
 #endif
+#undef VORN_RUN
 #undef VORN_CHECKS
     } catch (...) {
-        result.steps = limit - remaining;
+        // The step that raised it counts: it is at `address`.
+        result.steps = steps() + (exact ? 0 : 1);
         throw;
     }
 ended:
-    result.steps = limit - remaining;
+    result.steps = steps();
     programCounter = static_cast<std::uint16_t>(address);
+}
+
+// A bounded run: by straight runs while more than the longest straight run
+// is left, then step by step for the rest, so that it ends on the exact step.
+template <bool Stopping>
+void Machine::runCounted(std::uint64_t limit, const std::uint8_t* stops, RunResult& result) {
+    constexpr std::uint64_t longestStraightRun = haltAddress;
+    std::uint64_t before = 0;
+    if (limit > longestStraightRun) {
+        runLoop<Counting::ByRuns, Stopping>(limit - longestStraightRun, stops, result);
+        if (result.end != RunResult::End::StepLimit) {
+            return;
+        }
+        before = result.steps;
+    }
+    try {
+        runLoop<Counting::Exact, Stopping>(limit - before, stops, result);
+    } catch (...) {
+        result.steps += before;
+        throw;
+    }
+    result.steps += before;
 }
 
 void Machine::run() {
     RunResult result;
-    runLoop<false, false>(0, nullptr, result);
+    runLoop<Counting::None, false>(0, nullptr, result);
 }
 
 std::uint64_t Machine::run(std::uint64_t limit) {
     RunResult result;
-    runLoop<true, false>(limit, nullptr, result);
+    runCounted<false>(limit, nullptr, result);
     return result.steps;
 }
 
@@ -303,9 +356,9 @@ Machine::RunResult Machine::runUntil(std::uint64_t limit, const std::uint8_t* st
     RunResult result;
     try {
         if (stops == nullptr) {
-            runLoop<true, false>(limit, nullptr, result);
+            runCounted<false>(limit, nullptr, result);
         } else {
-            runLoop<true, true>(limit, stops, result);
+            runCounted<true>(limit, stops, result);
         }
     } catch (const Word::InvalidAddressInOperation&) {
         result.end = RunResult::End::Fault;

@@ -80,8 +80,13 @@ class Machine {
 
     template <bool Record>
     std::uint32_t execute(std::uint32_t address, StepEffect* effect);
-    template <bool Counted, bool Stopping>
+    // How a run loop counts its steps against its limit: not at all; one
+    // by one; or by straight runs, at each jump taken (see runLoop).
+    enum class Counting : std::uint8_t { None, Exact, ByRuns };
+    template <Counting counting, bool Stopping>
     void runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result);
+    template <bool Stopping>
+    void runCounted(std::uint64_t limit, const std::uint8_t* stops, RunResult& result);
 
     std::unique_ptr<StreamIO> ownIO_;
     MachineIO* io_;

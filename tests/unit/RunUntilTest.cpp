@@ -90,7 +90,13 @@ TEST(RunUntil, EndsWhereSteppingEnds) {
         for (int i = 0; i < program % 4; ++i) {
             stops[random() % 64] = 1;
         }
-        for (const std::uint64_t limit : {0ULL, 1ULL, 17ULL, 5000ULL, 20000ULL}) {
+        // Past 65535 steps a run counts by its straight runs: every tenth
+        // program goes that far too.
+        std::vector<std::uint64_t> limits = {0, 1, 17, 5000, 20000};
+        if (program % 10 == 0) {
+            limits.push_back(150001);
+        }
+        for (const std::uint64_t limit : limits) {
             for (const std::uint8_t* stopsUsed : {static_cast<const std::uint8_t*>(nullptr),
                                                   static_cast<const std::uint8_t*>(stops.data())}) {
                 SCOPED_TRACE(testing::Message() << "program " << program << ", limit " << limit
@@ -105,6 +111,78 @@ TEST(RunUntil, EndsWhereSteppingEnds) {
                 EXPECT_EQ(got.steps, want.steps);
                 expectSameState(ran.machine, stepped.machine);
                 EXPECT_EQ(ran.output.str(), stepped.output.str());
+            }
+        }
+    }
+}
+
+// Long runs count their steps by straight runs, checked at the jumps taken:
+// runs of tens of thousands of addresses, limits on either side of where a
+// run, a loop or the whole memory ends, a fault and a stop far along.
+TEST(RunUntil, LongStraightRunsCountExactly) {
+    using Testing::encode;
+    const Word noop = encode(Operation::Noop, RegisterId::A, RegisterId::A, 0);
+    // Each case fills memory from `noop` words and sets a few.
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::uint16_t, Word>> words;
+        std::vector<std::uint16_t> stops;
+        std::vector<std::uint64_t> limits;
+    };
+    const Word backToZero = encode(Operation::Jump, RegisterId::A, RegisterId::A, 0);
+    const std::vector<Case> cases = {
+        {"through memory to the halt", {}, {}, {65534, 65535, 65536, 65537, 200000}},
+        {"a loop of 60001 steps",
+         {{60000, backToZero}},
+         {},
+         {65535, 65536, 120001, 120002, 180003, 1000007}},
+        {"a jump to itself",
+         {{7, encode(Operation::Jump, RegisterId::A, RegisterId::A, 7)}},
+         {},
+         {65535, 65536, 100000}},
+        {"a loop of one jump to the next address",
+         {{0, encode(Operation::Jump, RegisterId::A, RegisterId::A, 1)}},
+         {},
+         {65535, 65536, 70000}},
+        {"a fault after 40002 steps",
+         {{40001, encode(Operation::Loadi, RegisterId::A, RegisterId::B, 0)}},
+         {},
+         {40001, 40002, 65536, 100000}},
+        {"a countdown of 3 loops, then a stop far along",
+         {{0, encode(Operation::Load, RegisterId::C, RegisterId::A, 100)},
+          {1, encode(Operation::Jz, RegisterId::C, RegisterId::A, 50000)},
+          {2, encode(Operation::Decr, RegisterId::C, RegisterId::A, 0)},
+          {30000, encode(Operation::Jump, RegisterId::A, RegisterId::A, 1)},
+          {100, Word(3)}},
+         {60000},
+         {65535, 65536, 90000, 150000, 1000000}},
+    };
+    for (const Case& c : cases) {
+        std::vector<Word> words(Machine::memorySize - 1, noop);
+        for (const auto& [address, word] : c.words) {
+            words[address] = word;
+        }
+        std::vector<std::uint8_t> stops(Machine::memorySize, 0);
+        for (const std::uint16_t address : c.stops) {
+            stops[address] = 1;
+        }
+        const std::uint8_t* stopsUsed = c.stops.empty() ? nullptr : stops.data();
+        for (const std::uint64_t limit : c.limits) {
+            SCOPED_TRACE(testing::Message() << c.name << ", limit " << limit);
+            MachineRun ran;
+            MachineRun stepped;
+            ran.machine.load(words);
+            stepped.machine.load(words);
+            const Machine::RunResult got = ran.machine.runUntil(limit, stopsUsed);
+            const Machine::RunResult want = stepUntil(stepped.machine, limit, stopsUsed);
+            EXPECT_EQ(got.end, want.end);
+            EXPECT_EQ(got.steps, want.steps);
+            expectSameState(ran.machine, stepped.machine);
+            if (stopsUsed == nullptr && want.end != End::Fault) {
+                MachineRun counted;
+                counted.machine.load(words);
+                EXPECT_EQ(counted.machine.run(limit), want.steps);
+                EXPECT_EQ(counted.machine.programCounter, stepped.machine.programCounter);
             }
         }
     }
