@@ -403,8 +403,9 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
     out_ << '\n';
     if (showStep && stop.last && stop.last->step == session_.step()) {
         writeTraceLine(out_,
-                       TracedStep{stop.last->step, stop.last->address, stop.last->instruction},
-                       stop.last->effect);
+                       TracedStep{stop.last->step, stop.last->address, stop.last->instruction,
+                                  program.lineOf(stop.last->address)},
+                       stop.last->effect, program.labels.empty() ? nullptr : &program.labels);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "assembly/ProgramLabels.h"
 #include "machine/RunMessages.h"
 
 namespace Vorn::Debug {
@@ -43,6 +44,7 @@ DebugProgram DebugProgram::fromSource(std::string_view text,
         return program;
     }
     program.image = assembled.words();
+    program.labels = Assembly::labelsOf(assembled);
     program.cells = std::move(assembled.cells);
     program.symbols = std::move(assembled.symbols);
     std::size_t start = 0;

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "assembly/Program.h"
+#include "machine/AddressNames.h"
 #include "machine/Machine.h"
 
 namespace Vorn::Debug {
@@ -47,6 +48,8 @@ struct DebugProgram {
     std::vector<std::string> lines;  // the text of line N at index N - 1
     std::vector<Assembly::ProgramCell> cells;
     std::vector<Assembly::ProgramSymbol> symbols;
+    // The labels, for instructions shown as the source wrote them.
+    AddressNames labels;
 
     static DebugProgram fromImage(std::vector<Word> image);
     // Assembles the text; after an assembly error, `error` is set and the
