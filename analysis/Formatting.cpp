@@ -28,7 +28,10 @@ struct Layout {
 std::string joined(const std::vector<SourceToken>& tokens, std::size_t from, std::size_t to) {
     std::string text;
     for (std::size_t i = from; i < to; ++i) {
-        text += (text.empty() ? "" : " ") + std::string(tokens[i].text);
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += tokens[i].text;
     }
     return text;
 }
@@ -41,7 +44,8 @@ std::optional<Layout> layoutOf(const std::vector<SourceToken>& tokens) {
         if (at + 1 >= tokens.size() || tokens[at + 1].kind != TokenKind::Identifier) {
             return std::nullopt;
         }
-        layout.labels += (layout.labels.empty() ? ":" : " :") + std::string(tokens[at + 1].text);
+        layout.labels += layout.labels.empty() ? ":" : " :";
+        layout.labels += tokens[at + 1].text;
         at += 2;
     }
     std::size_t end = at;
