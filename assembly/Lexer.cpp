@@ -87,19 +87,29 @@ struct GetArea : std::streambuf {
     }
 };
 
-std::int64_t address(const char* at) {
-    return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(at));
+std::uint64_t address(const char* at) {
+    return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(at));
+}
+
+// The offset, from the address and a span's origin.
+std::int64_t offsetAt(std::uint64_t address, std::uint64_t origin) {
+    return static_cast<std::int64_t>(address + origin);
 }
 
 // The offset in the input of the character at `at`, which is in the span.
 std::int64_t offsetOf(const Span& span, const char* at) {
-    return address(at) + span.origin;
+    return offsetAt(address(at), span.origin);
+}
+
+// The origin that puts the character at `at` at `offset`.
+std::uint64_t originFor(const char* at, std::int64_t offset) {
+    return static_cast<std::uint64_t>(offset) - address(at);
 }
 
 // The get area, whose first character is at `offset` in the input.
 Span viewOf(std::streambuf& buffer, std::int64_t offset) {
     const char* next = GetArea::next(buffer);
-    return {next, next, GetArea::end(buffer), true, offset - address(next)};
+    return {next, next, GetArea::end(buffer), true, originFor(next, offset)};
 }
 
 // Hands what the reads of the span took to the buffer.
@@ -122,7 +132,7 @@ void commit(std::streambuf& buffer, Span& span) {
     span = viewOf(buffer, offset);
     if (span.current == span.end) {
         one = Traits::to_char_type(buffer.sbumpc());
-        span = {&one, &one, &one + 1, false, offset - address(&one)};
+        span = {&one, &one, &one + 1, false, originFor(&one, offset)};
     }
     return span;
 }
@@ -186,7 +196,7 @@ class Window {
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    std::int64_t offset() const { return address(current_) + origin_; }
+    std::int64_t offset() const { return offsetAt(address(current_), origin_); }
     std::int64_t lineStart() const { return lineStart_; }
     void startLine(std::int64_t offset) { lineStart_ = offset; }
 
@@ -281,7 +291,7 @@ class Window {
     std::int64_t& lineStart_;
     const char* current_;
     const char* end_;
-    std::int64_t origin_;
+    std::uint64_t origin_;
     bool borrow_;
     std::ios::iostate state_ = std::ios::goodbit;
 };

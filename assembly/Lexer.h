@@ -18,13 +18,14 @@ namespace Detail {
 // its reads began, not yet handed back to the buffer, to the end of what the
 // buffer holds (its get area, or one character taken from a buffer without
 // one); and what turns the address of a character in it into the offset of
-// that character in the input: the offset is the address plus `origin`.
+// that character in the input: the offset is the address plus `origin`,
+// modulo 2^64.
 struct Span {
     const char* start = nullptr;
     const char* current = nullptr;
     const char* end = nullptr;
     bool inGetArea = true;
-    std::int64_t origin = 0;
+    std::uint64_t origin = 0;
 };
 }  // namespace Detail
 

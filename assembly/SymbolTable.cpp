@@ -86,7 +86,6 @@ void SymbolTable::clear() {
     failuresKept_ = false;
 }
 
-// Inlined into each caller: a call per lookup costs as much as the probe.
 [[gnu::always_inline]] inline std::size_t SymbolTable::probe(std::string_view name,
                                                              std::uint32_t tag) const {
     const std::size_t mask = slots_.size() - 1;

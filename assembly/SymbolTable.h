@@ -121,8 +121,10 @@ class SymbolTable {
 
     const Symbol& at(SymbolId id) const { return symbols_[static_cast<std::size_t>(id)]; }
     Symbol& at(SymbolId id) { return symbols_[static_cast<std::size_t>(id)]; }
-    // The slot of a name with this tag: its own, or the empty one it would take.
-    std::size_t probe(std::string_view name, std::uint32_t tag) const;
+    // The slot of a name with this tag: its own, or the empty one it would
+    // take. Defined in SymbolTable.cpp, inlined into each lookup there: a
+    // call per lookup costs as much as the probe.
+    inline std::size_t probe(std::string_view name, std::uint32_t tag) const;
     const Symbol* find(std::string_view name) const;
     Value valueOf(const Symbol& symbol) const;
     // Walks the chain from `start` and remembers what every name on it

@@ -215,11 +215,14 @@ std::uint16_t Machine::step(StepEffect& effect) {
 // Counting::ByRuns counts by addresses: the steps of a straight run are the
 // addresses it went through, so only a jump taken adds to the count; it
 // leaves at the first jump back taken after at least `limit` steps. Between
-// two jumps back the addresses only go up, and 0xFFFF halts: at most 65535
-// steps. Stopping tests each address against `stops`. Before each
-// instruction, in this order: a halt, a stop, the limit. A fault or a
-// MachineIO::Stop leaves as its exception, with result.steps counting the
-// step that raised it and the program counter as the operation left it.
+// two jumps back the addresses only go up, and 0xFFFF halts, so that is at
+// most 65534 steps past `limit`, and it checks the limit before the halt and
+// the stop at the jump's target: it serves runCounted, which leaves it that
+// much room and finds them next. Stopping tests each address against
+// `stops`. Before each instruction, in this order: a halt, a stop, the
+// limit. A fault or a MachineIO::Stop leaves as its exception, with
+// result.steps counting the step that raised it and the program counter as
+// the operation left it.
 template <Machine::Counting counting, bool Stopping>
 void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result) {
     constexpr bool exact = counting == Counting::Exact;

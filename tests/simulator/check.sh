@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# check.sh [--update] VORNASM VORNSIM VORNLIST VORNDBG CASE.vorn...: runs each
-# case through the tools as a user does and compares every view of it with
-# its expected file; --update writes the expected files from the runs instead.
+# check.sh [--update] [--no-trace] VORNASM VORNSIM VORNLIST VORNDBG CASE.vorn...:
+# runs each case through the tools as a user does and compares every view of
+# it with its expected file; --update writes the expected files from the runs
+# instead, and --no-trace leaves out the trace view, for a vornsim built
+# without trace support.
 #
 # A case is a source NAME.vorn, with NAME.input when it reads (standard input,
 # else nothing), and a comment line "; vornsim: OPTIONS" for options of its
 # runs. Its views, each an expected file beside the source:
 #
 #   NAME.run     vornsim -s OPTIONS NAME.vorn <NAME.input
-#   NAME.trace   the same with --trace
+#   NAME.trace   the same with --trace (not with --no-trace)
 #   NAME.list    vornlist -s NAME.vorn
 #   NAME.debug   vorndbg --batch -s -x NAME.dbg NAME.vorn (only with NAME.dbg,
 #                a debugger script; the input is given with --input)
@@ -19,12 +21,17 @@
 # for the source, every view's standard error must be exactly vornasm's.
 set -u
 update=0
-if [ "${1:-}" = --update ]; then
-    update=1
+tracing=1
+while [ $# -gt 0 ]; do
+    case $1 in
+        --update) update=1 ;;
+        --no-trace) tracing=0 ;;
+        *) break ;;
+    esac
     shift
-fi
+done
 if [ $# -lt 5 ]; then
-    echo "usage: check.sh [--update] VORNASM VORNSIM VORNLIST VORNDBG CASE.vorn..." >&2
+    echo "usage: check.sh [--update] [--no-trace] VORNASM VORNSIM VORNLIST VORNDBG CASE.vorn..." >&2
     exit 2
 fi
 absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
@@ -37,7 +44,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The views: suffix of the expected file, what a case needs for it (-: every
-# case has it; +trace: a vornsim built with trace support; else the suffix of
+# case has it; +trace: every case, but with --no-trace; else the suffix of
 # a file beside the source), and the function that runs it. Each function
 # runs in the case's folder with the case's name in $name, the options in
 # $options and its standard input ready, and prints the command line it
@@ -94,12 +101,6 @@ render() {
         echo "--- exit status $status"
     } >"$work/view"
 }
-
-# A build without trace support has no --trace to check.
-tracing=0
-if "$vornsim" --help 2>/dev/null | grep -q -- --trace; then
-    tracing=1
-fi
 
 failed=0
 for source in "$@"; do

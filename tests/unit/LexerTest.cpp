@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <streambuf>
@@ -299,6 +300,51 @@ TEST(Token, CopiesOwnTheTextTheOriginalBorrows) {
     for (const Token* t : std::initializer_list<const Token*>{&token, &constructed, &assigned}) {
         EXPECT_EQ(t->getIdentifier(), "name");
         EXPECT_EQ(printed(*t), "identifier('name')");
+    }
+}
+
+// A place is kept as offsets and shown in 32 bits: a line or a token of over
+// 2 GB shows the largest value; a copy keeps the place.
+TEST(Token, PlacesPastTwoGigabytesShowTheLargestValue) {
+    constexpr std::int64_t far = 3'000'000'000;
+    constexpr std::int32_t largest = std::numeric_limits<std::int32_t>::max();
+    const struct {
+        std::int64_t lineStart, start, end;
+        std::int32_t column, length;
+    } cases[] = {
+        {100, 105, 110, 5, 5},
+        {0, far, far + 5, largest, 5},
+        {far, far + 7, far + 8, 7, 1},
+        {0, 10, 10 + far, 10, largest},
+        {0, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        Token token;
+        token.setPlace(c.lineStart, c.start, c.end);
+        const Token copy(token);
+        for (const Token* t : std::initializer_list<const Token*>{&token, &copy}) {
+            EXPECT_EQ(t->column(), c.column) << c.start;
+            EXPECT_EQ(t->length(), c.length) << c.start;
+        }
+    }
+}
+
+// One extraction counts its columns from where it began, with a get area or
+// without one.
+TEST(Lexer, AnExtractionCountsColumnsFromWhereItBegan) {
+    const std::string source = "  ab   12";
+    for (const Way way : {Way::Extraction, Way::ExtractionWithoutGetArea}) {
+        const std::unique_ptr<std::streambuf> buffer = bufferFor(source, way);
+        std::istream in(buffer.get());
+        Token token;
+        in >> token;
+        EXPECT_EQ(token.getIdentifier(), "ab");
+        EXPECT_EQ(token.column(), 2) << static_cast<int>(way);
+        EXPECT_EQ(token.length(), 2) << static_cast<int>(way);
+        in >> token;
+        EXPECT_EQ(token.getNumber(), 12);
+        EXPECT_EQ(token.column(), 3) << static_cast<int>(way);
+        EXPECT_EQ(token.length(), 2) << static_cast<int>(way);
     }
 }
 

@@ -152,10 +152,15 @@ TEST(RunUntil, LongStraightRunsCountExactly) {
          {{7, encode(Operation::Jump, RegisterId::A, RegisterId::A, 7)}},
          {},
          {65535, 65536, 100000}},
-        {"a loop of one jump to the next address",
+        {"a jump to the next address",
          {{0, encode(Operation::Jump, RegisterId::A, RegisterId::A, 1)}},
          {},
          {65535, 65536, 70000}},
+        // Straight runs of 65535 steps, the longest: jump 0 at 0xFFFE.
+        {"a loop of 65535 steps",
+         {{0xFFFE, backToZero}},
+         {},
+         {65535, 65536, 65537, 131070, 131071, 131072, 196605, 196606, 196607}},
         {"a fault after 40002 steps",
          {{40001, encode(Operation::Loadi, RegisterId::A, RegisterId::B, 0)}},
          {},
@@ -168,6 +173,15 @@ TEST(RunUntil, LongStraightRunsCountExactly) {
           {100, Word(3)}},
          {60000},
          {65535, 65536, 90000, 150000, 1000000}},
+        {"a countdown of 3 loops, then a fault far along",
+         {{0, encode(Operation::Load, RegisterId::C, RegisterId::A, 100)},
+          {1, encode(Operation::Jz, RegisterId::C, RegisterId::A, 50000)},
+          {2, encode(Operation::Decr, RegisterId::C, RegisterId::A, 0)},
+          {30000, encode(Operation::Jump, RegisterId::A, RegisterId::A, 1)},
+          {50002, encode(Operation::Loadi, RegisterId::A, RegisterId::B, 0)},
+          {100, Word(3)}},
+         {},
+         {100000, 150000}},
     };
     for (const Case& c : cases) {
         std::vector<Word> words(Machine::memorySize - 1, noop);
@@ -184,6 +198,28 @@ TEST(RunUntil, LongStraightRunsCountExactly) {
             expectRunEndsAsStepping(words, limit, stopsUsed);
         }
     }
+}
+
+// A long run that starts where another left it, away from address 0, counts
+// from there.
+TEST(RunUntil, ALongRunResumesAwayFromTheStart) {
+    using Testing::encode;
+    std::vector<Word> words(Machine::memorySize - 1,
+                            encode(Operation::Noop, RegisterId::A, RegisterId::A, 0));
+    words[0xFFFE] = encode(Operation::Jump, RegisterId::A, RegisterId::A, 1000);
+    MachineRun whole;
+    MachineRun halves;
+    whole.machine.load(words);
+    halves.machine.load(words);
+    const Machine::RunResult once = whole.machine.runUntil(200001);
+    const Machine::RunResult first = halves.machine.runUntil(100000);
+    ASSERT_EQ(first.steps, 100000u);
+    EXPECT_NE(halves.machine.programCounter, 0);
+    const Machine::RunResult second = halves.machine.runUntil(100001);
+    EXPECT_EQ(first.steps + second.steps, once.steps);
+    EXPECT_EQ(second.end, once.end);
+    expectSameState(whole.machine, halves.machine);
+    EXPECT_EQ(whole.machine.programCounter, (200001 - 65535) % 64535 + 1000);
 }
 
 TEST(RunUntil, ARunResumesWhereALimitLeftIt) {
