@@ -157,6 +157,9 @@ class Session {
     // Backward.
     Stop reverseStep(std::uint64_t n);
     Stop reverseContinue();
+    // Back to step 0 as a new run, without running: it reads again what the
+    // last run read, up to the first end of the input.
+    void restart();
 
     // Breakpoints and watchpoints; numbers count from 1 and are not reused.
     const Point& addBreakpoint(std::uint16_t address, std::string what);
@@ -219,7 +222,6 @@ class Session {
     void goTo(std::uint64_t target);
     void replay(std::uint64_t steps);
     bool scanInterval(std::size_t index, std::uint64_t end, std::uint64_t oldest, Scan& scan);
-    void restart();
 
     Program program_;
     Options options_;

@@ -80,6 +80,9 @@ int debug(const Options& options, std::istream& in, std::ostream& out, std::ostr
     if (options.history) {
         sessionOptions.historyLimit = *options.history;
     }
+    sessionOptions.limits.steps = options.maxSteps.value_or(Run::unlimited);
+    sessionOptions.limits.outputLines = options.maxOutput.value_or(Run::unlimited);
+    sessionOptions.limits.strict = options.strict;
     sessionOptions.interrupt = &interruptFlag();
 
     std::vector<std::ifstream> scripts;

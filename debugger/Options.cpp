@@ -28,19 +28,33 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
     app.add_flag("--batch", options.batch,
                  "Run the commands of -x and of standard input, then exit: no prompt, no line "
                  "editing (also when standard input is not a terminal)");
+    const auto count = [](const char* what) {
+        return CLI::Validator(
+            [what](std::string& text) {
+                std::uint64_t number = 0;
+                const char* const end = text.data() + text.size();
+                const auto [stop, problem] = std::from_chars(text.data(), end, number);
+                return problem == std::errc{} && stop == end && !text.empty()
+                           ? std::string()
+                           : "'" + text + "' is not a whole number of " + what;
+            },
+            "");
+    };
     app.add_option("--history", options.history,
                    "Keep at most STEPS steps to go back over (default: the whole run; 0: none)")
         ->type_name("STEPS")
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                std::uint64_t steps = 0;
-                const char* const end = text.data() + text.size();
-                const auto [stop, problem] = std::from_chars(text.data(), end, steps);
-                return problem == std::errc{} && stop == end && !text.empty()
-                           ? std::string()
-                           : "'" + text + "' is not a whole number of steps";
-            },
-            ""));
+        ->check(count("steps"));
+    app.add_option("--max-steps", options.maxSteps,
+                   "The run stops after N instructions if the program has not halted")
+        ->type_name("N")
+        ->check(count("steps"));
+    app.add_option("--max-output", options.maxOutput,
+                   "The run stops at the write of line N + 1, before it writes")
+        ->type_name("N")
+        ->check(count("lines"));
+    app.add_flag("--strict", options.strict,
+                 "Running a data word or a cell no statement filled (for an image, a cell past "
+                 "the image) is a fault; with -s, without it, a warning");
     app.footer(
         "Without --input, a program that reads at a terminal is asked for each number.\n"
         "Exit status: 0 after quit or the end of the commands, 1 bad usage or an\n"

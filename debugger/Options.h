@@ -16,6 +16,10 @@ struct Options {
     std::vector<std::string> commandFiles;
     bool batch = false;
     std::optional<std::uint64_t> history;  // no value: unlimited
+    // The run's limits, as vornsim's options of the same names.
+    std::optional<std::uint64_t> maxSteps;
+    std::optional<std::uint64_t> maxOutput;
+    bool strict = false;
 };
 
 // Fills `options`; returns the exit status when the run is already over

@@ -243,8 +243,11 @@ CaseResult gradeCase(const Case& test, const Submission& submission) {
     if (result.verdict == Verdict::Pass) {
         result.points = test.points;
     } else {
-        result.message =
-            problem + "\n" + replay(test, submission, result.verdict == Verdict::TooMuchOutput);
+        // Running into data explains many a wrong ending: said as vornsim says it.
+        const std::string warning =
+            runner.warning().empty() ? "" : "Warning: " + runner.warning() + "\n";
+        result.message = problem + "\n" + warning +
+                         replay(test, submission, result.verdict == Verdict::TooMuchOutput);
     }
     return result;
 }

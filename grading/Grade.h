@@ -50,8 +50,10 @@ struct CaseResult {
     std::int64_t points = 0;  // earned
     std::uint64_t steps = 0;
     std::vector<std::int32_t> output;  // at most the case's max-output lines
-    // Empty for a pass; for anything else the feedback: what went wrong, then
-    // the lines "replay: COMMAND" (vornsim --trace) and "debug: COMMAND" (vorndbg).
+    // Empty for a pass; for anything else the feedback: what went wrong, the
+    // warning on entering data ("Warning: execution enters ..."), if the run
+    // gave one, then the lines "replay: COMMAND" (vornsim --trace) and
+    // "debug: COMMAND" (vorndbg).
     std::string message;
 };
 

@@ -8,7 +8,7 @@ namespace Vorn::Web {
 // session it feeds: both callbacks hold this (it does not move with the
 // Session).
 struct Session::Input {
-    explicit Input(const std::string& text) : stream(text), reader(stream, discard) {}
+    explicit Input(std::string text) : stream(std::move(text)), reader(stream, discard) {}
 
     std::istringstream stream;
     std::ostream discard{nullptr};
@@ -16,7 +16,8 @@ struct Session::Input {
 };
 
 Session::Session() {
-    start();
+    load({}, {});
+    state_ = State::NoProgram;
 }
 
 Session::~Session() = default;
@@ -24,27 +25,28 @@ Session::Session(Session&&) noexcept = default;
 Session& Session::operator=(Session&&) noexcept = default;
 
 void Session::load(std::string_view source, std::string input) {
-    program_ = Program::fromSource(source);
-    input_ = std::move(input);
-    restart();
+    reader_ = std::make_unique<Input>(std::move(input));
+    Input* reader = reader_.get();
+    Debug::Session::Options options;
+    options.input = [reader] { return reader->reader.read(); };
+    options.outputLog = outputLimit;
+    options.limits.outputLines = outputLimit;
+    debug_ = std::make_unique<Debug::Session>(Program::fromSource(source), std::move(options));
+    applyBreakpoints();
+    start();
 }
 
+// A new run reads the same numbers again: the debugging session hands out
+// again what the last run read.
 void Session::restart() {
+    debug_->restart();
     start();
-    state_ = error() ? State::NoProgram : State::Ready;
 }
 
 void Session::start() {
-    reader_ = std::make_unique<Input>(input_);
-    Input* input = reader_.get();
-    Debug::Session::Options options;
-    options.input = [input] { return input->reader.read(); };
-    options.outputLog = outputLimit;
-    options.limits.outputLines = outputLimit;
-    debug_ = std::make_unique<Debug::Session>(program_, std::move(options));
+    state_ = error() ? State::NoProgram : State::Ready;
     message_.clear();
     warning_.clear();
-    applyBreakpoints();
 }
 
 void Session::setBreakpointLines(const std::vector<std::int32_t>& lines) {
@@ -55,8 +57,9 @@ void Session::setBreakpointLines(const std::vector<std::int32_t>& lines) {
 
 void Session::applyBreakpoints() {
     debug_->removeAll();
-    for (std::size_t address = 0; address < program_.cells().size(); ++address) {
-        const Assembly::ProgramCell& cell = program_.cells()[address];
+    const std::vector<Assembly::ProgramCell>& cells = program().cells();
+    for (std::size_t address = 0; address < cells.size(); ++address) {
+        const Assembly::ProgramCell& cell = cells[address];
         if (cell.isInstruction &&
             std::binary_search(breakpointLines_.begin(), breakpointLines_.end(), cell.line)) {
             debug_->addBreakpoint(static_cast<std::uint16_t>(address),
@@ -152,7 +155,7 @@ std::vector<std::int32_t> Session::output() const {
 }
 
 std::int32_t Session::currentLine() const {
-    return program_.lineOf(debug_->programCounter());
+    return program().lineOf(debug_->programCounter());
 }
 
 std::string Session::describe() const {

@@ -65,8 +65,8 @@ class Session {
     void reverseContinue();
 
     // The assembly error of the source, if it has one.
-    const std::optional<Assembly::AssemblyError>& error() const { return program_.error(); }
-    const Program& program() const { return program_; }
+    const std::optional<Assembly::AssemblyError>& error() const { return program().error(); }
+    const Program& program() const { return debug_->program(); }
     const Machine& machine() const { return debug_->machine(); }
     // The numbers written up to the current step, with the steps that wrote them.
     std::span<const Debug::OutputRecord> outputRecords() const;
@@ -91,8 +91,6 @@ class Session {
     void applyBreakpoints();
     void record(const Debug::Stop& stop);
 
-    Program program_;
-    std::string input_;
     std::unique_ptr<Input> reader_;
     std::unique_ptr<Debug::Session> debug_;
     std::vector<std::int32_t> breakpointLines_;
