@@ -249,6 +249,35 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
     return streams(out.str(), "stdout", errors.str());
 }
 
+// A whole run of the source by the runner every tool shares, with the
+// limits of `limitsJson` ({"steps": N, "outputLines": N, "strict": true}, each
+// optional): how it ended, as JSON. The same-ending test compares it with
+// vornsim, vorndbg and vorngrade.
+std::string runToEnd(const std::string& source, const std::string& input,
+                     const std::string& limitsJson) {
+    const Program program = Program::fromSource(source);
+    if (program.error()) {
+        return text(json{{"end", "assembly-error"}, {"message", program.error()->message + "."}});
+    }
+    const json given = json::parse(limitsJson);
+    Run::Limits limits;
+    limits.steps = given.value("steps", Run::unlimited);
+    limits.outputLines = given.value("outputLines", Run::unlimited);
+    limits.strict = given.value("strict", false);
+    std::istringstream in(input);
+    std::ostringstream out;
+    StreamIO io(in, out);
+    Run::Runner runner(program, io, limits);
+    const Run::Outcome outcome = runner.run();
+    return text(json{{"end", Run::endName(outcome.end)},
+                     {"steps", static_cast<double>(outcome.steps)},
+                     {"address", outcome.address},
+                     {"line", outcome.line},
+                     {"message", outcome.message},
+                     {"warning", runner.warning()},
+                     {"output", out.str()}});
+}
+
 // The operation and register names, for the editor's highlighting.
 std::string names() {
     json operations = json::array();
@@ -279,6 +308,7 @@ EMSCRIPTEN_BINDINGS(vorn) {
     emscripten::function("memory", &memory);
     emscripten::function("assembleImage", &assembleImage);
     emscripten::function("simulate", &simulate);
+    emscripten::function("runToEnd", &runToEnd);
 }
 
 }  // namespace Vorn::Web

@@ -1,7 +1,7 @@
 // The playground's WebAssembly build against the native tools, byte for byte:
 // for each source, the image file and standard error of `vornasm`, and the
-// standard output and error of `vornsim` on the image (with NAME.input as the
-// input where there is one), or on the source when it does not assemble.
+// standard output and error of `vornsim --source` (with NAME.input as the
+// input where there is one).
 //
 //   node differential.js VORNASM VORNSIM PAGE_DIR SOURCE...
 //
@@ -50,10 +50,9 @@ async function main() {
 
       const inputPath = source.replace(/\.vorn$/, ".input");
       const input = fs.existsSync(inputPath) ? fs.readFileSync(inputPath) : Buffer.alloc(0);
-      // A source that assembles runs from its image: vornsim --source also
-      // warns when execution enters a data word, which the page does not.
-      const program = assembled.stderr.length === 0 ? [imagePath] : ["--source", source];
-      const simulated = native(vornsim, ["--max-steps", String(maxSteps), ...program], input);
+      // From the source, as the page runs it: the same warnings on entering
+      // data, the same source lines in the sentences.
+      const simulated = native(vornsim, ["--max-steps", String(maxSteps), "--source", source], input);
       const wasmRun = vorn.simulate(text, input, maxSteps);
 
       const problems = [
