@@ -40,8 +40,13 @@ class KeepingBuffer : public std::streambuf {
         look(eback(), static_cast<std::size_t>(egptr() - eback()));
         const std::streamsize count = file_.sgetn(block_, sizeof block_);
         if (count <= 0) {
-            // A last line without a line end is a line too.
+            // A last line without a line end is a line too. The assembler
+            // tells whether it filled cells only after this end: it is
+            // kept unless it is a comment.
             if (!open_.empty() || dropping_) {
+                if (!dropping_) {
+                    filled(static_cast<std::int32_t>(lineNumber_));
+                }
                 endLine();
             }
             lines_.setSize(lineNumber_ - 1);

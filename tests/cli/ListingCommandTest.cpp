@@ -45,6 +45,23 @@ TEST(ListingCommand, ListsASourceWithItsLinesAndSymbols) {
               "value             5  0x00000005\n");
 }
 
+TEST(ListingCommand, ShowsTheLastLineWithoutALineEnd) {
+    TemporaryDirectory dir;
+    // The assembler finishes the last statement only after the file's end.
+    const std::pair<const char*, const char*> cases[] = {
+        {"= x 5\n=y x;c\ny", "y\n"},
+        {"incr A\n:l jump l", ":l jump l\n"},
+        {"incr A\r\n7", "7\n"},
+    };
+    for (const auto& [source, lastLine] : cases) {
+        writeFile(dir.file("a.vorn"), source);
+        const ProgramResult result = vornlist({"-s", dir.file("a.vorn")});
+        EXPECT_EQ(result.status, 0);
+        const std::string cells = result.out.substr(0, result.out.find("\n\n") + 1);
+        EXPECT_TRUE(cells.ends_with(lastLine)) << cells;
+    }
+}
+
 TEST(ListingCommand, ShowsNamesThatDoNotResolve) {
     TemporaryDirectory dir;
     // Definitions that no cell uses are never resolved while assembling.
