@@ -375,7 +375,9 @@ function showState(state) {
   machine = state;
   const rate = state.running && state.rate ? ` Running at ${(state.rate / 1e6).toFixed(0)} million steps/s.` : "";
   const again = state.restartedBecause ? `Started again (${state.restartedBecause}). ` : "";
-  $("status").textContent = again + (state.running ? `Running: ${state.steps} steps.${rate}` : state.message);
+  // The warning on running into data, as vornsim -s gives it.
+  const warning = state.warning ? ` Warning: ${state.warning}` : "";
+  $("status").textContent = again + (state.running ? `Running: ${state.steps} steps.${rate}` : state.message + warning);
   $("status").dataset.state = state.running ? "running" : state.state;
   document.body.classList.toggle("running", state.running);
   $("stop").disabled = !state.running;
