@@ -57,10 +57,11 @@ class BrowserTest(unittest.TestCase):
                       page.text("diagnostics"))
         self.assertTrue(self.driver.find_elements(By.CSS_SELECTOR, ".cm-lintRange-warning"))
         self.assertEqual(self.driver.find_elements(By.CSS_SELECTOR, ".cm-lintRange-error, .cm-lintPoint-error"), [])
-        # The listing: address, word, instruction and source line.
+        # The listing: address, word, instruction (its address by label, as
+        # vornlist writes it) and source line.
         rows = self.driver.find_elements(By.CSS_SELECTOR, "#listing tbody tr")
         self.assertEqual([r.text.split() for r in rows][0],
-                         ["0", "0x10000001", "268435457", "load", "A", "1", "2", "load", "A", "value"])
+                         ["0", "0x10000001", "268435457", "load", "A", "value", "2", "load", "A", "value"])
 
     def test_run_with_input(self):
         page = self.page
