@@ -283,8 +283,4 @@ Program assembleProgram(std::istream& source, const std::function<void(std::int3
     return assemble(source, filledLine);
 }
 
-void writeErrorLine(std::ostream& errors, const AssemblyError& error) {
-    errors << "Error: " << error.message << "." << std::endl;
-}
-
 }  // namespace Vorn::Assembly

@@ -96,8 +96,4 @@ Program assembleProgram(std::istream& source);
 // statement): a reader that keeps the text of those lines keeps no other.
 Program assembleProgram(std::istream& source, const std::function<void(std::int32_t)>& filledLine);
 
-// The one line every tool prints for an assembly error:
-// "Error: " + message + "." and a line end.
-void writeErrorLine(std::ostream& errors, const AssemblyError& error);
-
 }  // namespace Vorn::Assembly

@@ -29,7 +29,7 @@ Debug::DebugProgram loadProgram(const Options& options, std::ostream& errors, bo
     std::optional<Assembly::AssemblyError> error;
     Debug::DebugProgram program = Debug::DebugProgram::fromSource(text, error);
     if (error) {
-        Assembly::writeErrorLine(errors, *error);
+        Tools::writeError(errors, *error);
         failed = true;
     }
     return program;
@@ -138,7 +138,7 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
     try {
         return debug(options, in, out, errors);
     } catch (const Tools::ToolError& error) {
-        errors << "Error: " << error.what() << std::endl;
+        Tools::writeError(errors, error.what());
         return 1;
     }
 }

@@ -33,7 +33,7 @@ struct Options {
 };
 
 int fail(std::ostream& errors, const std::string& message) {
-    errors << "Error: " << message << std::endl;
+    Tools::writeError(errors, message);
     return unusable;
 }
 
@@ -58,7 +58,7 @@ Grading::Submission load(const std::string& path, bool image) {
         std::ifstream file = Tools::openForReading(path, "source file");
         return Grading::sourceSubmission(path, file);
     } catch (const Tools::ToolError& error) {
-        return Grading::failedSubmission(path, std::string("Error: ") + error.what(), image);
+        return Grading::failedSubmission(path, Tools::errorText(error.what()), image);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "machine/Machine.h"
 #include "machine/MachineIO.h"
 #include "machine/RunMessages.h"
+#include "tools/ToolError.h"
 
 namespace Vorn::Grading {
 
@@ -209,7 +210,7 @@ std::string shellQuoted(std::string_view word) {
 Submission sourceSubmission(std::string file, std::istream& source) {
     const Assembly::Program program = Assembly::assembleProgram(source);
     if (program.error) {
-        return failedSubmission(std::move(file), "Error: " + program.error->message + ".", false);
+        return failedSubmission(std::move(file), Tools::errorText(*program.error), false);
     }
     Submission submission;
     submission.file = std::move(file);

@@ -7,6 +7,7 @@
 
 #include "machine/Printable.h"
 #include "tools/CommandLine.h"
+#include "tools/ToolError.h"
 
 namespace Vorn::Simulator {
 
@@ -139,8 +140,9 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
         return status;
     }
     if (options.strict && !options.source) {
-        errors << "Error: --strict needs -s: an image does not say which words are instructions"
-               << " (vornsim --help lists the options)." << std::endl;
+        Tools::writeError(errors,
+                          "--strict needs -s: an image does not say which words are instructions"
+                          " (vornsim --help lists the options).");
         return 1;
     }
     return std::nullopt;

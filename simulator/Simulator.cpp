@@ -64,7 +64,7 @@ std::vector<AddressRange> memoryRanges(const Options& options, const LoadedProgr
 }
 
 int fail(std::ostream& errors, int status, const std::string& message) {
-    errors << "Error: " << message << std::endl;
+    Tools::writeError(errors, message);
     return status;
 }
 
@@ -160,7 +160,7 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
                                     : endMessage(end, options, machine, io);
     const int status = statusOf(end.kind);
     if (status != halted) {
-        errors << "Error: " << message << '\n';
+        Tools::writeError(errors, message);
     }
     if (options.stats) {
         errors << "steps: " << end.steps << "\nend: " << endName(end.kind) << '\n';

@@ -17,6 +17,7 @@
 #include "assembly/Program.h"
 #include "machine/InstructionSet.h"
 #include "machine/RunMessages.h"
+#include "tools/ToolError.h"
 #include "web/Session.h"
 
 namespace Vorn::Web {
@@ -71,7 +72,7 @@ json diagnosticsJson(const Analysis::Document& document) {
             {{"severity", error ? "error" : "warning"},
              {"code", diagnostic.code},
              {"message", diagnostic.message},
-             {"text", error ? "Error: " + diagnostic.message + "." : diagnostic.message},
+             {"text", error ? Tools::errorText(diagnostic.message + ".") : diagnostic.message},
              {"hint", diagnostic.hint},
              {"position", positionJson(diagnostic.position)}});
     }
@@ -214,7 +215,7 @@ emscripten::val assembleImage(const std::string& source) {
     }
     std::ostringstream errors;
     if (program.error) {
-        Assembly::writeErrorLine(errors, *program.error);
+        Tools::writeError(errors, *program.error);
     }
     return streams(image.str(), "image", errors.str());
 }
@@ -226,7 +227,7 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
     std::ostringstream out;
     std::ostringstream errors;
     if (run.error()) {
-        Assembly::writeErrorLine(errors, *run.error());
+        Tools::writeError(errors, *run.error());
         return streams("", "stdout", errors.str());
     }
     const auto steps = static_cast<std::uint64_t>(limit);
@@ -235,9 +236,9 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
         out << value << '\n';
     }
     if (run.state() == Session::State::Fault) {
-        errors << "Error: " << run.faultMessage() << '\n';
+        Tools::writeError(errors, run.faultMessage());
     } else if (run.state() != Session::State::Halted) {
-        errors << "Error: " << stepLimitMessage(steps, run.machine()) << '\n';
+        Tools::writeError(errors, stepLimitMessage(steps, run.machine()));
     }
     return streams(out.str(), "stdout", errors.str());
 }

@@ -1,4 +1,5 @@
 #include "web/Session.h"
+#include "tools/ToolError.h"
 
 #include <algorithm>
 
@@ -167,7 +168,7 @@ std::string Session::describe() const {
         case State::Halted:
             return "Halted" + after + ".";
         case State::Fault:
-            return "Error: " + faultMessage_;
+            return Tools::errorText(faultMessage_);
         case State::OutputFull:
             return "Stopped at the write at " + at + after + ": the program wrote " +
                    std::to_string(outputLimit) + " numbers, the most a run may write.";
