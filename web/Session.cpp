@@ -1,4 +1,5 @@
 #include "web/Session.h"
+#include "tools/ToolError.h"
 
 #include <algorithm>
 
@@ -171,7 +172,7 @@ std::string Session::describe() const {
             return "Halted" + after + ".";
         case State::Fault:
         case State::OutputFull:
-            return "Error: " + message_;
+            return Tools::errorText(message_);
     }
     return {};
 }
