@@ -404,25 +404,24 @@ bool Session::breakpointReachable() const {
             return true;
         }
         const std::uint32_t bits = machine_.memory[address].bits();
+        const OperationShape& shape = shapeOf(static_cast<Operation>(Word::opcodeOf(bits)));
         const std::uint16_t target = Word::addressOf(bits);
-        switch (static_cast<Operation>(Word::opcodeOf(bits))) {
-            case Operation::Storei:
+        switch (shape.writes) {
+            case Writes::WordAtPointer:
                 return true;
-            case Operation::Store:
+            case Writes::WordAtAddress:
                 stored.push_back(target);
-                reach(address + 1u);
                 break;
-            case Operation::Jump:
-                reach(target);
+            case Writes::Nothing:
+            case Writes::Register1:
+            case Writes::ImplicitRegister:
                 break;
-            case Operation::Jz:
-            case Operation::Jn:
-                reach(target);
-                reach(address + 1u);
-                break;
-            default:
-                reach(address + 1u);
-                break;
+        }
+        if (mayJump(shape.flow)) {
+            reach(target);
+        }
+        if (mayFallThrough(shape.flow)) {
+            reach(address + 1u);
         }
     }
     return std::any_of(stored.begin(), stored.end(),

@@ -124,7 +124,7 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
     try {
         return debug(options, in, out, errors);
     } catch (const Tools::ToolError& error) {
-        errors << "Error: " << error.what() << std::endl;
+        Tools::writeError(errors, error.what());
         return 1;
     }
 }

@@ -33,7 +33,7 @@ struct Options {
 };
 
 int fail(std::ostream& errors, const std::string& message) {
-    errors << "Error: " << message << std::endl;
+    Tools::writeError(errors, message);
     return unusable;
 }
 
@@ -55,7 +55,7 @@ Grading::Submission load(const std::string& path, bool image) {
     try {
         return Grading::loadedSubmission(path, Tools::loadProgramFile(path, format));
     } catch (const Tools::ToolError& error) {
-        return Grading::failedSubmission(path, std::string("Error: ") + error.what(), format);
+        return Grading::failedSubmission(path, Tools::errorText(error.what()), format);
     }
 }
 

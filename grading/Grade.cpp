@@ -7,6 +7,7 @@
 #include "machine/Machine.h"
 #include "machine/MachineIO.h"
 #include "run/Runner.h"
+#include "tools/ToolError.h"
 
 namespace Vorn::Grading {
 
@@ -183,7 +184,7 @@ Submission loadedSubmission(std::string file, Program program) {
     Submission submission;
     submission.file = std::move(file);
     if (program.error()) {
-        submission.error = "Error: " + program.error()->message + ".";
+        submission.error = Tools::errorText(*program.error());
     }
     submission.program = std::move(program);
     return submission;

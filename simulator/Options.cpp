@@ -7,6 +7,7 @@
 
 #include "machine/Printable.h"
 #include "tools/CommandLine.h"
+#include "tools/ToolError.h"
 
 namespace Vorn::Simulator {
 

@@ -42,7 +42,7 @@ std::vector<AddressRange> memoryRanges(const Options& options, const Program& pr
 }
 
 int fail(std::ostream& errors, int status, const std::string& message) {
-    errors << "Error: " << message << std::endl;
+    Tools::writeError(errors, message);
     return status;
 }
 
@@ -137,7 +137,7 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
     }
     const int status = statusOf(outcome.end);
     if (status != halted) {
-        errors << "Error: " << endMessage(outcome, options, io) << '\n';
+        Tools::writeError(errors, endMessage(outcome, options, io));
     }
     if (options.stats) {
         errors << "steps: " << outcome.steps << "\nend: " << Run::endName(outcome.end) << '\n';

@@ -19,6 +19,7 @@
 #include "machine/InstructionSet.h"
 #include "machine/Trace.h"
 #include "run/Runner.h"
+#include "tools/ToolError.h"
 #include "web/Session.h"
 
 namespace Vorn::Web {
@@ -74,7 +75,7 @@ json diagnosticsJson(const Analysis::Document& document) {
             {{"severity", error ? "error" : "warning"},
              {"code", diagnostic.code},
              {"message", diagnostic.message},
-             {"text", error ? "Error: " + diagnostic.message + "." : diagnostic.message},
+             {"text", error ? Tools::errorText(diagnostic.message + ".") : diagnostic.message},
              {"hint", diagnostic.hint},
              {"position", positionJson(diagnostic.position)}});
     }
@@ -220,7 +221,7 @@ emscripten::val assembleImage(const std::string& source) {
     }
     std::ostringstream errors;
     if (program.error) {
-        Assembly::writeErrorLine(errors, *program.error);
+        Tools::writeError(errors, *program.error);
     }
     return streams(image.str(), "image", errors.str());
 }
@@ -231,7 +232,7 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
     const Program program = Program::fromSource(source);
     std::ostringstream errors;
     if (program.error()) {
-        Assembly::writeErrorLine(errors, *program.error());
+        Tools::writeError(errors, *program.error());
         return streams("", "stdout", errors.str());
     }
     std::istringstream in(input);
@@ -244,7 +245,7 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
     Run::Runner runner(program, io, limits, observers);
     const Run::Outcome outcome = runner.run();
     if (outcome.end != Run::Outcome::End::Halted) {
-        errors << "Error: " << outcome.message << '\n';
+        Tools::writeError(errors, outcome.message);
     }
     return streams(out.str(), "stdout", errors.str());
 }

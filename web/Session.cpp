@@ -1,4 +1,5 @@
 #include "web/Session.h"
+#include "tools/ToolError.h"
 
 #include <algorithm>
 
@@ -174,7 +175,7 @@ std::string Session::describe() const {
             return "Halted" + after + ".";
         case State::Fault:
         case State::OutputFull:
-            return "Error: " + message_;
+            return Tools::errorText(message_);
     }
     return {};
 }
