@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 
+#include "text/Number.h"
 #include "tools/CommandLine.h"
 
 namespace Vorn::Debugger {
@@ -33,12 +34,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
         ->type_name("STEPS")
         ->check(CLI::Validator(
             [](std::string& text) {
-                std::uint64_t steps = 0;
-                const char* const end = text.data() + text.size();
-                const auto [stop, problem] = std::from_chars(text.data(), end, steps);
-                return problem == std::errc{} && stop == end && !text.empty()
-                           ? std::string()
-                           : "'" + text + "' is not a whole number of steps";
+                return Text::parseCount(text) ? std::string()
+                                              : "'" + text + "' is not a whole number of steps";
             },
             ""));
     app.footer(
