@@ -147,10 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input(bytes.substr(0, split));
     std::istringstream script{std::string(bytes.substr(std::min(split + 1, bytes.size())))};
 
-    std::optional<Assembly::AssemblyError> error;
-    Debug::DebugProgram program = Debug::DebugProgram::fromSource(source, error);
-    require(!error, "the fuzz program assembles");
-    const std::vector<State> reference = referenceRun(program.image, input);
+    Program program = Program::fromSource(source);
+    require(!program.error(), "the fuzz program assembles");
+    const std::vector<State> reference = referenceRun(program.words(), input);
 
     std::istringstream inputStream(input);
     std::ostringstream unused;

@@ -28,11 +28,8 @@ int runListing(int argc, const char* const* argv, std::ostream& out, std::ostrea
         return *status;
     }
     try {
-        if (source) {
-            writeSourceListing(out, Tools::assembleSourceFile(file));
-        } else {
-            writeImageListing(out, Tools::readImageFile(file));
-        }
+        writeListing(out, Tools::loadProgramFile(
+                              file, source ? Program::Format::Source : Program::Format::Image));
     } catch (const Tools::ToolError& error) {
         Tools::writeError(errors, error.what());
         return 1;

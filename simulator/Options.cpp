@@ -73,6 +73,10 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
                    "Stop after N instructions if the program has not halted (exit status 2)")
         ->type_name("N")
         ->check(acceptedBy(Text::parseCount, "a whole number from 0 to 2^64 - 1"));
+    app.add_option("--max-output", options.maxOutput,
+                   "Stop at the write of line N + 1 if the program has not halted (exit status 2)")
+        ->type_name("N")
+        ->check(acceptedBy(Text::parseCount, "a whole number from 0 to 2^64 - 1"));
 #if VORN_TRACE
     app.add_flag("--trace", options.trace,
                  "One line per instruction on standard error: step, address, instruction, effect")
@@ -92,8 +96,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
                  "At the end, print on standard error the steps run and how the run ended")
         ->disable_flag_override();
     app.add_flag("--strict", options.strict,
-                 "With -s: running a data word or a cell no statement filled is a fault "
-                 "(exit status 3) instead of a warning")
+                 "Running a data word or a cell no statement filled (for an image, a cell past "
+                 "the image) is a fault (exit status 3); with -s, without it, a warning")
         ->disable_flag_override();
     app.add_option("--writes", options.writesFile,
                    "Log every memory write to FILE as CSV: step, instruction address, address, "
@@ -101,19 +105,10 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
         ->type_name("FILE");
     app.footer(
         "Exit status: 0 the program halted, 1 bad usage, an unreadable, malformed or wrong\n"
-        "program file, an input error or an output that cannot be written, 2 the step limit\n"
-        "was reached, 3 a run-time fault.");
+        "program file, an input error or an output that cannot be written, 2 the step or\n"
+        "output limit was reached, 3 a run-time fault.");
 
-    if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
-        return status;
-    }
-    if (options.strict && !options.source) {
-        Tools::writeError(errors,
-                          "--strict needs -s: an image does not say which words are instructions"
-                          " (vornsim --help lists the options).");
-        return 1;
-    }
-    return std::nullopt;
+    return Tools::parseCommandLine(app, argc, argv, out, errors);
 }
 
 }  // namespace Vorn::Simulator
