@@ -7,6 +7,7 @@
 #include "analysis/Hints.h"
 #include "assembly/ParseError.h"
 #include "machine/InstructionSet.h"
+#include "text/Identifier.h"
 
 namespace Vorn::Analysis {
 
@@ -58,10 +59,6 @@ void unusedNames(const Document& document, std::vector<Diagnostic>& out) {
     }
 }
 
-bool isNameCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-
 // The operation name of the instruction on a line: its first occurrence as a
 // whole word. Only labels stand before it, and no label can take an operation
 // name, so the search needs no tokens (a warning may be given for most of a
@@ -72,8 +69,8 @@ SourcePosition operationOf(const Document& document, std::int32_t line, Operatio
     for (std::size_t at = text.find(name); at != std::string_view::npos;
          at = text.find(name, at + 1)) {
         const std::size_t end = at + name.size();
-        if ((at == 0 || !isNameCharacter(text[at - 1])) &&
-            (end == text.size() || !isNameCharacter(text[end]))) {
+        if ((at == 0 || !Text::isIdentifierPart(text[at - 1])) &&
+            (end == text.size() || !Text::isIdentifierPart(text[end]))) {
             return {line, static_cast<std::int32_t>(at), static_cast<std::int32_t>(name.size())};
         }
     }

@@ -4,6 +4,7 @@
 
 #include "analysis/Diagnostics.h"
 #include "analysis/SourceTokens.h"
+#include "text/Lines.h"
 
 namespace Vorn::Analysis {
 
@@ -21,12 +22,8 @@ struct ByLine {
 
 }  // namespace
 
-Document::Document(std::string text) : text_(std::move(text)) {
-    lineStarts_.push_back(0);
-    for (std::size_t at = text_.find('\n'); at != std::string::npos;
-         at = text_.find('\n', at + 1)) {
-        lineStarts_.push_back(at + 1);
-    }
+Document::Document(std::string text)
+    : text_(std::move(text)), lineStarts_(Text::lineStarts(text_)) {
     program_ = Assembly::assembleProgram(text_);
     for (const Assembly::ProgramSymbol& symbol : program_.symbols) {
         if (symbol.kind != Assembly::ProgramSymbol::Kind::Definition || !symbol.aliasOf ||

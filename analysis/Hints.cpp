@@ -10,6 +10,7 @@
 #include "analysis/Words.h"
 #include "assembly/ParseError.h"
 #include "machine/InstructionSet.h"
+#include "text/Lines.h"
 
 namespace Vorn::Analysis {
 
@@ -303,18 +304,8 @@ std::string hintFor(const Assembly::AssemblyError& error, std::string_view sourc
     if (error.position.line < 1) {
         return hintForLine(error, {});
     }
-    std::int32_t line = 1;
-    std::size_t start = 0;
-    while (line < error.position.line) {
-        const std::size_t feed = source.find('\n', start);
-        if (feed == std::string_view::npos) {
-            return hintForLine(error, {});
-        }
-        start = feed + 1;
-        ++line;
-    }
-    const std::size_t end = std::min(source.find('\n', start), source.size());
-    return hintForLine(error, source.substr(start, end - start));
+    const auto line = Text::lineAt(source, static_cast<std::size_t>(error.position.line - 1));
+    return hintForLine(error, line ? line->text : std::string_view());
 }
 
 }  // namespace Vorn::Analysis

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "machine/InstructionSet.h"
+#include "text/Identifier.h"
 
 namespace Vorn::Analysis {
 
@@ -11,19 +12,6 @@ namespace {
 
 using Assembly::ProgramSymbol;
 using Assembly::SourcePosition;
-
-bool isNameStart(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-bool isNameCharacter(char c) {
-    return isNameStart(c) || (c >= '0' && c <= '9');
-}
-
-bool isName(std::string_view text) {
-    return !text.empty() && isNameStart(text[0]) &&
-           std::all_of(text.begin(), text.end(), isNameCharacter);
-}
 
 SourcePosition placeOf(const SourceToken& token) {
     return {token.line, token.column, token.length()};
@@ -112,7 +100,7 @@ Rename renameAt(const Document& document, std::int32_t line, std::int32_t column
         return refused("'" + old + "' is predefined: it cannot be renamed.");
     }
     const std::string wanted(newName);
-    if (!isName(wanted)) {
+    if (!Text::isIdentifier(wanted)) {
         return refused("'" + wanted +
                        "' is not a name: a name is letters, digits and '_', not starting with "
                        "a digit.");

@@ -1,4 +1,5 @@
 #include "assembly/Lexer.h"
+#include "text/Identifier.h"
 
 #include <array>
 #include <bit>
@@ -36,14 +37,18 @@ constexpr std::array<std::uint8_t, 257> charClasses = [] {
     for (const int c : {' ', '\t', '\v'}) {
         set(c, blank);
     }
-    for (int c = '0'; c <= '9'; ++c) {
-        set(c, digit | identifierPart);
+    for (int c = 0; c < 256; ++c) {
+        const auto character = static_cast<char>(c);
+        if (Text::isDecimalDigit(character)) {
+            set(c, digit);
+        }
+        if (Text::isIdentifierStart(character)) {
+            set(c, identifierStart);
+        }
+        if (Text::isIdentifierPart(character)) {
+            set(c, identifierPart);
+        }
     }
-    for (int c = 'A'; c <= 'Z'; ++c) {
-        set(c, identifierStart | identifierPart);
-        set(c - 'A' + 'a', identifierStart | identifierPart);
-    }
-    set('_', identifierStart | identifierPart);
     return classes;
 }();
 static_assert(endOfInput == -1, "the class table starts at endOfInput");

@@ -10,6 +10,8 @@
 #include <stdexcept>
 
 #include "machine/Trace.h"
+#include "text/Identifier.h"
+#include "text/Number.h"
 
 namespace Vorn::Debug {
 
@@ -42,30 +44,8 @@ std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-// A whole number: decimal with an optional sign, or hexadecimal after 0x.
-std::optional<std::int64_t> parseInteger(std::string_view text) {
-    bool negative = false;
-    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-        negative = text[0] == '-';
-        text.remove_prefix(1);
-    }
-    int base = 10;
-    if (text.starts_with("0x") || text.starts_with("0X")) {
-        text.remove_prefix(2);
-        base = 16;
-    }
-    std::uint64_t magnitude = 0;
-    const char* const end = text.data() + text.size();
-    const auto [stop, problem] = std::from_chars(text.data(), end, magnitude, base);
-    if (text.empty() || problem != std::errc{} || stop != end || magnitude > (1ull << 62)) {
-        return std::nullopt;
-    }
-    const auto value = static_cast<std::int64_t>(magnitude);
-    return negative ? -value : value;
-}
-
 std::int64_t integerOrThrow(std::string_view text) {
-    const auto value = parseInteger(text);
+    const auto value = Text::parseInteger(text);
     if (!value) {
         throw CommandError("Invalid number " + quoted(text) + ".");
     }
@@ -81,19 +61,19 @@ std::uint64_t countOrThrow(std::string_view text) {
 }
 
 Word wordOrThrow(std::string_view text) {
-    const std::int64_t value = integerOrThrow(text);
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::uint32_t>::max()) {
+    const auto word = Text::wordFrom(integerOrThrow(text));
+    if (!word) {
         throw CommandError("The value " + std::string(text) + " does not fit in a word.");
     }
-    return Word(static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
+    return Word(*word);
 }
 
 std::uint16_t addressOrThrow(std::int64_t value, std::string_view text) {
-    if (value < 0 || value >= static_cast<std::int64_t>(Machine::memorySize)) {
+    const auto address = Text::addressFrom(value);
+    if (!address) {
         throw CommandError("Address " + std::string(text) + " is out of range (0 to 65535).");
     }
-    return static_cast<std::uint16_t>(value);
+    return *address;
 }
 
 std::optional<RegisterId> registerNamed(std::string_view name) {
@@ -106,7 +86,7 @@ std::optional<RegisterId> registerNamed(std::string_view name) {
 }
 
 bool isName(std::string_view text) {
-    return !text.empty() && (std::isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_');
+    return !text.empty() && Text::isIdentifierStart(text.front());
 }
 
 std::string hexText(std::uint32_t value) {
@@ -612,7 +592,7 @@ void CommandInterpreter::doInput(std::string_view arguments) {
     std::string_view rest = arguments;
     while (!rest.empty()) {
         const std::string_view word = firstWord(rest, rest);
-        const auto value = parseInteger(word);
+        const auto value = Text::parseInteger(word);
         if (!value || *value < std::numeric_limits<std::int32_t>::min() ||
             *value > std::numeric_limits<std::int32_t>::max()) {
             throw CommandError("Invalid number " + quoted(word) +

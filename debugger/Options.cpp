@@ -1,8 +1,8 @@
 #include "debugger/Options.h"
 
 #include <CLI/CLI.hpp>
-#include <charconv>
 
+#include "text/Number.h"
 #include "tools/CommandLine.h"
 
 namespace Vorn::Debugger {
@@ -31,12 +31,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
     const auto count = [](const char* what) {
         return CLI::Validator(
             [what](std::string& text) {
-                std::uint64_t number = 0;
-                const char* const end = text.data() + text.size();
-                const auto [stop, problem] = std::from_chars(text.data(), end, number);
-                return problem == std::errc{} && stop == end && !text.empty()
-                           ? std::string()
-                           : "'" + text + "' is not a whole number of " + what;
+                return Text::parseCount(text) ? std::string()
+                                              : "'" + text + "' is not a whole number of " + what;
             },
             "");
     };

@@ -1,4 +1,5 @@
 #include "grading/Report.h"
+#include "text/Lines.h"
 
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -180,13 +181,8 @@ void writeText(std::ostream& out, const Report& report, bool colour) {
             verdict.resize(std::max<std::size_t>(verdict.size(), 16), ' ');
             out << "  " << colours.paint(result.verdict == Verdict::Pass ? "32" : "31", verdict)
                 << visible(test.name) << " (" << points(result.points, test.points) << ")\n";
-            std::size_t start = 0;
-            while (start < result.message.size()) {
-                const std::size_t end =
-                    std::min(result.message.find('\n', start), result.message.size());
-                out << "      "
-                    << visible(std::string_view(result.message).substr(start, end - start)) << '\n';
-                start = end + 1;
+            for (const std::string_view line : Text::splitLines(result.message)) {
+                out << "      " << visible(line) << '\n';
             }
         }
     }

@@ -20,6 +20,8 @@
 #include <toml++/toml.h>
 
 #include "machine/Printable.h"
+#include "text/Identifier.h"
+#include "text/Number.h"
 
 namespace Vorn::Grading {
 
@@ -81,30 +83,6 @@ std::string quoted(std::string_view key) {
 // A key as TOML writes it: bare when it can be, else a quoted string.
 std::string keyText(std::string_view key) {
     return isBareKey(key) ? std::string(key) : quoted(key);
-}
-
-bool isName(std::string_view text) {
-    const auto letter = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-    };
-    return !text.empty() && letter(text[0]) && std::all_of(text.begin(), text.end(), [&](char c) {
-        return letter(c) || (c >= '0' && c <= '9');
-    });
-}
-
-std::optional<std::uint16_t> addressOf(std::string_view text) {
-    int base = 10;
-    if (text.starts_with("0x") || text.starts_with("0X")) {
-        text.remove_prefix(2);
-        base = 16;
-    }
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-        value > 0xFFFF) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint16_t>(value);
 }
 
 // Reads one table of the suite, knowing where it is.
@@ -202,9 +180,9 @@ std::vector<MemoryExpectation> readMemory(const Reader& reader, const toml::node
         const std::string wordKey = table.path(name.str());
         MemoryExpectation expectation;
         expectation.place = table.place(name.source().begin.line, wordKey);
-        if (const auto address = addressOf(name.str())) {
+        if (const auto address = Text::parseAddress(name.str())) {
             expectation.address = address;
-        } else if (isName(name.str())) {
+        } else if (Text::isIdentifier(name.str())) {
             expectation.label = name.str();
         } else {
             table.fail(value, wordKey, "not an address (0 to 65535) or a label");

@@ -11,6 +11,7 @@
 #include "analysis/Lookup.h"
 #include "analysis/Outline.h"
 #include "analysis/TextPosition.h"
+#include "text/Lines.h"
 
 #ifndef VORN_VERSION
 #define VORN_VERSION "unknown"
@@ -116,17 +117,11 @@ Json errorResponse(const Json& id, int code, const std::string& message) {
 std::size_t offsetIn(const std::string& text, const Json& position) {
     const std::int32_t line = countField(position, "line");
     const std::int32_t character = countField(position, "character");
-    std::size_t start = 0;
-    for (std::int32_t i = 0; i < line; ++i) {
-        const std::size_t feed = text.find('\n', start);
-        if (feed == std::string::npos) {
-            return text.size();
-        }
-        start = feed + 1;
+    const auto found = Text::lineAt(text, static_cast<std::size_t>(line));
+    if (!found) {
+        return text.size();
     }
-    const std::size_t end = std::min(text.find('\n', start), text.size());
-    const std::string_view lineText = std::string_view(text).substr(start, end - start);
-    return start + static_cast<std::size_t>(Analysis::byteColumn(lineText, character));
+    return found->start + static_cast<std::size_t>(Analysis::byteColumn(found->text, character));
 }
 
 // The legend of the semantic tokens, in the order of Analysis::TokenClass.

@@ -1,64 +1,71 @@
 // vornls: the language server of the Vorn assembly language, over standard
 // input and output. Reads the client's messages, hands each to the Server and
 // writes its answers; ends on "exit" or at the end of the input.
-#include <charconv>
+#include <CLI/CLI.hpp>
 #include <cstddef>
 #include <iostream>
-#include <string_view>
+#include <optional>
+#include <string>
 
 #include "langserver/MessageReader.h"
 #include "langserver/Server.h"
+#include "machine/Printable.h"
+#include "text/Number.h"
+#include "tools/CommandLine.h"
+#include "tools/StandardDescriptors.h"
 
 namespace {
-
-constexpr std::string_view usage =
-    "usage: vornls [--stdio]\n"
-    "\n"
-    "The language server of the Vorn assembly language (Language Server Protocol\n"
-    "3.17 over standard input and output). An editor starts it; it shows\n"
-    "vornasm's errors as you type, with hover, go to definition, references,\n"
-    "rename, completion, symbols, semantic colouring and formatting.\n"
-    "\n"
-    "  --stdio      talk over standard input and output (the default, and the only way)\n"
-    "  --max-message-bytes N\n"
-    "               refuse a message longer than N bytes (default 67108864, 64 MiB)\n"
-    "  --help       print this help and exit\n"
-    "  --version    print the version and exit\n";
 
 void send(const Vorn::LanguageServer::Json& message) {
     const std::string body = message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     std::cout << Vorn::LanguageServer::frame(body) << std::flush;
 }
 
+// Reads the options into `bodyLimit`: no value when the server should start,
+// or the exit status.
+std::optional<int> parseOptions(int argc, const char* const* argv, std::size_t& bodyLimit) {
+    CLI::App app(
+        "The language server of the Vorn assembly language (Language Server Protocol 3.17 over\n"
+        "standard input and output). An editor starts it; it shows vornasm's errors as you type,\n"
+        "with hover, go to definition, references, rename, completion, symbols, semantic\n"
+        "colouring and formatting.",
+        "vornls");
+    app.set_version_flag("--version", Vorn::Tools::versionText("vornls"));
+    bool stdio = true;
+    app.add_flag("--stdio", stdio,
+                 "Talk over standard input and output (the default, and the only way)")
+        ->disable_flag_override();
+    app.add_option("--max-message-bytes", bodyLimit,
+                   "Refuse a message longer than N bytes (default 67108864, 64 MiB)")
+        ->type_name("N")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return Vorn::Text::parseCount(text)
+                           ? std::string()
+                           : "'" + Vorn::printable(text) + "' is not a number of bytes";
+            },
+            ""));
+    std::string clientProcessId;
+    app.add_option("--clientProcessId", clientProcessId,
+                   "The editor's process id, which language clients pass (not used: the server "
+                   "ends with its input)")
+        ->type_name("PID");
+    app.footer(
+        "Exit status: 0 after shutdown and exit, 1 after exit without shutdown, a closed\n"
+        "input, or bad usage.");
+    return Vorn::Tools::parseCommandLine(app, argc, argv, std::cout, std::cerr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace Vorn::LanguageServer;
+    if (!Vorn::Tools::holdStandardDescriptors()) {
+        return 1;
+    }
     std::size_t bodyLimit = MessageReader::defaultBodyLimit;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--max-message-bytes" && i + 1 < argc) {
-            const std::string_view value = argv[++i];
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), bodyLimit);
-            if (error != std::errc() || end != value.data() + value.size()) {
-                std::cerr << "vornls: --max-message-bytes takes a number of bytes\n";
-                return 2;
-            }
-            continue;
-        }
-        if (argument == "--help" || argument == "-h") {
-            std::cout << usage;
-            return 0;
-        }
-        if (argument == "--version") {
-            std::cout << "vornls " << VORN_VERSION << "\n";
-            return 0;
-        }
-        if (argument != "--stdio" && argument.rfind("--clientProcessId", 0) != 0) {
-            std::cerr << "vornls: unknown option '" << argument << "'\n" << usage;
-            return 2;
-        }
+    if (const auto status = parseOptions(argc, argv, bodyLimit)) {
+        return *status;
     }
     std::ios::sync_with_stdio(false);
     MessageReader reader(std::cin, bodyLimit);

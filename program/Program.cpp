@@ -12,6 +12,7 @@
 #include "assembly/ProgramLabels.h"
 #include "machine/ImageFile.h"
 #include "machine/Machine.h"
+#include "text/Lines.h"
 
 namespace Vorn {
 
@@ -121,19 +122,9 @@ class KeepingBuffer : public std::streambuf {
 
 SourceLines SourceLines::split(std::string_view text) {
     SourceLines lines;
-    std::size_t start = 0;
     std::size_t number = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(start, end - start);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        lines.keep(number++, std::string(line));
-        start = end + 1;
+    for (const std::string_view line : Text::splitLines(text)) {
+        lines.keep(number++, std::string(Text::withoutCarriageReturn(line)));
     }
     lines.setSize(number);
     return lines;

@@ -135,8 +135,7 @@ void Runner::runStepByStep() {
             }
             return;
         }
-        const Operation op = traced.instruction.opcode();
-        if (trace != nullptr && (op == Operation::Read || op == Operation::Write)) {
+        if (trace != nullptr && shapeOf(traced.instruction.opcode()).io != InputOutput::None) {
             // On a terminal the program's own output then follows the
             // lines of the steps before it.
             trace->flush();

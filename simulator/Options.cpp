@@ -6,46 +6,14 @@
 #include <charconv>
 
 #include "machine/Printable.h"
+#include "text/Identifier.h"
+#include "text/Number.h"
 #include "tools/CommandLine.h"
 #include "tools/ToolError.h"
 
 namespace Vorn::Simulator {
 
 namespace {
-
-std::optional<std::uint16_t> parseNumber(std::string_view text) {
-    int base = 10;
-    if (text.starts_with("0x") || text.starts_with("0X")) {
-        text.remove_prefix(2);
-        base = 16;
-    }
-    std::uint16_t address = 0;
-    const char* const end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, address, base);
-    if (text.empty() || error != std::errc{} || stop != end) {
-        return std::nullopt;
-    }
-    return address;
-}
-
-bool looksLikeName(std::string_view text) {
-    const auto letter = [](char c) {
-        return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_';
-    };
-    return !text.empty() && letter(text[0]) && std::all_of(text.begin(), text.end(), [&](char c) {
-        return letter(c) || std::isdigit(static_cast<unsigned char>(c)) != 0;
-    });
-}
-
-std::optional<std::uint64_t> parseCount(const std::string& text) {
-    std::uint64_t count = 0;
-    const char* const end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, count);
-    if (error != std::errc{} || stop != end) {
-        return std::nullopt;
-    }
-    return count;
-}
 
 // Checks an option's text with a parser of ours, so that CLI11 only converts
 // text that is known to be good.
@@ -67,8 +35,8 @@ ParsedRange parseAddressRange(std::string_view text, const LabelLookup& labels) 
     std::uint16_t addresses[2] = {0, 0};
     for (int i = 0; i < 2; ++i) {
         const std::string_view part = parts[i];
-        std::optional<std::uint16_t> address = parseNumber(part);
-        if (!address && looksLikeName(part)) {
+        std::optional<std::uint16_t> address = Text::parseAddress(part);
+        if (!address && Text::isIdentifier(part)) {
             if (!labels) {
                 return {std::nullopt,
                         "'" + printable(part) + "' is a name, and an image has no labels"};
@@ -104,11 +72,11 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
     app.add_option("--max-steps", options.maxSteps,
                    "Stop after N instructions if the program has not halted (exit status 2)")
         ->type_name("N")
-        ->check(acceptedBy(parseCount, "a whole number from 0 to 2^64 - 1"));
+        ->check(acceptedBy(Text::parseCount, "a whole number from 0 to 2^64 - 1"));
     app.add_option("--max-output", options.maxOutput,
                    "Stop at the write of line N + 1 if the program has not halted (exit status 2)")
         ->type_name("N")
-        ->check(acceptedBy(parseCount, "a whole number from 0 to 2^64 - 1"));
+        ->check(acceptedBy(Text::parseCount, "a whole number from 0 to 2^64 - 1"));
 #if VORN_TRACE
     app.add_flag("--trace", options.trace,
                  "One line per instruction on standard error: step, address, instruction, effect")

@@ -14,6 +14,7 @@
 #include "analysis/Outline.h"
 #include "analysis/SourceTokens.h"
 #include "analysis/TextPosition.h"
+#include "analysis/Words.h"
 
 namespace Vorn::Analysis {
 namespace {
@@ -117,7 +118,16 @@ INSTANTIATE_TEST_SUITE_P(
         HintCase{"load a x\n", "(line 1, token identifier('a')) expecting register",
                  "write 'A', not 'a'"},
         HintCase{"read A\n", "(line 1, token identifier('A')) expecting end-of-line or end-of-file",
-                 "'read' takes no operand"},
+                 "'read' takes no operand (): it always reads into register I."},
+        HintCase{"write O\n",
+                 "(line 1, token identifier('O')) expecting end-of-line or end-of-file",
+                 "'write' takes no operand (): it always prints register O."},
+        HintCase{"sub B C\n",
+                 "(line 1, token identifier('C')) expecting end-of-line or end-of-file",
+                 "'sub' takes one register (R): the result always goes to register A."},
+        HintCase{"incr B C\n",
+                 "(line 1, token identifier('C')) expecting end-of-line or end-of-file",
+                 "'incr' takes one register (R)."},
         HintCase{"add A B\n",
                  "(line 1, token identifier('B')) expecting end-of-line or end-of-file",
                  "'add' takes one register (R)"},
@@ -218,6 +228,16 @@ TEST(Hover, InstructionRegisterAndNumbers) {
     ASSERT_TRUE(end);
     EXPECT_NE(end->markdown.find("65535 (0xFFFF)"), std::string::npos);
     EXPECT_FALSE(hoverAt(document, 1, 0));
+}
+
+// The roles come from the instruction table's implicit registers.
+TEST(Hover, RegisterRoles) {
+    EXPECT_EQ(registerRole(RegisterId::A),
+              "register A, the accumulator: add and sub leave their result in A");
+    EXPECT_EQ(registerRole(RegisterId::I),
+              "register I, the input: read puts the next number of the input in I");
+    EXPECT_EQ(registerRole(RegisterId::O), "register O, the output: write prints O");
+    EXPECT_EQ(registerRole(RegisterId::B), "register B, a general-purpose register");
 }
 
 TEST(Hover, LabelAndChainOfDefinitions) {

@@ -368,12 +368,48 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Command, HelpAndVersion) {
     const auto help = runProgram(VORNLS_PATH, {"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("usage: vornls"), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: vornls [OPTIONS]"), std::string::npos);
+    for (const char* option : {"--stdio", "--max-message-bytes N", "--clientProcessId PID"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
     const auto version = runProgram(VORNLS_PATH, {"--version"});
     EXPECT_EQ(version.out, "vornls " VORN_VERSION "\n");
-    const auto wrong = runProgram(VORNLS_PATH, {"--tcp"});
-    EXPECT_EQ(wrong.status, 2);
-    EXPECT_NE(wrong.err.find("unknown option '--tcp'"), std::string::npos);
+}
+
+// Bad usage ends with one error line and status 1, as with every command.
+TEST(Command, BadUsage) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* err;
+    };
+    const Case cases[] = {
+        {{"--tcp"}, "Error: unknown option '--tcp' (vornls --help lists the options).\n"},
+        {{"--max-message-bytes", "-1"},
+         "Error: --max-message-bytes: '-1' is not a number of bytes (vornls --help lists the "
+         "options).\n"},
+        {{"--max-message-bytes"},
+         "Error: --max-message-bytes needs a value (vornls --help lists the options).\n"},
+        {{"extra"}, "Error: unexpected argument 'extra' (vornls --help lists the options).\n"},
+    };
+    for (const Case& c : cases) {
+        const auto result = runProgram(VORNLS_PATH, c.arguments);
+        EXPECT_EQ(result.status, 1) << c.err;
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+// What editors pass: the server starts and answers, and ends with its input.
+TEST(Command, TakesTheOptionsEditorsPass) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--stdio"},
+                                                      {"--clientProcessId=4242", "--stdio"},
+                                                      {"--clientProcessId", "4242"},
+                                                      {"--max-message-bytes=100000"}}) {
+        const Session session = run(initialized(), arguments);
+        EXPECT_EQ(session.err, "");
+        ASSERT_FALSE(session.messages.empty());
+        EXPECT_TRUE(session.messages.front().contains("result"));
+    }
 }
 
 }  // namespace
