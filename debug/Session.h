@@ -56,6 +56,8 @@ struct DebugProgram {
     // program is empty.
     static DebugProgram fromSource(std::string_view text,
                                    std::optional<Assembly::AssemblyError>& error);
+    // A program assembled without an error, with the text of its lines.
+    static DebugProgram fromAssembled(Assembly::Program assembled, std::vector<std::string> lines);
 
     bool hasSource() const { return !lines.empty() || !cells.empty(); }
     // The source line that filled the cell, or 0.
@@ -248,9 +250,20 @@ class Session {
     bool anyWatch_ = false;
     std::vector<Word> before_;  // the watched values before a step
 
-    // Every result read has taken, in order, and where the next read is.
-    std::vector<InputResult> tape_;
-    std::size_t tapePosition_ = 0;
+    // Every result read has taken, in order, and where the next read is (the
+    // number of reads before it). Equal results in a row are kept once, with
+    // the count of reads up to the last of them: a program that reads on at
+    // the end of its input adds nothing.
+    struct TapeRun {
+        InputResult result;
+        std::uint64_t end = 0;
+    };
+    std::uint64_t tapeLength() const { return tape_.empty() ? 0 : tape_.back().end; }
+    InputResult tapeAt(std::uint64_t position);
+    void record(InputResult result);
+    std::vector<TapeRun> tape_;
+    std::uint64_t tapePosition_ = 0;
+    std::size_t tapeRun_ = 0;  // the run of the last read from the tape
     std::deque<std::int32_t> appended_;
     bool inputEnded_ = false;
     bool replaying_ = false;

@@ -11,6 +11,7 @@
 #include "assembly/Program.h"
 #include "machine/ImageFile.h"
 #include "machine/Printable.h"
+#include "tools/FileChecks.h"
 #include "tools/ToolError.h"
 
 namespace Vorn::Tools {
@@ -25,7 +26,8 @@ namespace {
 // or a file that never ends (a device), costs a block of memory.
 class KeepingBuffer : public std::streambuf {
   public:
-    KeepingBuffer(std::streambuf& file, SourceLines& lines) : file_(file), lines_(lines) {}
+    KeepingBuffer(std::streambuf& file, SourceLines& lines, bool everyLine)
+        : file_(file), lines_(lines), everyLine_(everyLine) {}
 
     // The line of a statement that filled cells, as the assembler reads it.
     void filled(std::int32_t line) {
@@ -81,6 +83,9 @@ class KeepingBuffer : public std::streambuf {
 
     // Whether the open line filled cells; forgets the lines before it.
     bool wanted() {
+        if (everyLine_) {
+            return true;
+        }
         while (!filled_.empty() && filled_.front() < lineNumber_) {
             filled_.pop_front();
         }
@@ -101,6 +106,7 @@ class KeepingBuffer : public std::streambuf {
 
     std::streambuf& file_;
     SourceLines& lines_;
+    bool everyLine_;
     std::string open_;  // the text of the line not ended yet
     bool dropping_ = false;
     std::size_t lineNumber_ = 1;
@@ -121,6 +127,15 @@ std::string messageOf(const Error& error) {
     return message.str();
 }
 
+// A program file: also refused when it is a FIFO, a socket or a block device.
+std::ifstream openProgramFile(const std::string& path, const std::string& what) {
+    if (const char* kind = notAFile(path.c_str())) {
+        throw ToolError("cannot read " + what + " '" + printable(path) + "' (" + kind +
+                        ", not a regular file).");
+    }
+    return openForReading(path, what);
+}
+
 }  // namespace
 
 std::ifstream openForReading(const std::string& path, const std::string& what) {
@@ -134,7 +149,7 @@ std::ifstream openForReading(const std::string& path, const std::string& what) {
 
 std::vector<Word> readImageFile(const std::string& path) {
     // Read from the file as it comes: reading stops at the first bad line.
-    std::ifstream file = openForReading(path, "image file");
+    std::ifstream file = openProgramFile(path, "image file");
     try {
         return readImage(file);
     } catch (const ImageError& error) {
@@ -158,10 +173,10 @@ void SourceLines::keep(std::size_t index, std::string text) {
     kept_.emplace_back(index, std::move(text));
 }
 
-AssembledSource assembleSourceFile(const std::string& path) {
-    std::ifstream file = openForReading(path, "source file");
+AssembledSource assembleSourceFile(const std::string& path, bool everyLine) {
+    std::ifstream file = openProgramFile(path, "source file");
     AssembledSource result;
-    KeepingBuffer keeping(*file.rdbuf(), result.lines);
+    KeepingBuffer keeping(*file.rdbuf(), result.lines, everyLine);
     std::istream source(&keeping);
     Assembly::Program program;
     try {

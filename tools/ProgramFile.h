@@ -19,6 +19,7 @@ namespace Vorn::Tools {
 std::ifstream openForReading(const std::string& path, const std::string& what);
 
 // Throws ToolError for a file that cannot be read or a line that is not a word.
+// A FIFO, a socket or a block device is refused without waiting for a writer.
 std::vector<Word> readImageFile(const std::string& path);
 
 // The text of the source lines a listing shows: those that filled cells.
@@ -45,8 +46,11 @@ struct AssembledSource {
     Assembly::Program program;  // the whole program, as assembleProgram made it
 };
 
-// Throws ToolError for a file that cannot be read, and for an assembly error
-// with the message vornasm prints for it.
-AssembledSource assembleSourceFile(const std::string& path);
+// Throws ToolError for a file that cannot be read (a FIFO, a socket or a block
+// device included, as for an image), and for an assembly error with the
+// message vornasm prints for it. The source is read as the assembler goes, so
+// an endless file (a device) stops at its first error. `everyLine` keeps the
+// text of every line, not only of those that filled cells.
+AssembledSource assembleSourceFile(const std::string& path, bool everyLine = false);
 
 }  // namespace Vorn::Tools
