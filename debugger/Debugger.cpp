@@ -22,20 +22,6 @@ namespace {
 
 constexpr const char* prompt = "(vorndbg) ";
 
-// A source is read as the assembler goes, as vornsim reads it: an endless
-// file stops at its first error.
-Debug::DebugProgram loadProgram(const Options& options) {
-    if (!options.source) {
-        return Debug::DebugProgram::fromImage(Tools::readImageFile(options.file));
-    }
-    Tools::AssembledSource source = Tools::assembleSourceFile(options.file, true);
-    std::vector<std::string> lines(source.lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        lines[i] = source.lines[i];
-    }
-    return Debug::DebugProgram::fromAssembled(std::move(source.program), std::move(lines));
-}
-
 // A number typed at the terminal for read; Ctrl-D ends the input, Ctrl-C
 // stops the command.
 InputResult askForNumber(std::ostream& errors) {
@@ -93,8 +79,9 @@ Ending runLines(std::istream& lines, const std::string& name, Debug::CommandInte
     for (std::uint64_t number = 1;; ++number) {
         const LineRead read = readLine(lines, line);
         if (read == LineRead::TooLong) {
-            errors << "Error: line " << number << " of " << name << " is longer than "
-                   << longestCommandLine << " bytes." << std::endl;
+            Tools::writeError(errors, "line " + std::to_string(number) + " of " + name +
+                                          " is longer than " + std::to_string(longestCommandLine) +
+                                          " bytes.");
             return Ending::Failed;
         }
         if (read == LineRead::End) {
@@ -109,14 +96,17 @@ Ending runLines(std::istream& lines, const std::string& name, Debug::CommandInte
         }
     }
     if (lines.bad()) {
-        errors << "Error: cannot read " << name << "." << std::endl;
+        Tools::writeError(errors, "cannot read " + name + ".");
         return Ending::Failed;
     }
     return Ending::Ended;
 }
 
 int debug(const Options& options, std::istream& in, std::ostream& out, std::ostream& errors) {
-    Debug::DebugProgram program = loadProgram(options);
+    // Every line of a source is kept: list shows any of them.
+    Program program = Tools::loadProgramFile(
+        options.file, options.source ? Program::Format::Source : Program::Format::Image,
+        Tools::KeptLines::All);
     const bool interactive = !options.batch && isatty(STDIN_FILENO) != 0;
 
     std::ifstream inputFile;
@@ -190,10 +180,10 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
     try {
         return debug(options, in, out, errors);
     } catch (const Tools::ToolError& error) {
-        errors << "Error: " << error.what() << std::endl;
+        Tools::writeError(errors, error.what());
         return 1;
     } catch (const std::bad_alloc&) {
-        errors << "Error: out of memory." << std::endl;
+        Tools::writeError(errors, "out of memory.");
         return 1;
     }
 }

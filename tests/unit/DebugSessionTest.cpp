@@ -44,10 +44,9 @@ State stateOf(const Machine& machine) {
     return state;
 }
 
-DebugProgram program() {
-    std::optional<Assembly::AssemblyError> error;
-    DebugProgram result = DebugProgram::fromSource(source, error);
-    EXPECT_FALSE(error);
+Program program() {
+    Program result = Program::fromSource(source);
+    EXPECT_FALSE(result.error());
     return result;
 }
 
@@ -56,7 +55,7 @@ std::vector<State> referenceStates(int n) {
     std::istringstream in(std::to_string(n));
     std::ostringstream out;
     Machine machine(in, out);
-    machine.load(program().image);
+    machine.load(program().words());
     std::vector<State> states{stateOf(machine)};
     while (!machine.halted()) {
         machine.step();
@@ -104,7 +103,7 @@ std::vector<OutputRecord> referenceOutput(int n) {
     std::istringstream in(std::to_string(n));
     std::ostringstream out;
     Machine machine(in, out);
-    machine.load(program().image);
+    machine.load(program().words());
     std::vector<OutputRecord> written;
     StepEffect effect;
     for (std::uint64_t step = 1; !machine.halted(); ++step) {
@@ -227,16 +226,14 @@ TEST(DebugSession, UnchangedMemoryPagesAreKeptOnce) {
 // nothing, and the session keeps the run of equal results once. The states
 // forward, backward and in a new run are still the machine's.
 TEST(DebugSession, ReadsPastTheEndOfTheInputCostNoMemory) {
-    std::optional<Assembly::AssemblyError> error;
-    const DebugProgram reader =
-        DebugProgram::fromSource(":loop read\n store I last\n jump loop\n:last 0\n", error);
-    ASSERT_FALSE(error);
+    const Program reader = Program::fromSource(":loop read\n store I last\n jump loop\n:last 0\n");
+    ASSERT_FALSE(reader.error());
     const std::string input = "1 2 2 2 3";
     const auto machineAfter = [&](std::uint64_t steps) {
         std::istringstream in(input);
         std::ostringstream out;
         Machine machine(in, out);
-        machine.load(reader.image);
+        machine.load(reader.words());
         for (std::uint64_t i = 0; i < steps; ++i) {
             machine.step();
         }
@@ -277,9 +274,8 @@ TEST(DebugSession, ReadsPastTheEndOfTheInputCostNoMemory) {
 // step) stops it at a step it can go on from, the state that of the machine
 // after as many steps.
 TEST(DebugSession, AnInterruptStopsAReverseContinue) {
-    std::optional<Assembly::AssemblyError> error;
-    const DebugProgram counter = DebugProgram::fromSource(":top incr A\n jump top\n", error);
-    ASSERT_FALSE(error);
+    const Program counter = Program::fromSource(":top incr A\n jump top\n");
+    ASSERT_FALSE(counter.error());
     std::atomic<bool> interrupt{false};
     Session::Options options;
     options.interrupt = &interrupt;
@@ -347,10 +343,9 @@ TEST(DebugSession, ContinueStopsAtABreakpointReachedThroughRewrittenCode) {
     for (const Case& test : cases) {
         for (const std::uint64_t historyLimit : {Session::unlimited, std::uint64_t{0}}) {
             SCOPED_TRACE(test.name);
-            std::optional<Assembly::AssemblyError> error;
-            DebugProgram debugProgram = DebugProgram::fromSource(test.source, error);
-            ASSERT_FALSE(error);
-            const auto target = static_cast<std::uint16_t>(*debugProgram.numberOf("target"));
+            Program debugProgram = Program::fromSource(test.source);
+            ASSERT_FALSE(debugProgram.error());
+            const auto target = *debugProgram.addressOf("target");
             Session::Options options;
             options.historyLimit = historyLimit;
             Session session(std::move(debugProgram), options);
