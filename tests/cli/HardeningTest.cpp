@@ -132,6 +132,7 @@ TEST(Hardening, AProgramFileThatIsNotAFileIsRefusedAtOnce) {
         {{vornsim, "-s", fifo}, "source file"},
         {{vornlist, fifo}, "image file"},
         {{vornlist, "-s", fifo}, "source file"},
+        {{VORNDBG_PATH, "-s", fifo}, "source file"},
     };
     for (const auto& [command, what] : cases) {
         const ProgramResult result =
