@@ -38,14 +38,14 @@ class Session::Recorder : public MachineIO {
 
     InputResult read() override {
         Session& s = session_;
-        if (s.tapePosition_ < s.tape_.size()) {
-            return s.tape_[s.tapePosition_++];
+        if (s.tapePosition_ < s.tapeLength()) {
+            return s.tapeAt(s.tapePosition_++);
         }
         if (s.replaying_) {
             return {};  // a replay never goes past the steps already run
         }
         const InputResult result = next();
-        s.tape_.push_back(result);
+        s.record(result);
         ++s.tapePosition_;
         return result;
     }
@@ -99,6 +99,27 @@ class Session::Recorder : public MachineIO {
     Session& session_;
 };
 
+// Reads go in order: the run of the last one, or the next, holds the next.
+InputResult Session::tapeAt(std::uint64_t position) {
+    if (tapeRun_ >= tape_.size() || tape_[tapeRun_].end <= position ||
+        (tapeRun_ > 0 && tape_[tapeRun_ - 1].end > position)) {
+        tapeRun_ = static_cast<std::size_t>(
+            std::upper_bound(tape_.begin(), tape_.end(), position,
+                             [](std::uint64_t p, const TapeRun& run) { return p < run.end; }) -
+            tape_.begin());
+    }
+    return tape_[tapeRun_].result;
+}
+
+void Session::record(InputResult result) {
+    if (!tape_.empty() && tape_.back().result.kind == result.kind &&
+        tape_.back().result.value == result.value) {
+        ++tape_.back().end;
+        return;
+    }
+    tape_.push_back({result, tapeLength() + 1});
+}
+
 void Session::appendInput(std::int32_t value) {
     appended_.push_back(value);
 }
@@ -110,7 +131,7 @@ struct Session::Snapshot {
     std::uint64_t step = 0;
     std::uint16_t programCounter = 0;
     Register::Registers registers;
-    std::size_t tapePosition = 0;
+    std::uint64_t tapePosition = 0;
     std::uint64_t written = 0;
     std::array<std::shared_ptr<const Page>, pageCount> pages;
     // Step 0 and the state after a change by hand: never thinned away, since
@@ -126,6 +147,7 @@ struct Session::Scan {
     int point = 0;
     Word oldValue;
     Word newValue;
+    bool interrupted = false;  // the scan stopped before `end`
 };
 
 Session::Session(Program program, Options options)
@@ -156,10 +178,11 @@ void Session::restart() {
     writeLogged_ = false;
     // A new run reads again what the last one read, up to the first end of
     // the input: numbers appended since then come after.
-    tape_.erase(
-        std::find_if(tape_.begin(), tape_.end(),
-                     [](const InputResult& r) { return r.kind == InputResult::Kind::Ended; }),
-        tape_.end());
+    tape_.erase(std::find_if(
+                    tape_.begin(), tape_.end(),
+                    [](const TapeRun& run) { return run.result.kind == InputResult::Kind::Ended; }),
+                tape_.end());
+    tapeRun_ = 0;
     snapshots_.clear();
     interval_ = std::max<std::uint64_t>(options_.firstInterval, 1);
     if (historyOn()) {
@@ -309,9 +332,8 @@ HistoryStats Session::history() const {
     stats.snapshots = snapshots_.size();
     stats.interval = historyOn() ? interval_ : 0;
     stats.bytes = pageBytes_ + snapshots_.capacity() * sizeof(Snapshot) +
-                  tape_.capacity() * sizeof(InputResult) +
-                  outputLog_.capacity() * sizeof(OutputRecord);
-    stats.inputsKept = tape_.size();
+                  tape_.capacity() * sizeof(TapeRun) + outputLog_.capacity() * sizeof(OutputRecord);
+    stats.inputsKept = tapeLength();
     return stats;
 }
 
@@ -717,9 +739,13 @@ bool Session::scanInterval(std::size_t index, std::uint64_t end, std::uint64_t o
     replaying_ = true;
     scan.found = false;
     if (!anyWatch_) {
-        while (step_ < end) {
-            const Machine::RunResult result = machine_.runUntil(end - step_, breakAt_.data());
+        while (step_ < end && !(scan.interrupted = interrupted())) {
+            const Machine::RunResult result =
+                machine_.runUntil(std::min(end - step_, interruptChunk), breakAt_.data());
             step_ += result.steps;
+            if (result.end == Machine::RunResult::End::StepLimit) {
+                continue;
+            }
             if (result.end != Machine::RunResult::End::Stopped || step_ >= end) {
                 break;
             }
@@ -733,7 +759,7 @@ bool Session::scanInterval(std::size_t index, std::uint64_t end, std::uint64_t o
     } else {
         std::vector<Word> before(points_.size());
         StepEffect effect;
-        while (step_ < end) {
+        while (step_ < end && !(scan.interrupted = interrupted())) {
             const std::uint16_t pc = machine_.programCounter;
             const bool atBreakpoint = (breakAt_[pc] & breakpointMark) != 0;
             for (std::size_t i = 0; i < points_.size(); ++i) {
@@ -771,11 +797,21 @@ Stop Session::reverseContinue() {
                              [](std::uint64_t step, const Snapshot& s) { return step < s.step; });
         auto index = static_cast<std::size_t>(after - snapshots_.begin()) - 1;
         Scan scan;
+        // The steps from here to `current` hold no stop.
+        std::uint64_t clear = current;
         while (true) {
             const std::uint64_t end = index + 1 < snapshots_.size()
                                           ? std::min(snapshots_[index + 1].step, current)
                                           : current;
-            if (scanInterval(index, end, oldest, scan)) {
+            const bool found = scanInterval(index, end, oldest, scan);
+            if (scan.interrupted) {
+                // Back as far as the scan has seen whole, where a reverse
+                // command can go on from.
+                goTo(clear);
+                return stopHere(Stop::Reason::Interrupted);
+            }
+            clear = std::max(snapshots_[index].step, oldest);
+            if (found) {
                 goTo(scan.step);
                 Stop stop = stopHere(scan.reason);
                 stop.point = scan.point;

@@ -240,9 +240,20 @@ class Session {
     bool anyWatch_ = false;
     std::vector<Word> before_;  // the watched values before a step
 
-    // Every result read has taken, in order, and where the next read is.
-    std::vector<InputResult> tape_;
-    std::size_t tapePosition_ = 0;
+    // Every result read has taken, in order, and where the next read is (the
+    // number of reads before it). Equal results in a row are kept once, with
+    // the count of reads up to the last of them: a program that reads on at
+    // the end of its input adds nothing.
+    struct TapeRun {
+        InputResult result;
+        std::uint64_t end = 0;
+    };
+    std::uint64_t tapeLength() const { return tape_.empty() ? 0 : tape_.back().end; }
+    InputResult tapeAt(std::uint64_t position);
+    void record(InputResult result);
+    std::vector<TapeRun> tape_;
+    std::uint64_t tapePosition_ = 0;
+    std::size_t tapeRun_ = 0;  // the run of the last read from the tape
     std::deque<std::int32_t> appended_;
     bool inputEnded_ = false;
     bool replaying_ = false;

@@ -4,12 +4,15 @@
 
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 #include "debug/Commands.h"
 #include "debug/Session.h"
 #include "debugger/Options.h"
 #include "debugger/Terminal.h"
+#include "machine/Printable.h"
+#include "tools/CommandLine.h"
 #include "tools/ProgramFile.h"
 #include "tools/ToolError.h"
 
@@ -44,15 +47,59 @@ InputResult askForNumber(std::ostream& errors) {
     }
 }
 
-// Runs the lines of a stream; true after quit.
-bool runLines(std::istream& lines, Debug::CommandInterpreter& commands) {
+// A command line longer than this ends the commands: a file without line
+// ends (a device) would otherwise be read whole into one line.
+constexpr std::size_t longestCommandLine = std::size_t{1} << 20;
+
+enum class LineRead : std::uint8_t { Line, End, TooLong };
+
+// The next line, without its line end; a last line without one is a line too.
+LineRead readLine(std::istream& in, std::string& line) {
+    line.clear();
+    char c = 0;
+    while (in.get(c)) {
+        if (c == '\n') {
+            return LineRead::Line;
+        }
+        if (line.size() == longestCommandLine) {
+            return LineRead::TooLong;
+        }
+        line.push_back(c);
+    }
+    return line.empty() || in.bad() ? LineRead::End : LineRead::Line;
+}
+
+enum class Ending : std::uint8_t { Ended, Quit, Failed };
+
+// Runs the lines of a stream, `name` in messages; Failed after an error line
+// (a line too long, a stream or an output that failed).
+Ending runLines(std::istream& lines, const std::string& name, Debug::CommandInterpreter& commands,
+                std::ostream& out, std::ostream& errors) {
     std::string line;
-    while (std::getline(lines, line)) {
-        if (commands.execute(line) == Debug::CommandInterpreter::Result::Quit) {
-            return true;
+    for (std::uint64_t number = 1;; ++number) {
+        const LineRead read = readLine(lines, line);
+        if (read == LineRead::TooLong) {
+            Tools::writeError(errors, "line " + std::to_string(number) + " of " + name +
+                                          " is longer than " + std::to_string(longestCommandLine) +
+                                          " bytes.");
+            return Ending::Failed;
+        }
+        if (read == LineRead::End) {
+            break;
+        }
+        const auto result = commands.execute(line);
+        if (Tools::finishOutput(out, errors) != 0) {
+            return Ending::Failed;
+        }
+        if (result == Debug::CommandInterpreter::Result::Quit) {
+            return Ending::Quit;
         }
     }
-    return false;
+    if (lines.bad()) {
+        Tools::writeError(errors, "cannot read " + name + ".");
+        return Ending::Failed;
+    }
+    return Ending::Ended;
 }
 
 int debug(const Options& options, std::istream& in, std::ostream& out, std::ostream& errors) {
@@ -76,7 +123,14 @@ int debug(const Options& options, std::istream& in, std::ostream& out, std::ostr
             return askForNumber(errors);
         };
     }
-    sessionOptions.output = [&out](std::int32_t value) { out << value << std::endl; };
+    // An output that cannot be written (a full disk, a pipe whose reader is
+    // gone) stops the command at the write, and the commands then end.
+    sessionOptions.output = [&out](std::int32_t value) {
+        out << value << std::endl;
+        if (!out) {
+            throw MachineIO::Stop();
+        }
+    };
     if (options.history) {
         sessionOptions.historyLimit = *options.history;
     }
@@ -92,25 +146,30 @@ int debug(const Options& options, std::istream& in, std::ostream& out, std::ostr
 
     Debug::Session session(std::move(program), std::move(sessionOptions));
     Debug::CommandInterpreter commands(session, out, errors);
-    for (std::ifstream& script : scripts) {
-        if (runLines(script, commands)) {
-            return 0;
+    for (std::size_t i = 0; i < scripts.size(); ++i) {
+        const std::string name = "command file '" + printable(options.commandFiles[i]) + "'";
+        if (const Ending ending = runLines(scripts[i], name, commands, out, errors);
+            ending != Ending::Ended) {
+            return ending == Ending::Failed ? 1 : 0;
         }
     }
     if (!interactive) {
-        runLines(in, commands);
-        return 0;
+        return runLines(in, "the standard input", commands, out, errors) == Ending::Failed ? 1 : 0;
     }
     catchInterrupts();
     useCompletions(commands);
     while (const std::optional<std::string> line = readCommandLine(prompt)) {
         interruptFlag().store(false);
-        if (commands.execute(*line) == Debug::CommandInterpreter::Result::Quit) {
+        const auto result = commands.execute(*line);
+        if (Tools::finishOutput(out, errors) != 0) {
+            return 1;
+        }
+        if (result == Debug::CommandInterpreter::Result::Quit) {
             return 0;
         }
     }
     out << "quit" << std::endl;
-    return 0;
+    return Tools::finishOutput(out, errors);
 }
 
 }  // namespace
@@ -125,6 +184,9 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
         return debug(options, in, out, errors);
     } catch (const Tools::ToolError& error) {
         Tools::writeError(errors, error.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        Tools::writeError(errors, "out of memory.");
         return 1;
     }
 }

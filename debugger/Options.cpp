@@ -53,8 +53,10 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
                  "the image) is a fault; with -s, without it, a warning");
     app.footer(
         "Without --input, a program that reads at a terminal is asked for each number.\n"
-        "Exit status: 0 after quit or the end of the commands, 1 bad usage or an\n"
-        "unreadable, malformed or wrong program file.");
+        "Exit status: 0 after quit or the end of the commands, 1 bad usage, an\n"
+        "unreadable, malformed or wrong program file, a command file that cannot be\n"
+        "read, a command line longer than 1048576 bytes, or an output that cannot be\n"
+        "written.");
     return Tools::parseCommandLine(app, argc, argv, out, errors);
 }
 

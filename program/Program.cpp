@@ -23,10 +23,12 @@ namespace {
 // the assembler asks for the next one: by then it has read every statement
 // that ends in it. The line still open at a block's end is kept until it
 // ends, unless it is a comment, which fills no cell; so a source of comments,
-// or a file that never ends (a device), costs a block of memory.
+// or a file that never ends (a device), costs a block of memory. With
+// `everyLine` it keeps every line (a debugger lists any of them).
 class KeepingBuffer : public std::streambuf {
   public:
-    KeepingBuffer(std::streambuf& file, SourceLines& lines) : file_(file), lines_(lines) {}
+    KeepingBuffer(std::streambuf& file, SourceLines& lines, bool everyLine)
+        : file_(file), lines_(lines), everyLine_(everyLine) {}
 
     // The line of a statement that filled cells, as the assembler reads it.
     void filled(std::int32_t line) {
@@ -87,6 +89,9 @@ class KeepingBuffer : public std::streambuf {
 
     // Whether the open line filled cells; forgets the lines before it.
     bool wanted() {
+        if (everyLine_) {
+            return true;
+        }
         while (!filled_.empty() && filled_.front() < lineNumber_) {
             filled_.pop_front();
         }
@@ -107,6 +112,7 @@ class KeepingBuffer : public std::streambuf {
 
     std::streambuf& file_;
     SourceLines& lines_;
+    bool everyLine_;
     std::string open_;  // the text of the line not ended yet
     bool dropping_ = false;
     std::size_t lineNumber_ = 1;
@@ -178,12 +184,12 @@ Program Program::fromSource(std::string_view text) {
     return fromAssembled(Assembly::assembleProgram(text), SourceLines::split(text));
 }
 
-Program Program::load(std::istream& in, Format format) {
+Program Program::load(std::istream& in, Format format, bool everyLine) {
     if (format == Format::Image) {
         return fromImage(readImage(in));
     }
     SourceLines lines;
-    KeepingBuffer keeping(*in.rdbuf(), lines);
+    KeepingBuffer keeping(*in.rdbuf(), lines, everyLine);
     std::istream source(&keeping);
     Assembly::Program assembled;
     try {

@@ -67,9 +67,10 @@ class Program {
     static Program fromSource(std::string_view text);
     // Reads a program file's contents as they come: an image (throws
     // ImageError for a line that is not a word) or a source (keeps the text
-    // of the lines that filled cells). Throws ReadFailed on an input error.
-    // An assembly error is error(), not an exception.
-    static Program load(std::istream& in, Format format);
+    // of the lines that filled cells, or of every line with `everyLine`).
+    // Throws ReadFailed on an input error. An assembly error is error(), not
+    // an exception.
+    static Program load(std::istream& in, Format format, bool everyLine = false);
 
     Format format() const { return format_; }
     bool hasSource() const { return format_ == Format::Source; }

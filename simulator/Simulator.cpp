@@ -1,10 +1,12 @@
 #include "simulator/Simulator.h"
 
+#include <filesystem>
 #include <fstream>
 #include <ios>
 #include <limits>
 #include <new>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "machine/Machine.h"
@@ -15,6 +17,7 @@
 #include "simulator/SimulatorIO.h"
 #include "simulator/StateReport.h"
 #include "tools/CommandLine.h"
+#include "tools/FileChecks.h"
 #include "tools/ProgramFile.h"
 #include "tools/ToolError.h"
 
@@ -78,8 +81,31 @@ std::string endMessage(const Run::Outcome& outcome, const Options& options, cons
     }
 }
 
+// A write log that is one of the files the run reads (another spelling of its
+// path, a link to it) would be emptied before it is read.
+void refuseToOverwrite(const Options& options) {
+    const std::string& log = *options.writesFile;
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(log, ignored)) {
+        return;
+    }
+    const std::pair<std::optional<std::string>, const char*> readFiles[] = {
+        {options.file, options.source ? "source file" : "image file"},
+        {options.inputFile, "input file"},
+    };
+    for (const auto& [path, what] : readFiles) {
+        if (path && Tools::sameFile(log.c_str(), path->c_str())) {
+            throw Tools::ToolError("the write log '" + printable(log) + "' and the " + what + " '" +
+                                   printable(*path) + "' are the same file.");
+        }
+    }
+}
+
 int runProgram(const Options& options, std::istream& input, const std::string& inputName,
                std::ostream& out, std::ostream& errors, bool outIsTerminal) {
+    if (options.writesFile) {
+        refuseToOverwrite(options);
+    }
     const Program program = Tools::loadProgramFile(
         options.file, options.source ? Program::Format::Source : Program::Format::Image);
     const std::vector<AddressRange> ranges = memoryRanges(options, program);
@@ -143,7 +169,8 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
         errors << "steps: " << outcome.steps << "\nend: " << Run::endName(outcome.end) << '\n';
     }
     errors.flush();
-    return status;
+    // Statistics that cannot be written fail the run, as a trace does.
+    return options.stats && !errors && status == halted ? failed : status;
 }
 
 }  // namespace

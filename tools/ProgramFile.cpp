@@ -2,11 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "machine/ImageFile.h"
 #include "machine/Printable.h"
+#include "tools/FileChecks.h"
 #include "tools/ToolError.h"
 
 namespace Vorn::Tools {
@@ -38,20 +38,18 @@ std::ifstream openForReading(const std::string& path, const std::string& what) {
 
 Program loadProgramFile(const std::string& path, Program::Format format, KeptLines kept) {
     const bool image = format == Program::Format::Image;
-    std::ifstream file = openForReading(path, image ? "image file" : "source file");
+    const std::string what = image ? "image file" : "source file";
+    // A FIFO without a writer would block the open until one came.
+    if (const char* kind = notAFile(path.c_str())) {
+        throw ToolError("cannot read " + what + " '" + printable(path) + "' (" + kind +
+                        ", not a regular file).");
+    }
+    std::ifstream file = openForReading(path, what);
     Program program;
     try {
-        if (kept == KeptLines::All && !image) {
-            const std::string text{std::istreambuf_iterator<char>(file),
-                                   std::istreambuf_iterator<char>()};
-            if (file.bad()) {
-                throw Program::ReadFailed();
-            }
-            program = Program::fromSource(text);
-        } else {
-            // Read from the file as it comes: an image stops at its first bad line.
-            program = Program::load(file, format);
-        }
+        // Read from the file as it comes: an image stops at its first bad
+        // line, a source at its first error (an endless device too).
+        program = Program::load(file, format, kept == KeptLines::All);
     } catch (const ImageError& error) {
         std::string message = printable(path) + ", " + messageOf(error);
         if (endsWith(path, ".vorn")) {

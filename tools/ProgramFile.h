@@ -17,9 +17,11 @@ std::ifstream openForReading(const std::string& path, const std::string& what);
 // Which source lines a loaded program keeps the text of (see SourceLines).
 enum class KeptLines : bool { Filled, All };
 
-// Loads the program in the file. Throws ToolError with the line every
-// command prints after "Error: " for a file that cannot be read, a line of
-// an image that is not a word, or an assembly error (as vornasm prints it).
+// Loads the program in the file, read as it comes. Throws ToolError with the
+// line every command prints after "Error: " for a file that cannot be read
+// (a FIFO, a socket or a block device, refused without waiting for a writer,
+// included), a line of an image that is not a word, or an assembly error (as
+// vornasm prints it).
 Program loadProgramFile(const std::string& path, Program::Format format,
                         KeptLines kept = KeptLines::Filled);
 

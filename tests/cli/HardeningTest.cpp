@@ -25,32 +25,8 @@ const std::string cannotWrite = "Error: cannot write the standard output.\n";
 // Runs a shell command line; "$0", "$1"... are `arguments`.
 ProgramResult shell(const std::string& command, const std::vector<std::string>& arguments = {},
                     const std::string& input = "") {
-    std::vector<std::string> all = {"-c", command};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    return runProgram("/bin/sh", all, input, bounds);
+    return runShell(command, arguments, input, bounds);
 }
-
-bool builtWithSanitizers() {
-#if defined(__SANITIZE_ADDRESS__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    return true;
-#else
-    return false;
-#endif
-#else
-    return false;
-#endif
-}
-
-// A source written to a fresh directory.
-class Source {
-  public:
-    explicit Source(const std::string& text) { writeFile(path, text); }
-    TemporaryDirectory dir;
-    const std::string path = dir.file("program.vorn");
-};
 
 const char* const endlessWriter = ":loop write\njump loop\n";
 
@@ -144,6 +120,67 @@ TEST(Hardening, AFailedWriteEndsTheRun) {
         shell("\"$0\" --trace -s \"$1\" 2>/dev/full", {vornsim, loop.path});
     EXPECT_EQ(endlessTrace.limitPassed, "");
     EXPECT_EQ(endlessTrace.status, 1);
+}
+
+TEST(Hardening, AProgramFileThatIsNotAFileIsRefusedAtOnce) {
+    // A FIFO without a writer would block the open for ever.
+    TemporaryDirectory dir;
+    const std::string fifo = dir.file("program");
+    ASSERT_EQ(shell("mkfifo \"$0\"", {fifo}).status, 0);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{vornsim, fifo}, "image file"},
+        {{vornsim, "-s", fifo}, "source file"},
+        {{vornlist, fifo}, "image file"},
+        {{vornlist, "-s", fifo}, "source file"},
+        {{VORNDBG_PATH, "-s", fifo}, "source file"},
+    };
+    for (const auto& [command, what] : cases) {
+        const ProgramResult result =
+            runProgram(command[0], {command.begin() + 1, command.end()}, "", bounds);
+        EXPECT_EQ(result.limitPassed, "") << command[0];
+        expectFailure(result, 1,
+                      "cannot read " + what + " '" + fifo + "' (a FIFO, not a regular file).");
+    }
+    // A character device is read as a file.
+    EXPECT_EQ(runProgram(vornsim, {"-s", "/dev/null"}, "", bounds).status, 0);
+}
+
+TEST(Hardening, TheWriteLogNeverOverwritesAFileTheRunReads) {
+    const Source program("read\nstore I 100\njump end\n");
+    const std::string image = program.dir.file("program.image");
+    const std::string input = program.dir.file("numbers");
+    writeFile(image, "268435456\n");
+    writeFile(input, "7\n");
+    ASSERT_EQ(shell("ln \"$0\" \"$1\"", {input, program.dir.file("link")}).status, 0);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"-s", program.path, "--writes", program.path},
+         "the write log '" + program.path + "' and the source file '" + program.path +
+             "' are the same file."},
+        {{image, "--writes", image},
+         "the write log '" + image + "' and the image file '" + image + "' are the same file."},
+        {{"-s", program.path, "--input", input, "--writes", program.dir.file("link")},
+         "the write log '" + program.dir.file("link") + "' and the input file '" + input +
+             "' are the same file."},
+    };
+    for (const auto& [arguments, message] : cases) {
+        expectFailure(runProgram(vornsim, arguments, "", bounds), 1, message);
+    }
+    EXPECT_EQ(readFile(program.path), "read\nstore I 100\njump end\n");
+    EXPECT_EQ(readFile(image), "268435456\n");
+    EXPECT_EQ(readFile(input), "7\n");
+    // A device is no file to lose.
+    EXPECT_EQ(
+        runProgram(vornsim, {"-s", program.path, "--input", "/dev/null", "--writes", "/dev/null"},
+                   "", bounds)
+            .status,
+        0);
+}
+
+TEST(Hardening, StatisticsThatCannotBeWrittenFailTheRun) {
+    const ProgramResult result =
+        shell("\"$0\" --stats \"$1\" 2>/dev/full", {vornsim, examples + "/countdown.image"}, "2");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "2\n1\n");
 }
 
 TEST(Hardening, ManyWritesToAFileAreTheSameBytes) {

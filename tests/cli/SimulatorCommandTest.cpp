@@ -17,14 +17,6 @@ ProgramResult vornsim(const std::vector<std::string>& arguments, const std::stri
     return runProgram(VORNSIM_PATH, arguments, input);
 }
 
-// A source written to a fresh directory, for runs with --source.
-class Source {
-  public:
-    explicit Source(const std::string& text) { writeFile(path, text); }
-    TemporaryDirectory dir;
-    const std::string path = dir.file("program.vorn");
-};
-
 TEST(SimulatorCommand, RunsAnImageWithStandardInput) {
     const ProgramResult result = vornsim({examples + "/countdown.image"}, "3\n");
     EXPECT_EQ(result.status, 0);

@@ -17,13 +17,6 @@ ProgramResult vornsim(const std::vector<std::string>& arguments, const std::stri
     return runProgram(VORNSIM_PATH, arguments, input, Limits{.seconds = 30, .memoryMb = 0});
 }
 
-class Source {
-  public:
-    explicit Source(const std::string& text) { writeFile(path, text); }
-    TemporaryDirectory dir;
-    const std::string path = dir.file("program.vorn");
-};
-
 // A program that forgets its "jump end" and one whose code runs into its data.
 const char* const forgetful = "load O 9\nwrite\n";
 const char* const intoData = "load O x\nwrite\n:x 5\n";

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # terminal.sh VORNDBG: vorndbg at a real terminal (a tmux pane), used as a
 # person would: the prompt appears, Tab completes a command and a label, a
-# command runs, Ctrl-C stops an endless loop and the prompt comes back,
-# quit ends it; a program that reads asks for its numbers at the terminal.
+# command runs, Ctrl-C stops an endless loop and a long reverse-continue and
+# the prompt comes back, quit ends it; a program that reads asks for its
+# numbers at the terminal.
 set -euo pipefail
 vorndbg=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -60,6 +61,23 @@ if screen | grep -q 'No symbol'; then
     screen
     exit 1
 fi
+tmux send-keys -t test 'quit' Enter
+waitForEnd
+
+# A reverse-continue that looks at every step of a long run for a
+# watchpoint stops at Ctrl-C too, at a step it can go on from.
+tmux new-session -d -s test -x 100 -y 30 "$vorndbg -s $root/tests/debugger/programs/loop.vorn"
+waitFor '^(vorndbg)'
+tmux send-keys -t test 'continue' Enter
+sleep 3
+tmux send-keys -t test C-c
+waitFor 'Interrupted; \$step = [0-9]*, \$pc = [01]'
+tmux send-keys -t test 'watch *100' Enter 'reverse-continue' Enter
+sleep 0.5
+tmux send-keys -t test C-c
+waitFor 'Interrupted; \$step = [0-9]*, \$pc = [01]' 2
+tmux send-keys -t test 'p $step' Enter
+waitFor '^\$step = [1-9][0-9]*$'
 tmux send-keys -t test 'quit' Enter
 waitForEnd
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "support/RunProgram.h"
 
@@ -17,6 +18,38 @@ inline void expectFailure(const ProgramResult& result, int status, const std::st
     EXPECT_EQ(result.err, "Error: " + message + "\n");
     EXPECT_EQ(result.out, "");
 }
+
+// Whether the tests run under AddressSanitizer, which reserves far more
+// address space than a limit on it (ulimit -v) lets a program have.
+inline bool builtWithSanitizers() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
+// Runs a shell command line; "$0", "$1"... are `arguments`.
+inline ProgramResult runShell(const std::string& command, const std::vector<std::string>& arguments,
+                              const std::string& input, const Limits& limits) {
+    std::vector<std::string> all = {"-c", command};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return runProgram("/bin/sh", all, input, limits);
+}
+
+// A source written to a fresh directory.
+class Source {
+  public:
+    explicit Source(const std::string& text) { writeFile(path, text); }
+    TemporaryDirectory dir;
+    const std::string path = dir.file("program.vorn");
+};
 
 // `count` copies of `line`, each ended by a line feed: a file of many lines.
 inline std::string repeatedLine(const std::string& line, std::size_t count) {

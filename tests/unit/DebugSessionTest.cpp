@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "debug/Session.h"
@@ -217,6 +220,85 @@ TEST(DebugSession, UnchangedMemoryPagesAreKeptOnce) {
     EXPECT_GT(history.snapshots, 100u);
     // One page changes per snapshot; a full copy each would be 256 KB.
     EXPECT_LT(history.bytes, history.snapshots * 8 * 1024);
+}
+
+// A program that reads for ever: at the end of its input each read takes
+// nothing, and the session keeps the run of equal results once. The states
+// forward, backward and in a new run are still the machine's.
+TEST(DebugSession, ReadsPastTheEndOfTheInputCostNoMemory) {
+    const Program reader = Program::fromSource(":loop read\n store I last\n jump loop\n:last 0\n");
+    ASSERT_FALSE(reader.error());
+    const std::string input = "1 2 2 2 3";
+    const auto machineAfter = [&](std::uint64_t steps) {
+        std::istringstream in(input);
+        std::ostringstream out;
+        Machine machine(in, out);
+        machine.load(reader.words());
+        for (std::uint64_t i = 0; i < steps; ++i) {
+            machine.step();
+        }
+        return stateOf(machine);
+    };
+    for (const std::uint64_t historyLimit : {Session::unlimited, std::uint64_t{0}}) {
+        SCOPED_TRACE(historyLimit);
+        std::istringstream in(input);
+        std::ostringstream unused;
+        StreamIO numbers(in, unused);
+        Session::Options options;
+        options.historyLimit = historyLimit;
+        options.firstInterval = 7;
+        options.input = [&numbers] { return numbers.read(); };
+        Session session(reader, options);
+        // A million reads at the end of the input, each a byte before.
+        session.stepForward(3'000'000);
+        EXPECT_LT(session.history().bytes, 2u << 20);
+        EXPECT_EQ(stateOf(session.machine()), machineAfter(3'000'000));
+        if (historyLimit != 0) {
+            for (const std::uint64_t back : {2'999'990u, 3u, 5u}) {
+                session.reverseStep(back);
+                EXPECT_EQ(stateOf(session.machine()), machineAfter(session.step()));
+                session.stepForward(2);
+                EXPECT_EQ(stateOf(session.machine()), machineAfter(session.step()));
+            }
+        }
+        // A new run reads the same numbers again.
+        const int stop = session.addBreakpoint(2, "2").number;
+        EXPECT_EQ(session.run().reason, Stop::Reason::Breakpoint);
+        session.remove(stop);
+        session.stepForward(14);
+        EXPECT_EQ(stateOf(session.machine()), machineAfter(16));
+    }
+}
+
+// Ctrl-C during a long reverse-continue (a watchpoint makes it look at every
+// step) stops it at a step it can go on from, the state that of the machine
+// after as many steps.
+TEST(DebugSession, AnInterruptStopsAReverseContinue) {
+    const Program counter = Program::fromSource(":top incr A\n jump top\n");
+    ASSERT_FALSE(counter.error());
+    std::atomic<bool> interrupt{false};
+    Session::Options options;
+    options.interrupt = &interrupt;
+    Session session(counter, options);
+    constexpr std::uint64_t steps = 20'000'000;
+    session.stepForward(steps);
+    session.addMemoryWatch(100, "*100");
+    std::thread press([&interrupt] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        interrupt.store(true);
+    });
+    const Stop stop = session.reverseContinue();
+    press.join();
+    EXPECT_EQ(stop.reason, Stop::Reason::Interrupted);
+    const std::uint64_t step = session.step();
+    EXPECT_LE(step, steps);
+    EXPECT_EQ(session.programCounter(), step % 2);
+    EXPECT_EQ(session.machine().registers.at(RegisterId::A).value(),
+              static_cast<std::int32_t>((step + 1) / 2));
+    // Without the interrupt it goes on to the start: nothing writes the word.
+    interrupt.store(false);
+    EXPECT_EQ(session.reverseContinue().reason, Stop::Reason::HistoryStart);
+    EXPECT_EQ(session.step(), 0u);
 }
 
 // A continue stops at a breakpoint however the run reaches it: by a jump
