@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/SourceTokens.h"
+#include "analysis/Spelling.h"
 #include "analysis/Words.h"
 #include "assembly/ParseError.h"
 #include "machine/InstructionSet.h"
@@ -76,45 +77,13 @@ std::vector<SourceToken> statementOf(std::vector<SourceToken> tokens) {
     return tokens;
 }
 
-std::size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        row[j] = j;
-    }
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] =
-                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return result;
-}
-
 // The operation a misspelt name most likely means.
-std::optional<std::string_view> likelyOperation(std::string_view name) {
-    const std::string lower = lowered(name);
-    std::optional<std::string_view> best;
-    std::size_t bestDistance = name.size() <= 3 ? 1 : 2;
+std::optional<std::string> likelyOperation(std::string_view name) {
+    std::vector<std::string_view> names;
     for (const OperationShape& shape : operationTable) {
-        const std::size_t distance = lower == shape.name ? 0 : editDistance(lower, shape.name);
-        if (distance <= bestDistance && (!best || distance < editDistance(lower, *best))) {
-            best = shape.name;
-            bestDistance = distance;
-        }
+        names.push_back(shape.name);
     }
-    return best;
+    return nearestName(name, names, true);
 }
 
 std::string quoted(std::string_view text) {

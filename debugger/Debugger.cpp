@@ -106,6 +106,17 @@ int debug(const Options& options, std::istream& in, std::ostream& out, std::ostr
 
     Debug::Session session(std::move(program), std::move(sessionOptions));
     Debug::CommandInterpreter commands(session, out, errors);
+    // run < FILE: read takes the numbers of FILE as it takes those of --input.
+    commands.openInputWith([](const std::string& path) {
+        struct FileInput {
+            std::ifstream file;
+            std::ostringstream unused;
+            StreamIO reader{file, unused};
+        };
+        auto opened = std::make_shared<FileInput>();
+        opened->file = Tools::openForReading(path, "input file");
+        return std::function<InputResult()>([opened] { return opened->reader.read(); });
+    });
     for (std::ifstream& script : scripts) {
         if (runLines(script, commands)) {
             return 0;
