@@ -998,8 +998,11 @@ void CommandInterpreter::doInfo(std::string_view arguments) {
              << ", every " << history.interval << " steps; inputs kept: " << history.inputsKept
              << "; " << history.bytes << " bytes.\n";
     } else {
-        throw CommandError("Undefined info command: " + quoted(arguments) +
-                           ".  Try \"help info\".");
+        const auto nearest = Analysis::nearestName(
+            what, {"breakpoints", "watchpoints", "registers", "display", "history"});
+        throw CommandError("Undefined info command: " + quoted(arguments) + ".  " +
+                           (nearest ? "Did you mean " + quoted(*nearest) + "?"
+                                    : std::string("Try \"help info\".")));
     }
 }
 
@@ -1114,8 +1117,10 @@ void CommandInterpreter::doList(std::string_view arguments) {
     } else {
         if (arguments.empty()) {
             first = listedLast_ > 0 ? listedLast_ + 1 : around(current);
-        } else if (isName(arguments)) {
-            first = around(program.lineOf(parse(arguments, Expression::Reading::Address)
+        } else if (!isDigits(arguments)) {
+            const std::string_view where =
+                arguments.starts_with('*') ? trim(arguments.substr(1)) : arguments;
+            first = around(program.lineOf(parse(where, Expression::Reading::Address)
                                               .address(session_.machine(), session_.step())));
         } else {
             first = around(lineOrThrow(program, arguments));
