@@ -104,7 +104,8 @@ std::string endMessage(const RunEnd& end, const Options& options, const Machine&
 }
 
 int runProgram(const Options& options, std::istream& input, const std::string& inputName,
-               std::ostream& out, std::ostream& errors, bool outIsTerminal) {
+               std::ostream& out, std::ostream& errors, bool outIsTerminal,
+               std::ostream* prompt = nullptr) {
     const LoadedProgram program = loadProgram(options);
     const std::vector<AddressRange> ranges = memoryRanges(options, program);
     std::ofstream writes;
@@ -117,7 +118,7 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
         }
     }
 
-    SimulatorIO io(input, inputName, out, outIsTerminal);
+    SimulatorIO io(input, inputName, out, outIsTerminal, prompt);
     Machine machine(io);
     machine.load(program.words);
     RunSettings settings;
@@ -172,14 +173,15 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
 }  // namespace
 
 int runSimulator(int argc, const char* const* argv, std::istream& in, std::ostream& out,
-                 std::ostream& errors, bool outIsTerminal) {
+                 std::ostream& errors, bool outIsTerminal, bool inIsTerminal) {
     Options options;
     if (const auto status = parseOptions(argc, argv, options, out, errors)) {
         return *status;
     }
     try {
         if (!options.inputFile) {
-            return runProgram(options, in, "the standard input", out, errors, outIsTerminal);
+            return runProgram(options, in, "the standard input", out, errors, outIsTerminal,
+                              inIsTerminal ? &errors : nullptr);
         }
         std::ifstream input = Tools::openForReading(*options.inputFile, "input file");
         return runProgram(options, input, "input file '" + printable(*options.inputFile) + "'", out,
