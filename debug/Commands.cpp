@@ -340,14 +340,14 @@ void CommandInterpreter::dispatch(const Command& command, std::string_view argum
 
 namespace {
 
-std::int32_t lineOrThrow(const DebugProgram& program, std::string_view text) {
+std::int32_t lineOrThrow(const Program& program, std::string_view text) {
     if (!program.hasSource()) {
         throw CommandError("No source: a line number needs a program loaded with --source.");
     }
     const std::int64_t line = integerOrThrow(text);
-    if (line < 1 || static_cast<std::uint64_t>(line) > program.lines.size()) {
+    if (line < 1 || static_cast<std::uint64_t>(line) > program.lines().size()) {
         throw CommandError("Line " + std::string(text) + " is out of range: the source has " +
-                           std::to_string(program.lines.size()) + " lines.");
+                           std::to_string(program.lines().size()) + " lines.");
     }
     return static_cast<std::int32_t>(line);
 }
@@ -374,7 +374,7 @@ std::uint64_t CommandInterpreter::countOf(std::string_view text) const {
 // LOC of break, tbreak, until and advance: a source line (digits alone), an
 // address after "*", or a label (any expression read as an address).
 std::uint16_t CommandInterpreter::locationOf(std::string_view text) const {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (text.empty()) {
         throw CommandError("Argument required (a label, a line number or *ADDRESS).");
     }
@@ -412,6 +412,9 @@ std::string CommandInterpreter::valueLine(const Expression& expression, char for
 void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
     const Machine& machine = session_.machine();
     forgetListed();
+    if (!stop.warning.empty()) {
+        out_ << "Warning: " << stop.warning << '\n';
+    }
     if (!stop.conditionError.empty()) {
         out_ << "Error in the condition of "
              << (stop.reason == Stop::Reason::Watchpoint ? "watchpoint " : "breakpoint ")
@@ -457,7 +460,10 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
         case Stop::Reason::Halted:
             out_ << "The program halted";
             break;
-        case Stop::Reason::Fault: {
+        case Stop::Reason::Fault:
+        case Stop::Reason::StepLimit:
+        case Stop::Reason::OutputLimit: {
+            // The run's sentence, as the start of the stop line.
             std::string message = stop.message;
             if (!message.empty()) {
                 message[0] =
@@ -481,7 +487,7 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
             break;
     }
     out_ << "; $step = " << session_.step() << ", $pc = " << machine.programCounter;
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (const std::int32_t line = program.lineOf(machine.programCounter); line > 0) {
         out_ << ", line " << line << ": " << trim(program.lineText(line));
     }
@@ -490,7 +496,7 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
         writeTraceLine(out_,
                        TracedStep{stop.last->step, stop.last->address, stop.last->instruction,
                                   program.lineOf(stop.last->address)},
-                       stop.last->effect, program.labels.empty() ? nullptr : &program.labels);
+                       stop.last->effect, program.labels());
     }
     writeDisplays();
 }
@@ -595,12 +601,12 @@ void CommandInterpreter::doUntil(std::string_view arguments) {
         doAdvance(arguments);
         return;
     }
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     std::vector<std::uint16_t> after;
     for (std::uint32_t address = session_.programCounter() + 1u; address < Machine::haltAddress;
          ++address) {
         if (!program.hasSource() ||
-            (address < program.cells.size() && program.cells[address].isInstruction)) {
+            (address < program.cells().size() && program.cells()[address].isInstruction)) {
             after.push_back(static_cast<std::uint16_t>(address));
         }
     }
@@ -615,7 +621,7 @@ void CommandInterpreter::doQuit(std::string_view) {
 // Breakpoints and watchpoints
 
 void CommandInterpreter::setBreakpoint(std::string_view arguments, bool temporary) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     const std::string_view conditionText = splitCondition(arguments);
     const std::uint16_t address = locationOf(arguments);
     std::shared_ptr<const Expression> condition;
@@ -1031,7 +1037,7 @@ std::pair<std::uint32_t, char> examineFormat(const std::string& format) {
 }  // namespace
 
 void CommandInterpreter::doExamine(std::string_view arguments) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (!repeatingExamine_) {
         if (arguments.empty()) {
             throw CommandError("Argument required (an address and an optional count).");
@@ -1063,7 +1069,7 @@ void CommandInterpreter::doExamine(std::string_view arguments) {
         const Word word = machine.memory[address];
         out_ << (address == machine.programCounter ? "=> " : "   ") << '[' << address << "] = ";
         if (examineFormat_ == 'i') {
-            writeInstruction(out_, word, program.labels.empty() ? nullptr : &program.labels);
+            writeInstruction(out_, word, program.labels());
         } else if (examineFormat_ == 't') {
             for (int bit = 31; bit >= 0; --bit) {
                 out_ << (((word.bits() >> bit) & 1u) != 0 ? '1' : '0');
@@ -1081,9 +1087,9 @@ void CommandInterpreter::doExamine(std::string_view arguments) {
 }
 
 void CommandInterpreter::writeLines(std::int32_t first, std::int32_t last, std::int32_t current) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     first = std::max(first, 1);
-    last = std::min(last, static_cast<std::int32_t>(program.lines.size()));
+    last = std::min(last, static_cast<std::int32_t>(program.lines().size()));
     for (std::int32_t line = first; line <= last; ++line) {
         char number[16];
         std::snprintf(number, sizeof number, "%4d", line);
@@ -1096,11 +1102,11 @@ void CommandInterpreter::writeLines(std::int32_t first, std::int32_t last, std::
 // program last stopped, else the ten around the current line; "-" the ten
 // before them. Repeating it (an empty line) goes on the same way.
 void CommandInterpreter::doList(std::string_view arguments) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (!program.hasSource()) {
         throw CommandError("No source: list needs a program loaded with --source.");
     }
-    const auto lineCount = static_cast<std::int32_t>(program.lines.size());
+    const auto lineCount = static_cast<std::int32_t>(program.lines().size());
     const std::int32_t current = program.lineOf(session_.machine().programCounter);
     // The first of ten lines around `line`.
     const auto around = [](std::int32_t line) { return std::max(line - 5, 1); };
@@ -1207,7 +1213,7 @@ std::vector<std::string> CommandInterpreter::completions(std::string_view line) 
             for (const std::string_view reg : registerNames) {
                 candidates.emplace_back(reg);
             }
-            for (const Assembly::ProgramSymbol& symbol : session_.program().symbols) {
+            for (const Assembly::ProgramSymbol& symbol : session_.program().symbols()) {
                 if (symbol.kind != Assembly::ProgramSymbol::Kind::Predefined) {
                     candidates.push_back(symbol.name);
                 }

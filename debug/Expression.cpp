@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "analysis/Spelling.h"
-#include "debug/Session.h"
 
 namespace Vorn::Debug {
 
@@ -55,7 +54,7 @@ constexpr int sumLevel = 4;
 
 class Parser {
   public:
-    Parser(std::string_view text, const DebugProgram& program, std::vector<Node>& nodes)
+    Parser(std::string_view text, const Program& program, std::vector<Node>& nodes)
         : text_(text), program_(program), nodes_(nodes) {}
 
     int parse() {
@@ -208,7 +207,7 @@ class Parser {
     }
 
     const Assembly::ProgramSymbol& symbolNamed(std::string_view name) const {
-        for (const Assembly::ProgramSymbol& symbol : program_.symbols) {
+        for (const Assembly::ProgramSymbol& symbol : program_.symbols()) {
             if (symbol.name == name) {
                 if (!symbol.number) {
                     throw ExpressionError("The name " + quoted(name) +
@@ -259,7 +258,7 @@ class Parser {
 
     std::string_view text_;
     std::size_t position_ = 0;
-    const DebugProgram& program_;
+    const Program& program_;
     std::vector<Node>& nodes_;
 };
 
@@ -412,13 +411,13 @@ std::optional<std::int64_t> parseInteger(std::string_view text) {
     return negative ? -value : value;
 }
 
-std::string unknownName(std::string_view name, const DebugProgram& program) {
+std::string unknownName(std::string_view name, const Program& program) {
     if (!program.hasSource()) {
         return "No symbol " + quoted(name) +
                " in the program (an image has no names; use --source).";
     }
     std::vector<std::string_view> names(registerNames.begin(), registerNames.end());
-    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
+    for (const Assembly::ProgramSymbol& symbol : program.symbols()) {
         names.push_back(symbol.name);
     }
     std::string message = "No symbol " + quoted(name) + " in the program";
@@ -430,7 +429,7 @@ std::string unknownName(std::string_view name, const DebugProgram& program) {
     return message;
 }
 
-Expression Expression::parse(std::string_view text, const DebugProgram& program, Reading reading) {
+Expression Expression::parse(std::string_view text, const Program& program, Reading reading) {
     Expression expression;
     expression.text_ = std::string(text);
     Parser parser(text, program, expression.nodes_);

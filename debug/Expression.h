@@ -26,10 +26,9 @@
 #include <vector>
 
 #include "machine/Machine.h"
+#include "program/Program.h"
 
 namespace Vorn::Debug {
-
-struct DebugProgram;
 
 // An expression that cannot be read or evaluated: one sentence that names
 // the thing ("No symbol \"totl\" in the program; did you mean \"total\"?").
@@ -52,7 +51,7 @@ class Expression {
 
     // Reads the text against the program's names; throws ExpressionError
     // for a syntax error or an unknown name.
-    static Expression parse(std::string_view text, const DebugProgram& program,
+    static Expression parse(std::string_view text, const Program& program,
                             Reading reading = Reading::Value);
 
     // The value in the machine's state; throws ExpressionError for a word
@@ -119,7 +118,7 @@ std::optional<std::int64_t> parseInteger(std::string_view text);
 
 // "No symbol \"totl\" in the program; did you mean \"total\"?": the line
 // for a name the program does not define, with the nearest one it does.
-std::string unknownName(std::string_view name, const DebugProgram& program);
+std::string unknownName(std::string_view name, const Program& program);
 
 // Checks that the value fits in a word (-2147483648 to 4294967295); throws
 // ExpressionError naming `text` otherwise.

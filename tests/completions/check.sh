@@ -29,7 +29,8 @@ expectBash "" vorndbg --history ''
 expectBash "$root/examples/sum.input " vornsim --input "$root/examples/sum.in"
 expectBash "$root/examples/sum.vorn " vorndbg -x "$root/examples/sum.v"
 expectBash "$root/examples/sum.vorn " vorngrade --image "$root/examples/sum.v"
-expectBash "--max-steps " vornsim --max
+expectBash "--max-steps " vornsim --max-s
+expectBash "" vornsim --max-output ''
 expectBash "--color --csv " vorngrade --c
 
 if command -v zsh >/dev/null && command -v tmux >/dev/null; then

@@ -27,9 +27,9 @@ struct Case {
 
 TEST(DebugExpression, ValuesAddressesAndErrors) {
     using enum Expression::Reading;
-    std::optional<Assembly::AssemblyError> error;
-    Session session(DebugProgram::fromSource(source, error), {});
-    ASSERT_FALSE(error);
+    Program program = Program::fromSource(source);
+    ASSERT_FALSE(program.error());
+    Session session(std::move(program), {});
     session.stepForward(1);
     const std::int64_t pointer = session.machine().registers.at(RegisterId::B).value();
 
