@@ -27,6 +27,7 @@ struct ErrorFacts {
         ExpectingOther,
         InvalidToken,
         UndefinedName,
+        RedefinedReserved,  // an operation's or a register's name bound by a label or '='
     };
     Kind kind = Kind::Other;
     std::optional<Assembly::Token> found;  // the token an Expecting error names
@@ -63,9 +64,15 @@ ErrorFacts factsOf(const Assembly::AssemblyError& error) {
             facts.kind = Kind::UndefinedName;
             facts.name = error.name;
             break;
-        case ParseErrorKind::RedefinitionOfLabel:
         case ParseErrorKind::RedefinitionOfRegister:
         case ParseErrorKind::RedefinitionOfOperation:
+            facts.kind = Kind::RedefinedReserved;
+            if (facts.found && facts.found->getKind() == TokenKind::Identifier) {
+                facts.name = facts.found->identifierText();
+            }
+            facts.found.reset();
+            break;
+        case ParseErrorKind::RedefinitionOfLabel:
         case ParseErrorKind::NumberOutOfRange:
         case ParseErrorKind::MemoryFull:
         case ParseErrorKind::AddressOutOfBounds:
@@ -129,7 +136,9 @@ std::string tooManyOperands(std::string_view operation) {
     } else {
         wants = registers == 2 ? "two registers" : "one register";
     }
-    std::string hint = quoted(operation) + " takes " + wants + " (" + operandForm(operation) + ")";
+    const std::string form = operandForm(operation);
+    std::string hint =
+        quoted(operation) + " takes " + wants + (form.empty() ? "" : " (" + form + ")");
     if (const auto implicit = implicitRegister(operationByName(operation))) {
         const std::string reg(nameOf(*implicit));
         switch (shape.io) {
@@ -227,6 +236,20 @@ std::string hintForLine(const Assembly::AssemblyError& error, std::string_view l
     }
     if (facts.kind == Kind::UndefinedName && isOperationName(facts.name)) {
         return quoted(facts.name) + " is an operation name, which no label or definition can take.";
+    }
+    // An operation's or a register's name as a label or a definition.
+    if (facts.kind == Kind::RedefinedReserved && !facts.name.empty()) {
+        const bool definition = !tokens.empty() && is(tokens[0], TokenKind::Definition);
+        return quoted(facts.name) + " is the name of " +
+               (isRegisterName(facts.name) ? "a register" : "an operation") +
+               (definition ? " and cannot be defined with '='." : " and cannot be a label.");
+    }
+    // Any other name that nothing defines: where it is first used.
+    if (facts.kind == Kind::UndefinedName && !facts.name.empty() && error.position.line > 0 &&
+        !isRegisterName(facts.name) && !isOperationName(facts.name)) {
+        return quoted(facts.name) + " is first used on line " +
+               std::to_string(error.position.line) + ", and no label (':" + facts.name +
+               "') or definition ('= " + facts.name + " ...') gives it a value.";
     }
     if (facts.kind == Kind::ExpectingLabel && facts.found &&
         facts.found->getKind() == TokenKind::Identifier &&

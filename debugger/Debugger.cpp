@@ -132,7 +132,7 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
     try {
         return debug(options, in, out, errors);
     } catch (const Tools::ToolError& error) {
-        Tools::writeError(errors, error.what());
+        Tools::writeError(errors, error);
         return 1;
     }
 }

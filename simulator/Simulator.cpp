@@ -164,7 +164,8 @@ int runSimulator(int argc, const char* const* argv, std::istream& in, std::ostre
         return runProgram(options, input, "input file '" + printable(*options.inputFile) + "'", out,
                           errors, outIsTerminal);
     } catch (const Tools::ToolError& error) {
-        return fail(errors, failed, error.what());
+        Tools::writeError(errors, error);
+        return failed;
     } catch (const std::bad_alloc&) {
         return fail(errors, failed, "out of memory.");
     } catch (const std::ios_base::failure&) {
