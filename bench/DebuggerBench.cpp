@@ -70,14 +70,14 @@ int main(int argc, char** argv) {
             std::istringstream input;
             std::ostringstream output;
             Machine machine(input, output);
-            machine.load(countdown(count).image);
+            machine.load(countdown(count).words());
             machineAlone.push_back(seconds([&] { machine.run(); }));
         }
         {
             std::istringstream input;
             std::ostringstream output;
             Machine machine(input, output);
-            machine.load(countdown(count).image);
+            machine.load(countdown(count).words());
             boundedAlone.push_back(seconds([&] { machine.runUntil(instructions + 1); }));
         }
         {
