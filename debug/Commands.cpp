@@ -1047,10 +1047,16 @@ void CommandInterpreter::doExamine(std::string_view arguments) {
         std::string_view where = arguments;
         std::uint64_t legacyCount = 0;
         if (format_.empty()) {
+            // A last word of digits is the count unless the whole is one
+            // expression (x count + 1).
             const auto space = arguments.find_last_of(" \t");
             if (space != std::string_view::npos && isDigits(trim(arguments.substr(space)))) {
-                where = trim(arguments.substr(0, space));
-                legacyCount = countOf(trim(arguments.substr(space)));
+                try {
+                    parse(arguments, Expression::Reading::Address);
+                } catch (const ExpressionError&) {
+                    where = trim(arguments.substr(0, space));
+                    legacyCount = countOf(trim(arguments.substr(space)));
+                }
             }
         }
         if (where.starts_with('*')) {
@@ -1149,8 +1155,8 @@ void CommandInterpreter::doHelp(std::string_view arguments) {
         out_ << "List of commands:\n\n";
         for (const Command& command : table()) {
             std::string usage(command.usage);
-            if (usage.size() < 20) {
-                usage.resize(20, ' ');
+            if (usage.size() < 22) {
+                usage.resize(22, ' ');
             } else {
                 usage += "  ";
             }
@@ -1160,7 +1166,7 @@ void CommandInterpreter::doHelp(std::string_view arguments) {
             }
             out_ << '\n';
         }
-        out_ << "\nAn empty line repeats the last step, reverse-step, x or list.\n"
+        out_ << "\nAn empty line repeats the last step, reverse-step, until, x or list.\n"
                 "Type \"help\" followed by a command name for its full description.\n"
                 "Command names may be abbreviated if unambiguous.\n";
         return;

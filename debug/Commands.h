@@ -27,7 +27,8 @@ class CommandInterpreter {
     CommandInterpreter(Session& session, std::ostream& out, std::ostream& errors);
 
     enum class Result : std::uint8_t { Continue, Quit };
-    // Runs one line; an empty line repeats the last step, reverse-step, x or list.
+    // Runs one line; an empty line repeats the last step, reverse-step, until, x
+    // or list.
     Result execute(std::string_view line);
 
     // The words that can stand where `word` ends `line` (the line up to and
