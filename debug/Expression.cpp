@@ -68,7 +68,12 @@ class Parser {
 
   private:
     [[noreturn]] void fail(const std::string& what) const {
-        throw ExpressionError("Cannot read the expression " + quoted(text_) + ": " + what + ".");
+        // A long text is cut: the error stays one readable line.
+        constexpr std::size_t shown = 60;
+        const std::string text = text_.size() <= shown
+                                     ? std::string(text_)
+                                     : std::string(text_.substr(0, shown - 3)) + "...";
+        throw ExpressionError("Cannot read the expression " + quoted(text) + ": " + what + ".");
     }
 
     void skipSpace() {
@@ -86,7 +91,15 @@ class Parser {
         return false;
     }
 
+    // Bounds that keep the recursive parse and evaluation far from the
+    // stack's end, whatever a script hands over.
+    static constexpr std::size_t mostNodes = 1000;
+    static constexpr int deepest = 100;
+
     int add(Node node) {
+        if (nodes_.size() == mostNodes) {
+            fail("it has more than " + std::to_string(mostNodes) + " parts");
+        }
         nodes_.push_back(node);
         return static_cast<int>(nodes_.size()) - 1;
     }
@@ -123,16 +136,24 @@ class Parser {
         }
     }
 
+    // Every level of nesting, in ( ), [ ] or after a prefix, comes through here.
     int unary() {
+        if (depth_ == deepest) {
+            fail("it is nested more than " + std::to_string(deepest) + " deep");
+        }
+        ++depth_;
         Node node;
         if (accept("-")) {
             node.kind = Kind::Negate;
         } else if (accept("!")) {
             node.kind = Kind::Not;
         } else {
-            return atom();
+            const int inside = atom();
+            --depth_;
+            return inside;
         }
         node.left = unary();
+        --depth_;
         return add(node);
     }
 
@@ -258,6 +279,7 @@ class Parser {
 
     std::string_view text_;
     std::size_t position_ = 0;
+    int depth_ = 0;
     const Program& program_;
     std::vector<Node>& nodes_;
 };

@@ -78,6 +78,31 @@ TEST(DebugExpression, ValuesAddressesAndErrors) {
     }
 }
 
+// A script's line, however long or deep, gets one error and no crash.
+TEST(DebugExpression, DeepAndLongExpressionsAreRefused) {
+    Session session(Program::fromSource(source), {});
+    const auto errorOf = [&session](const std::string& text) {
+        try {
+            Expression::parse(text, session.program()).evaluate(session.machine(), 0);
+        } catch (const ExpressionError& failure) {
+            return std::string(failure.what());
+        }
+        return std::string();
+    };
+    EXPECT_NE(errorOf(std::string(100000, '(') + "1").find("nested more than 100 deep"),
+              std::string::npos);
+    EXPECT_NE(errorOf(std::string(100000, '-') + "1").find("nested more than 100 deep"),
+              std::string::npos);
+    EXPECT_NE(errorOf(std::string(100000, '[') + "1").find("nested more than 100 deep"),
+              std::string::npos);
+    std::string sum = "1";
+    for (int i = 0; i < 100000; ++i) {
+        sum += "+1";
+    }
+    EXPECT_NE(errorOf(sum).find("more than 1000 parts"), std::string::npos);
+    EXPECT_EQ(errorOf(std::string(99, '(') + "1" + std::string(99, ')')), "");
+}
+
 TEST(DebugExpression, FormatsOfAValue) {
     EXPECT_EQ(formatValue(-1, 'x'), "0xFFFFFFFF");
     EXPECT_EQ(formatValue(42, 'x'), "0x2A");
