@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/SourceTokens.h"
+#include "analysis/Spelling.h"
 #include "analysis/Words.h"
 #include "assembly/ParseError.h"
 #include "machine/InstructionSet.h"
@@ -27,6 +28,7 @@ struct ErrorFacts {
         ExpectingOther,
         InvalidToken,
         UndefinedName,
+        RedefinedReserved,  // an operation's or a register's name bound by a label or '='
     };
     Kind kind = Kind::Other;
     std::optional<Assembly::Token> found;  // the token an Expecting error names
@@ -63,9 +65,15 @@ ErrorFacts factsOf(const Assembly::AssemblyError& error) {
             facts.kind = Kind::UndefinedName;
             facts.name = error.name;
             break;
-        case ParseErrorKind::RedefinitionOfLabel:
         case ParseErrorKind::RedefinitionOfRegister:
         case ParseErrorKind::RedefinitionOfOperation:
+            facts.kind = Kind::RedefinedReserved;
+            if (facts.found && facts.found->getKind() == TokenKind::Identifier) {
+                facts.name = facts.found->identifierText();
+            }
+            facts.found.reset();
+            break;
+        case ParseErrorKind::RedefinitionOfLabel:
         case ParseErrorKind::NumberOutOfRange:
         case ParseErrorKind::MemoryFull:
         case ParseErrorKind::AddressOutOfBounds:
@@ -92,45 +100,13 @@ std::vector<SourceToken> statementOf(std::vector<SourceToken> tokens) {
     return tokens;
 }
 
-std::size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        row[j] = j;
-    }
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] =
-                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-std::string lowered(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return result;
-}
-
 // The operation a misspelt name most likely means.
-std::optional<std::string_view> likelyOperation(std::string_view name) {
-    const std::string lower = lowered(name);
-    std::optional<std::string_view> best;
-    std::size_t bestDistance = name.size() <= 3 ? 1 : 2;
+std::optional<std::string> likelyOperation(std::string_view name) {
+    std::vector<std::string_view> names;
     for (const OperationShape& shape : operationTable) {
-        const std::size_t distance = lower == shape.name ? 0 : editDistance(lower, shape.name);
-        if (distance <= bestDistance && (!best || distance < editDistance(lower, *best))) {
-            best = shape.name;
-            bestDistance = distance;
-        }
+        names.push_back(shape.name);
     }
-    return best;
+    return nearestName(name, names, true);
 }
 
 std::string quoted(std::string_view text) {
@@ -161,7 +137,9 @@ std::string tooManyOperands(std::string_view operation) {
     } else {
         wants = registers == 2 ? "two registers" : "one register";
     }
-    std::string hint = quoted(operation) + " takes " + wants + " (" + operandForm(operation) + ")";
+    const std::string form = operandForm(operation);
+    std::string hint =
+        quoted(operation) + " takes " + wants + (form.empty() ? "" : " (" + form + ")");
     if (const auto implicit = implicitRegister(operationByName(operation))) {
         const std::string reg(nameOf(*implicit));
         switch (shape.io) {
@@ -259,6 +237,20 @@ std::string hintForLine(const Assembly::AssemblyError& error, std::string_view l
     }
     if (facts.kind == Kind::UndefinedName && isOperationName(facts.name)) {
         return quoted(facts.name) + " is an operation name, which no label or definition can take.";
+    }
+    // An operation's or a register's name as a label or a definition.
+    if (facts.kind == Kind::RedefinedReserved && !facts.name.empty()) {
+        const bool definition = !tokens.empty() && is(tokens[0], TokenKind::Definition);
+        return quoted(facts.name) + " is the name of " +
+               (isRegisterName(facts.name) ? "a register" : "an operation") +
+               (definition ? " and cannot be defined with '='." : " and cannot be a label.");
+    }
+    // Any other name that nothing defines: where it is first used.
+    if (facts.kind == Kind::UndefinedName && !facts.name.empty() && error.position.line > 0 &&
+        !isRegisterName(facts.name) && !isOperationName(facts.name)) {
+        return quoted(facts.name) + " is first used on line " +
+               std::to_string(error.position.line) + ", and no label (':" + facts.name +
+               "') or definition ('= " + facts.name + " ...') gives it a value.";
     }
     if (facts.kind == Kind::ExpectingLabel && facts.found &&
         facts.found->getKind() == TokenKind::Identifier &&

@@ -46,6 +46,8 @@ AssemblyError errorOf(const ParseError& error, SourcePosition at) {
             result.name = static_cast<const NameError&>(error).missingName();
             break;
         case ParseErrorFamily::Redefinition:
+            result.found = static_cast<const Redefinition&>(error).foundToken();
+            break;
         case ParseErrorFamily::Line:
         case ParseErrorFamily::Address:
         case ParseErrorFamily::Plain:

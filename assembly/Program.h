@@ -63,7 +63,8 @@ struct AssemblyError {
     // first use.
     SourcePosition position;
     // Which error it is, and what it carries beside its message: the token
-    // an Expecting error met, the name a name error names.
+    // an Expecting error met or the name a redefinition binds again, the
+    // name a name error names.
     ParseErrorKind kind = ParseErrorKind::NotAnIdentifier;
     std::optional<Token> found;
     std::string name;

@@ -4,7 +4,7 @@
 #   PREFIX/share/man/man1                       their manual pages
 #   PREFIX/share/bash-completion/completions    bash completion, one file a command
 #   PREFIX/share/zsh/vendor-completions         zsh completion
-#   PREFIX/share/doc/vorn                       README, CHANGELOG, examples
+#   PREFIX/share/doc/vorn                       README, CHANGELOG, LICENSE, examples
 #   PREFIX/share/vorn/editors                   the editor packages
 #   PREFIX/include/vorn, PREFIX/lib             the core library and its headers
 #   PREFIX/lib/cmake/Vorn                       find_package(Vorn): Vorn::core
@@ -93,7 +93,17 @@ if(VORN_DEBIAN_PACKAGE)
                 ${CMAKE_CURRENT_SOURCE_DIR}/CHANGELOG.md | gzip -9 -n > ${debianChangelog}
         DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/CHANGELOG.md packaging/debian-changelog VERBATIM)
     add_custom_target(debian-changelog ALL DEPENDS ${debianChangelog})
-    install(FILES packaging/copyright ${debianChangelog} DESTINATION ${docDir})
+    # The copyright file carries LICENSE, which a Debian package does not
+    # install a second time.
+    set(debianCopyright ${CMAKE_CURRENT_BINARY_DIR}/copyright)
+    add_custom_command(OUTPUT ${debianCopyright}
+        COMMAND ${CMAKE_COMMAND} -DLICENSE=${CMAKE_CURRENT_SOURCE_DIR}/LICENSE
+                -DOUTPUT=${debianCopyright} -P ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian-copyright.cmake
+        DEPENDS LICENSE packaging/debian-copyright.cmake VERBATIM)
+    add_custom_target(debian-copyright ALL DEPENDS ${debianCopyright})
+    install(FILES ${debianCopyright} ${debianChangelog} DESTINATION ${docDir})
+else()
+    install(FILES LICENSE DESTINATION ${docDir})
 endif()
 
 # The Debian package (scripts/package builds it from a Release build).

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "analysis/Spelling.h"
 #include "machine/Trace.h"
 #include "text/Identifier.h"
 #include "text/Number.h"
@@ -52,41 +53,41 @@ std::int64_t integerOrThrow(std::string_view text) {
     return *value;
 }
 
-std::uint64_t countOrThrow(std::string_view text) {
-    const std::int64_t value = integerOrThrow(text);
-    if (value < 0) {
-        throw CommandError("The count must not be negative: " + quoted(text) + ".");
+// A breakpoint's, watchpoint's or display's number.
+int pointNumber(std::string_view text, std::string_view what) {
+    const std::int64_t number = integerOrThrow(text);
+    if (number < 1 || number > std::numeric_limits<int>::max()) {
+        throw CommandError("No " + std::string(what) + " number " + std::string(text) + ".");
     }
-    return static_cast<std::uint64_t>(value);
-}
-
-Word wordOrThrow(std::string_view text) {
-    const auto word = Text::wordFrom(integerOrThrow(text));
-    if (!word) {
-        throw CommandError("The value " + std::string(text) + " does not fit in a word.");
-    }
-    return Word(*word);
-}
-
-std::uint16_t addressOrThrow(std::int64_t value, std::string_view text) {
-    const auto address = Text::addressFrom(value);
-    if (!address) {
-        throw CommandError("Address " + std::string(text) + " is out of range (0 to 65535).");
-    }
-    return *address;
-}
-
-std::optional<RegisterId> registerNamed(std::string_view name) {
-    for (std::size_t i = 0; i < registerCount; ++i) {
-        if (registerNames[i] == name) {
-            return static_cast<RegisterId>(i);
-        }
-    }
-    return std::nullopt;
+    return static_cast<int>(number);
 }
 
 bool isName(std::string_view text) {
     return !text.empty() && Text::isIdentifierStart(text.front());
+}
+
+bool isDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+// Splits "LOC if EXPR" at the word "if": the condition, or empty.
+std::string_view splitCondition(std::string_view& text) {
+    for (std::size_t at = text.find("if"); at != std::string_view::npos;
+         at = text.find("if", at + 1)) {
+        const bool wordStart = at == 0 || text[at - 1] == ' ' || text[at - 1] == '\t';
+        const bool wordEnd = at + 2 == text.size() || text[at + 2] == ' ' || text[at + 2] == '\t';
+        if (wordStart && wordEnd) {
+            const std::string_view condition = trim(text.substr(at + 2));
+            text = trim(text.substr(0, at));
+            if (condition.empty()) {
+                throw CommandError("Argument required (a condition after \"if\").");
+            }
+            return condition;
+        }
+    }
+    return {};
 }
 
 std::string hexText(std::uint32_t value) {
@@ -108,6 +109,7 @@ struct CommandInterpreter::Command {
     std::string_view details;
     void (CommandInterpreter::*run)(std::string_view);
     bool repeats;  // an empty line after it runs it again
+    bool formats;  // takes a format after "/": print/x, x/8x
 };
 
 using C = CommandInterpreter;
@@ -115,74 +117,126 @@ using C = CommandInterpreter;
 // In name order, as help lists them.
 const std::array<C::Command, C::commandCount>& CommandInterpreter::table() {
     static const std::array<Command, commandCount> commands{{
-        {"break", "b", "break LOC", "Stop before the instruction at LOC runs",
+        {"advance", "", "advance LOC", "Run until the program reaches LOC",
+         "LOC is a label, a source line or *ADDRESS, as for break. A breakpoint,\n"
+         "a watchpoint, a halt or a fault stops it earlier.",
+         &C::doAdvance, false, false},
+        {"break", "b", "break LOC [if EXPR]", "Stop before the instruction at LOC runs",
          "LOC is a label (break loop), a source line (break 12) or an address\n"
-         "(break *12, break *0x0C). The program stops before the instruction there\n"
-         "runs; continue from that address runs it first.",
-         &C::doBreak, false},
+         "(break *12, break *0x0C, break *$pc). The program stops before the\n"
+         "instruction there runs; continue from that address runs it first.\n"
+         "With \"if\", it stops only where EXPR is not 0 (see help print):\n"
+         "break loop if C == 0, break 12 if [total] >= 100 && A != B.",
+         &C::doBreak, false, false},
+        {"condition", "", "condition N [EXPR]", "Stop at breakpoint N only where EXPR holds",
+         "EXPR compares registers, memory words, names and numbers (see help\n"
+         "print); a watchpoint's condition is tested after the write. Without\n"
+         "EXPR, breakpoint N stops every time again.",
+         &C::doCondition, false, false},
         {"continue", "c", "continue", "Run until a breakpoint, a watchpoint, a halt or a fault",
          "Runs the instruction at the program counter first, even at a breakpoint.\n"
          "Ctrl-C stops it.",
-         &C::doContinue, false},
-        {"delete", "d", "delete [N]", "Delete breakpoint or watchpoint N, or all of them",
-         "Without N, deletes every breakpoint and watchpoint.", &C::doDelete, false},
-        {"help", "h", "help [COMMAND]", "List the commands, or describe one", "", &C::doHelp,
+         &C::doContinue, false, false},
+        {"delete", "d", "delete [N...]", "Delete breakpoints or watchpoints, or all of them",
+         "Without N, deletes every breakpoint and watchpoint.", &C::doDelete, false, false},
+        {"disable", "", "disable [N...]", "Disable breakpoints or watchpoints, or all of them",
+         "A disabled one does not stop the program until enable.", &C::doDisable, false, false},
+        {"display", "", "display[/F] [EXPR]", "Show EXPR at every stop",
+         "display A, display/x [total]: numbered, shown now and after every\n"
+         "command that runs or goes back; F is a format as for print. Without\n"
+         "EXPR, shows them all now. undisplay N removes one; info display lists them.",
+         &C::doDisplay, false, true},
+        {"enable", "", "enable [N...]", "Enable breakpoints or watchpoints, or all of them", "",
+         &C::doEnable, false, false},
+        {"help", "h", "help [COMMAND]", "List the commands, or describe one", "", &C::doHelp, false,
          false},
-        {"info", "i", "info breakpoints|registers|history",
-         "Show the breakpoints, the registers or the history",
-         "info breakpoints (info b): the breakpoints and watchpoints by number.\n"
+        {"ignore", "", "ignore N COUNT", "Pass breakpoint N COUNT times without stopping",
+         "Each time it is reached with its condition true counts; info breakpoints\n"
+         "shows how many are left.",
+         &C::doIgnore, false, false},
+        {"info", "i", "info WHAT",
+         "Show the breakpoints, watchpoints, registers, displays or history",
+         "info breakpoints (info b): the breakpoints and watchpoints by number, each\n"
+         "with its condition and how many times it was hit.\n"
+         "info watchpoints: the watchpoints only.\n"
          "info registers (info r): the 16 registers, $pc and $step.\n"
+         "info display: the expressions display shows at every stop.\n"
          "info history: the steps a reverse command can reach and the memory kept.",
-         &C::doInfo, false},
+         &C::doInfo, false, false},
         {"input", "", "input N...", "Append numbers for read to take",
-         "The numbers come after those of --input, in order.", &C::doInput, false},
+         "The numbers come after those of --input (or of run), in order.", &C::doInput, false,
+         false},
         {"list", "l", "list [LINE|LABEL|-]", "Show the source around the current line",
          "Ten lines around the line of the next instruction, or of LINE or LABEL;\n"
          "\"=>\" marks the line of the next instruction. Another list, or an empty\n"
          "line, goes on with the ten lines after; list - shows the ten before. After\n"
          "the program stops again, list starts around its new line.",
-         &C::doList, true},
-        {"print", "p", "print X", "Print a register, a memory word, a name, $pc or $step",
-         "print A       A = 5        (a register)\n"
-         "print [8]     [8] = 5      (a memory word; also [count], [0x08])\n"
-         "print count   count = 8    (the number a name stands for)\n"
-         "print $pc     $pc = 3      (the address of the next instruction)\n"
-         "print $step   $step = 12   (the instructions executed so far)",
-         &C::doPrint, false},
-        {"quit", "q", "quit", "Leave the debugger", "", &C::doQuit, false},
+         &C::doList, true, false},
+        {"print", "p", "print[/F] EXPR", "Print the value of an expression",
+         "print A         A = 5          (a register)\n"
+         "print total     total = 7      (a label: the word stored there)\n"
+         "print &total    &total = 20    (a label's address)\n"
+         "print size      size = 10      (a definition: its value)\n"
+         "print [20]      [20] = 7       (a memory word; also *20, [total], [0x14])\n"
+         "print [B]       [20] = 7       (the word at the address field of B)\n"
+         "print $pc       $pc = 3        (the address of the next instruction)\n"
+         "print $step     $step = 12     (the instructions executed so far)\n"
+         "Expressions add and subtract (+ -) and compare (== != < <= > >=, giving\n"
+         "1 or 0), with && || ! and ( ). Formats: print/d decimal, /x hexadecimal,\n"
+         "/t binary, /c a character.",
+         &C::doPrint, false, true},
+        {"quit", "q", "quit", "Leave the debugger", "", &C::doQuit, false, false},
         {"reverse-continue", "rc", "reverse-continue",
          "Go back to the last breakpoint or watched write before this step",
          "Stops with the machine as it was just before the most recent earlier\n"
-         "instruction that is at a breakpoint or writes a watched location; with\n"
-         "nothing to stop at, at the start of the history.",
-         &C::doReverseContinue, false},
+         "instruction that is at a breakpoint or writes a watched location (the\n"
+         "stop says so, and what the write is about to store); with nothing to\n"
+         "stop at, at the start of the history. Conditions count; ignore counts\n"
+         "and hit counts are for going forward.",
+         &C::doReverseContinue, false, false},
         {"reverse-step", "rs", "reverse-step [N]", "Undo N instructions (default 1)",
          "Registers, memory, the program counter, the position in the input and\n"
          "$step become exactly what they were before the N instructions.",
-         &C::doReverseStep, true},
-        {"run", "r", "run", "Start again from step 0 and run",
-         "Keeps the breakpoints, watchpoints and the input read so far (it is read\n"
-         "again in the same order); a breakpoint at the first instruction stops it\n"
-         "at once.",
-         &C::doRun, false},
-        {"set", "", "set A = 5 | set [8] = 5 | set $pc = 3",
-         "Change a register, a memory word or the program counter",
-         "The steps run after this one are forgotten; the earlier ones stay.\n"
+         &C::doReverseStep, true, false},
+        {"run", "r", "run [N... | < FILE]", "Start again from step 0 and run",
+         "Keeps the breakpoints, watchpoints and displays. Without arguments, read\n"
+         "takes the same numbers as before, in the same order; run 3 1 4 0 gives it\n"
+         "these numbers instead, run < FILE those of FILE. A breakpoint at the\n"
+         "first instruction stops it at once.",
+         &C::doRun, false, false},
+        {"set", "", "set LOC = EXPR", "Change a register, a memory word or the program counter",
+         "set A = 5, set total = 0 (the word of a label), set [8] = A + 1,\n"
+         "set [B] = 0, set $pc = loop. The steps run after this one are forgotten;\n"
+         "the earlier ones stay.\n"
          "set trace-commands on|off echoes each command, \"+\" before it.",
-         &C::doSet, false},
+         &C::doSet, false, false},
         {"step", "s", "step [N]", "Run N instructions (default 1)",
          "Shows the stop and what the last instruction changed. A breakpoint or a\n"
          "watchpoint stops it earlier.",
-         &C::doStep, true},
-        {"watch", "", "watch LOC",
+         &C::doStep, true, false},
+        {"tbreak", "", "tbreak LOC [if EXPR]", "Set a breakpoint that is deleted when it stops",
+         "As break; the first time it stops the program, it is deleted.", &C::doTbreak, false,
+         false},
+        {"undisplay", "", "undisplay [N...]", "Stop showing displays, or all of them", "",
+         &C::doUndisplay, false, false},
+        {"until", "u", "until [LOC]", "Run until a greater address, or until LOC",
+         "Without LOC, runs until the program reaches an instruction after this\n"
+         "one: at the jump back of a loop, until the loop is left. With LOC, as\n"
+         "advance. A breakpoint, a watchpoint, a halt or a fault stops it earlier.",
+         &C::doUntil, true, false},
+        {"watch", "", "watch LOC [if EXPR]",
          "Stop after any instruction that writes a memory word or a register",
-         "LOC is a label (watch count), an address (watch *8, watch [8]) or a\n"
-         "register (watch A). Writing the value already held stops too.",
-         &C::doWatch, false},
-        {"x", "", "x ADDR [COUNT]", "Show COUNT memory words from ADDR, with their mnemonic forms",
-         "ADDR is an address (x 8, x 0x08, x *8) or a label (x count). An empty\n"
-         "line goes on with the words after.",
-         &C::doExamine, true},
+         "LOC is a label (watch total), an address (watch *8, watch [8], watch [B])\n"
+         "or a register (watch A). Writing the value already held stops too. Every\n"
+         "watchpoint an instruction writes is shown, with the old and new value.",
+         &C::doWatch, false, false},
+        {"x", "", "x[/NF] LOC", "Show N memory words from LOC",
+         "LOC is an address (x 8, x 0x08, x *8, x $pc), a label (x total) or a\n"
+         "register (x B: from its address field). F is d, x, t, c as for print, or\n"
+         "i for the instruction; without F each word shows in decimal, hexadecimal\n"
+         "and as an instruction. x LOC N is x/N LOC. An empty line goes on with\n"
+         "the words after.",
+         &C::doExamine, true, true},
     }};
     return commands;
 }
@@ -205,7 +259,16 @@ const C::Command* CommandInterpreter::findCommand(std::string_view word, std::st
         return matches[0];
     }
     if (matches.empty()) {
-        problem = "Undefined command: " + quoted(word) + ".  Try \"help\".";
+        std::vector<std::string_view> names;
+        for (const C::Command& command : commands) {
+            names.push_back(command.name);
+        }
+        problem = "Undefined command: " + quoted(word) + ".  ";
+        if (const auto nearest = Analysis::nearestName(word, names)) {
+            problem += "Did you mean " + quoted(*nearest) + "?";
+        } else {
+            problem += "Try \"help\".";
+        }
     } else {
         problem = "Ambiguous command " + quoted(word) + ":";
         for (std::size_t i = 0; i < matches.size(); ++i) {
@@ -241,17 +304,29 @@ CommandInterpreter::Result CommandInterpreter::execute(std::string_view line) {
         return Result::Continue;
     }
     std::string_view arguments;
-    const std::string_view word = firstWord(text, arguments);
+    std::string_view word = firstWord(text, arguments);
+    // "p/x A", "x/8x 20": the format follows the name after "/".
+    format_.clear();
+    if (const auto slash = word.find('/'); slash != std::string_view::npos && slash > 0) {
+        format_ = std::string(word.substr(slash + 1));
+        word = word.substr(0, slash);
+    }
     std::string problem;
     const Command* command = findCommand(word, problem);
     if (command == nullptr) {
         error(problem);
         return Result::Continue;
     }
+    if (!format_.empty() && !command->formats) {
+        error(std::string(command->name) + " takes no format (\"/" + format_ + "\").");
+        return Result::Continue;
+    }
     repeat_ = command->repeats ? text : std::string();
     try {
         dispatch(*command, arguments);
     } catch (const CommandError& failure) {
+        error(failure.what());
+    } catch (const ExpressionError& failure) {
         error(failure.what());
     }
     out_.flush();
@@ -263,44 +338,9 @@ void CommandInterpreter::dispatch(const Command& command, std::string_view argum
 }
 
 // ---------------------------------------------------------------------------
-// Names, lines and addresses
+// Expressions, lines and locations
 
 namespace {
-
-std::int32_t numberOfName(const Program& program, std::string_view name) {
-    if (const Assembly::ProgramSymbol* symbol = program.symbol(name)) {
-        if (!symbol->number) {
-            throw CommandError("The name " + quoted(name) + " has no value: " + symbol->problem +
-                               ".");
-        }
-        return *symbol->number;
-    }
-    throw CommandError("No symbol " + quoted(name) + " in the program" +
-                       (program.hasSource() ? "." : " (an image has no names; use --source)."));
-}
-
-// An address: a number, a label, or either after "*".
-std::uint16_t addressOf(const Program& program, std::string_view text) {
-    text = trim(text);
-    if (text.starts_with('*')) {
-        text = trim(text.substr(1));
-    }
-    if (text.empty()) {
-        throw CommandError("Argument required (an address).");
-    }
-    if (isName(text)) {
-        return addressOrThrow(numberOfName(program, text), text);
-    }
-    return addressOrThrow(integerOrThrow(text), text);
-}
-
-// "[8]", "[0x08]", "[count]": the address inside, else nothing.
-std::optional<std::uint16_t> bracketedAddress(const Program& program, std::string_view text) {
-    if (!text.starts_with('[') || !text.ends_with(']')) {
-        return std::nullopt;
-    }
-    return addressOf(program, text.substr(1, text.size() - 2));
-}
 
 std::int32_t lineOrThrow(const Program& program, std::string_view text) {
     if (!program.hasSource()) {
@@ -316,6 +356,58 @@ std::int32_t lineOrThrow(const Program& program, std::string_view text) {
 
 }  // namespace
 
+Expression CommandInterpreter::parse(std::string_view text, Expression::Reading reading) const {
+    return Expression::parse(text, session_.program(), reading);
+}
+
+// A number argument: any expression, evaluated now.
+std::int64_t CommandInterpreter::valueOf(std::string_view text) const {
+    return parse(text).evaluate(session_.machine(), session_.step());
+}
+
+std::uint64_t CommandInterpreter::countOf(std::string_view text) const {
+    const std::int64_t value = valueOf(text);
+    if (value < 0) {
+        throw CommandError("The count must not be negative: " + quoted(text) + ".");
+    }
+    return static_cast<std::uint64_t>(value);
+}
+
+// LOC of break, tbreak, until and advance: a source line (digits alone), an
+// address after "*", or a label (any expression read as an address).
+std::uint16_t CommandInterpreter::locationOf(std::string_view text) const {
+    const Program& program = session_.program();
+    if (text.empty()) {
+        throw CommandError("Argument required (a label, a line number or *ADDRESS).");
+    }
+    if (isDigits(text)) {
+        const std::int32_t line = lineOrThrow(program, text);
+        const auto found = program.firstInstructionOn(line);
+        if (!found) {
+            throw CommandError("Line " + std::to_string(line) + " has no instruction.");
+        }
+        return *found;
+    }
+    if (text.starts_with('*')) {
+        text = trim(text.substr(1));
+    }
+    return parse(text, Expression::Reading::Address).address(session_.machine(), session_.step());
+}
+
+// "total = 7", "[20] = 0x7": what print and display show. A memory word
+// named by its address shows that address.
+std::string CommandInterpreter::valueLine(const Expression& expression, char format) const {
+    const Machine& machine = session_.machine();
+    const std::int64_t value = expression.evaluate(machine, session_.step());
+    std::string name = expression.text();
+    if (name.starts_with('[') || name.starts_with('*')) {
+        if (const auto place = expression.location(machine, session_.step())) {
+            name = "[" + std::to_string(place->address) + "]";
+        }
+    }
+    return name + " = " + formatValue(value, format);
+}
+
 // ---------------------------------------------------------------------------
 // Stops
 
@@ -324,6 +416,11 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
     forgetListed();
     if (!stop.warning.empty()) {
         out_ << "Warning: " << stop.warning << '\n';
+    }
+    if (!stop.conditionError.empty()) {
+        out_ << "Error in the condition of "
+             << (stop.reason == Stop::Reason::Watchpoint ? "watchpoint " : "breakpoint ")
+             << stop.point << ": " << stop.conditionError << '\n';
     }
     switch (stop.reason) {
         case Stop::Reason::NotRunning:
@@ -338,16 +435,28 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
             out_ << "Stepped back";
             break;
         case Stop::Reason::Breakpoint:
-            out_ << "Breakpoint " << stop.point;
+            out_ << (stop.temporary ? "Temporary breakpoint " : "Breakpoint ") << stop.point;
+            break;
+        case Stop::Reason::Reached:
+            out_ << "Advanced";
             break;
         case Stop::Reason::Watchpoint: {
-            out_ << "Watchpoint " << stop.point;
-            for (const Point& point : session_.points()) {
-                if (point.number == stop.point) {
-                    out_ << " (" << point.what << ")";
+            // Each watchpoint written, on a line of its own; the last one
+            // goes on with the state.
+            for (std::size_t i = 0; i < stop.points.size(); ++i) {
+                out_ << (i > 0 ? "\n" : "") << "Watchpoint " << stop.points[i];
+                for (const Point& point : session_.points()) {
+                    if (point.number == stop.points[i]) {
+                        out_ << " (" << point.what << ")";
+                    }
+                }
+                if (stop.backward) {
+                    out_ << ": before the write: now " << stop.oldValue.value()
+                         << ", the write stores " << stop.newValue.value();
+                } else {
+                    out_ << ": old " << stop.oldValue.value() << ", new " << stop.newValue.value();
                 }
             }
-            out_ << ": old " << stop.oldValue.value() << ", new " << stop.newValue.value();
             break;
         }
         case Stop::Reason::Halted:
@@ -391,13 +500,70 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
                                   program.lineOf(stop.last->address)},
                        stop.last->effect, program.labels());
     }
+    writeDisplays();
+}
+
+void CommandInterpreter::writeDisplays() {
+    for (const Display& display : displays_) {
+        out_ << display.number << ": ";
+        if (display.format != 'd') {
+            out_ << '/' << display.format << ' ';
+        }
+        try {
+            out_ << valueLine(*display.expression, display.format) << '\n';
+        } catch (const ExpressionError& failure) {
+            out_ << display.expression->text() << ": " << failure.what() << '\n';
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
 // Running
 
-void CommandInterpreter::doRun(std::string_view) {
-    writeStop(session_.run(), false);
+void CommandInterpreter::doRun(std::string_view arguments) {
+    if (arguments.empty()) {
+        writeStop(session_.run(), false);
+        return;
+    }
+    if (arguments.starts_with('<')) {
+        const std::string path(trim(arguments.substr(1)));
+        if (path.empty()) {
+            throw CommandError("Argument required (a file after \"<\").");
+        }
+        if (!openInput_) {
+            throw CommandError("run < FILE is not available here: give the numbers (run 3 1 4).");
+        }
+        std::function<InputResult()> input;
+        try {
+            input = openInput_(path);
+        } catch (const std::runtime_error& failure) {
+            std::string message = failure.what();
+            message[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(message[0])));
+            throw CommandError(message);
+        }
+        writeStop(session_.run(std::move(input)), false);
+        return;
+    }
+    auto numbers = std::make_shared<std::vector<std::int32_t>>();
+    std::string_view rest = arguments;
+    while (!rest.empty()) {
+        const std::string_view word = firstWord(rest, rest);
+        const auto value = Text::parseInteger(word);
+        if (!value || *value < std::numeric_limits<std::int32_t>::min() ||
+            *value > std::numeric_limits<std::int32_t>::max()) {
+            throw CommandError("Invalid number " + quoted(word) +
+                               " (read takes numbers from -2147483648 to 2147483647).");
+        }
+        numbers->push_back(static_cast<std::int32_t>(*value));
+    }
+    std::size_t next = 0;
+    writeStop(session_.run([numbers, next]() mutable {
+        if (next == numbers->size()) {
+            return InputResult{};
+        }
+        return InputResult{InputResult::Kind::Number, (*numbers)[next++]};
+    }),
+              false);
 }
 
 void CommandInterpreter::doContinue(std::string_view arguments) {
@@ -408,12 +574,12 @@ void CommandInterpreter::doContinue(std::string_view arguments) {
 }
 
 void CommandInterpreter::doStep(std::string_view arguments) {
-    const std::uint64_t count = arguments.empty() ? 1 : countOrThrow(arguments);
+    const std::uint64_t count = arguments.empty() ? 1 : countOf(arguments);
     writeStop(session_.stepForward(count), true);
 }
 
 void CommandInterpreter::doReverseStep(std::string_view arguments) {
-    const std::uint64_t count = arguments.empty() ? 1 : countOrThrow(arguments);
+    const std::uint64_t count = arguments.empty() ? 1 : countOf(arguments);
     writeStop(session_.reverseStep(count), false);
 }
 
@@ -424,6 +590,31 @@ void CommandInterpreter::doReverseContinue(std::string_view arguments) {
     writeStop(session_.reverseContinue(), false);
 }
 
+void CommandInterpreter::doAdvance(std::string_view arguments) {
+    if (arguments.empty()) {
+        throw CommandError("Argument required (a label, a line number or *ADDRESS).");
+    }
+    writeStop(session_.advanceTo({locationOf(arguments)}), false);
+}
+
+// Without LOC: to any instruction after this one (any address, for an image).
+void CommandInterpreter::doUntil(std::string_view arguments) {
+    if (!arguments.empty()) {
+        doAdvance(arguments);
+        return;
+    }
+    const Program& program = session_.program();
+    std::vector<std::uint16_t> after;
+    for (std::uint32_t address = session_.programCounter() + 1u; address < Machine::haltAddress;
+         ++address) {
+        if (!program.hasSource() ||
+            (address < program.cells().size() && program.cells()[address].isInstruction)) {
+            after.push_back(static_cast<std::uint16_t>(address));
+        }
+    }
+    writeStop(session_.advanceTo(after), false);
+}
+
 void CommandInterpreter::doQuit(std::string_view) {
     quit_ = true;
 }
@@ -431,45 +622,58 @@ void CommandInterpreter::doQuit(std::string_view) {
 // ---------------------------------------------------------------------------
 // Breakpoints and watchpoints
 
-void CommandInterpreter::doBreak(std::string_view arguments) {
+void CommandInterpreter::setBreakpoint(std::string_view arguments, bool temporary) {
     const Program& program = session_.program();
-    if (arguments.empty()) {
-        throw CommandError("Argument required (a label, a line number or *ADDRESS).");
+    const std::string_view conditionText = splitCondition(arguments);
+    const std::uint16_t address = locationOf(arguments);
+    std::shared_ptr<const Expression> condition;
+    if (!conditionText.empty()) {
+        condition = std::make_shared<const Expression>(parse(conditionText));
     }
-    std::uint16_t address = 0;
-    if (arguments.starts_with('*') || isName(arguments)) {
-        address = addressOf(program, arguments);
-    } else {
-        const std::int32_t line = lineOrThrow(program, arguments);
-        const auto found = program.firstInstructionOn(line);
-        if (!found) {
-            throw CommandError("Line " + std::to_string(line) + " has no instruction.");
-        }
-        address = *found;
-    }
-    const Point& point = session_.addBreakpoint(address, std::string(arguments));
-    out_ << "Breakpoint " << point.number << " at address " << address;
+    const Point& point = session_.addBreakpoint(address, std::string(arguments), temporary);
+    session_.setCondition(point.number, condition);
+    out_ << (temporary ? "Temporary breakpoint " : "Breakpoint ") << point.number << " at address "
+         << address;
     if (const std::int32_t line = program.lineOf(address); line > 0) {
         out_ << ", line " << line;
     }
     out_ << ".\n";
 }
 
+void CommandInterpreter::doBreak(std::string_view arguments) {
+    setBreakpoint(arguments, false);
+}
+
+void CommandInterpreter::doTbreak(std::string_view arguments) {
+    setBreakpoint(arguments, true);
+}
+
 void CommandInterpreter::doWatch(std::string_view arguments) {
-    const Program& program = session_.program();
+    const std::string_view conditionText = splitCondition(arguments);
     if (arguments.empty()) {
         throw CommandError("Argument required (a label, *ADDRESS, [ADDRESS] or a register).");
     }
-    if (const auto reg = registerNamed(arguments)) {
-        const Point& point = session_.addRegisterWatch(*reg, std::string(arguments));
-        out_ << "Watchpoint " << point.number << ": register " << arguments << ".\n";
-        return;
+    const Expression where = parse(arguments);
+    const auto place = where.location(session_.machine(), session_.step());
+    if (!place) {
+        throw CommandError("Cannot watch " + quoted(arguments) +
+                           ": watch a register, a label, [ADDRESS] or *ADDRESS.");
     }
-    const auto inBrackets = bracketedAddress(program, arguments);
-    const std::uint16_t address = inBrackets ? *inBrackets : addressOf(program, arguments);
-    const Point& point = session_.addMemoryWatch(address, std::string(arguments));
-    out_ << "Watchpoint " << point.number << ": " << arguments << ", the word at address "
-         << address << ".\n";
+    std::shared_ptr<const Expression> condition;
+    if (!conditionText.empty()) {
+        condition = std::make_shared<const Expression>(parse(conditionText));
+    }
+    const std::string what(arguments);
+    const Point& point = place->kind == Location::Kind::Register
+                             ? session_.addRegisterWatch(place->reg, what)
+                             : session_.addMemoryWatch(place->address, what);
+    session_.setCondition(point.number, condition);
+    out_ << "Watchpoint " << point.number << ": ";
+    if (place->kind == Location::Kind::Register) {
+        out_ << "register " << nameOf(place->reg) << ".\n";
+    } else {
+        out_ << arguments << ", the word at address " << place->address << ".\n";
+    }
 }
 
 void CommandInterpreter::doDelete(std::string_view arguments) {
@@ -480,41 +684,175 @@ void CommandInterpreter::doDelete(std::string_view arguments) {
     std::string_view rest = arguments;
     while (!rest.empty()) {
         const std::string_view word = firstWord(rest, rest);
-        const std::int64_t number = integerOrThrow(word);
-        if (number < 1 || number > std::numeric_limits<int>::max() ||
-            !session_.remove(static_cast<int>(number))) {
+        if (!session_.remove(pointNumber(word, "breakpoint"))) {
             throw CommandError("No breakpoint number " + std::string(word) + ".");
         }
     }
 }
 
-void CommandInterpreter::writeBreakpoints() {
-    const auto& points = session_.points();
-    if (points.empty()) {
-        out_ << "No breakpoints or watchpoints.\n";
+void CommandInterpreter::setEnabled(std::string_view arguments, bool enabled) {
+    if (arguments.empty()) {
+        for (const Point& point : std::vector<Point>(session_.points())) {
+            session_.setEnabled(point.number, enabled);
+        }
         return;
     }
-    out_ << "Num  Type        Where\n";
-    for (const Point& point : points) {
-        std::string number = std::to_string(point.number);
+    std::string_view rest = arguments;
+    while (!rest.empty()) {
+        const std::string_view word = firstWord(rest, rest);
+        if (!session_.setEnabled(pointNumber(word, "breakpoint"), enabled)) {
+            throw CommandError("No breakpoint number " + std::string(word) + ".");
+        }
+    }
+}
+
+void CommandInterpreter::doEnable(std::string_view arguments) {
+    setEnabled(arguments, true);
+}
+
+void CommandInterpreter::doDisable(std::string_view arguments) {
+    setEnabled(arguments, false);
+}
+
+void CommandInterpreter::doCondition(std::string_view arguments) {
+    std::string_view rest;
+    const std::string_view word = firstWord(arguments, rest);
+    if (word.empty()) {
+        throw CommandError("Argument required (a breakpoint number).");
+    }
+    const int number = pointNumber(word, "breakpoint");
+    std::shared_ptr<const Expression> condition;
+    if (!rest.empty()) {
+        condition = std::make_shared<const Expression>(parse(rest));
+    }
+    if (!session_.setCondition(number, condition)) {
+        throw CommandError("No breakpoint number " + std::string(word) + ".");
+    }
+    if (!condition) {
+        out_ << "Breakpoint " << number << " now unconditional.\n";
+    }
+}
+
+void CommandInterpreter::doIgnore(std::string_view arguments) {
+    std::string_view rest;
+    const std::string_view word = firstWord(arguments, rest);
+    if (word.empty() || rest.empty()) {
+        throw CommandError("Argument required (a breakpoint number and a count).");
+    }
+    const int number = pointNumber(word, "breakpoint");
+    const std::uint64_t count = countOf(rest);
+    if (!session_.setIgnoreCount(number, count)) {
+        throw CommandError("No breakpoint number " + std::string(word) + ".");
+    }
+    if (count == 0) {
+        out_ << "Will stop next time breakpoint " << number << " is reached.\n";
+    } else {
+        out_ << "Will ignore next " << count << (count == 1 ? " crossing" : " crossings")
+             << " of breakpoint " << number << ".\n";
+    }
+}
+
+void CommandInterpreter::writeBreakpoints(bool watchpointsOnly) {
+    std::vector<const Point*> points;
+    for (const Point& point : session_.points()) {
+        if (!watchpointsOnly || point.kind != Point::Kind::Breakpoint) {
+            points.push_back(&point);
+        }
+    }
+    if (points.empty()) {
+        out_ << (watchpointsOnly ? "No watchpoints.\n" : "No breakpoints or watchpoints.\n");
+        return;
+    }
+    out_ << "Num  Type        Disp Enb Where\n";
+    for (const Point* point : points) {
+        std::string number = std::to_string(point->number);
         number.resize(std::max<std::size_t>(number.size() + 1, 5), ' ');
-        out_ << number;
-        switch (point.kind) {
+        out_ << number << (point->kind == Point::Kind::Breakpoint ? "breakpoint  " : "watchpoint  ")
+             << (point->temporary ? "del  " : "keep ") << (point->enabled ? "y   " : "n   ");
+        switch (point->kind) {
             case Point::Kind::Breakpoint: {
-                out_ << "breakpoint  address " << point.address;
-                if (const std::int32_t line = session_.program().lineOf(point.address); line > 0) {
+                out_ << "address " << point->address;
+                if (const std::int32_t line = session_.program().lineOf(point->address); line > 0) {
                     out_ << ", line " << line;
                 }
-                out_ << " (" << point.what << ")\n";
+                out_ << " (" << point->what << ")\n";
                 break;
             }
             case Point::Kind::MemoryWatch:
-                out_ << "watchpoint  [" << point.address << "] (" << point.what << ")\n";
+                out_ << "[" << point->address << "] (" << point->what << ")\n";
                 break;
             case Point::Kind::RegisterWatch:
-                out_ << "watchpoint  register " << nameOf(point.reg) << '\n';
+                out_ << "register " << nameOf(point->reg) << '\n';
                 break;
         }
+        if (point->condition) {
+            out_ << "        stop only if " << point->condition->text() << '\n';
+        }
+        if (point->hits > 0) {
+            out_ << "        breakpoint already hit " << point->hits
+                 << (point->hits == 1 ? " time\n" : " times\n");
+        }
+        if (point->ignoreCount > 0) {
+            out_ << "        will ignore next " << point->ignoreCount
+                 << (point->ignoreCount == 1 ? " crossing\n" : " crossings\n");
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Displays
+
+namespace {
+
+// The format letter of print and display: 'd' without one.
+char valueFormat(const std::string& format) {
+    if (format.empty()) {
+        return 'd';
+    }
+    if (format.size() != 1 || !isValueFormat(format[0])) {
+        throw CommandError("Invalid format " + quoted("/" + format) +
+                           ": /d decimal, /x hexadecimal, /t binary, /c a character.");
+    }
+    return format[0];
+}
+
+}  // namespace
+
+void CommandInterpreter::doDisplay(std::string_view arguments) {
+    if (arguments.empty()) {
+        writeDisplays();
+        return;
+    }
+    const char format = valueFormat(format_);
+    auto expression = std::make_shared<const Expression>(parse(arguments));
+    displays_.push_back({nextDisplay_++, format, std::move(expression)});
+    const Display& display = displays_.back();
+    out_ << display.number << ": ";
+    if (format != 'd') {
+        out_ << '/' << format << ' ';
+    }
+    try {
+        out_ << valueLine(*display.expression, format) << '\n';
+    } catch (const ExpressionError& failure) {
+        out_ << display.expression->text() << ": " << failure.what() << '\n';
+    }
+}
+
+void CommandInterpreter::doUndisplay(std::string_view arguments) {
+    if (arguments.empty()) {
+        displays_.clear();
+        return;
+    }
+    std::string_view rest = arguments;
+    while (!rest.empty()) {
+        const std::string_view word = firstWord(rest, rest);
+        const int number = pointNumber(word, "display");
+        const auto gone = std::find_if(displays_.begin(), displays_.end(),
+                                       [number](const Display& d) { return d.number == number; });
+        if (gone == displays_.end()) {
+            throw CommandError("No display number " + std::string(word) + ".");
+        }
+        displays_.erase(gone);
     }
 }
 
@@ -522,36 +860,41 @@ void CommandInterpreter::writeBreakpoints() {
 // Looking and changing
 
 void CommandInterpreter::doPrint(std::string_view arguments) {
-    const Program& program = session_.program();
-    const Machine& machine = session_.machine();
     if (arguments.empty()) {
-        throw CommandError("Argument required (a register, [ADDRESS], a name, $pc or $step).");
+        throw CommandError(
+            "Argument required (an expression: a register, a name, [ADDRESS], "
+            "$pc, $step, ...).");
     }
-    if (arguments == "$pc") {
-        out_ << "$pc = " << machine.programCounter << '\n';
-    } else if (arguments == "$step") {
-        out_ << "$step = " << session_.step() << '\n';
-    } else if (const auto reg = registerNamed(arguments)) {
-        out_ << arguments << " = " << machine.registers.at(*reg).value() << '\n';
-    } else if (const auto address = bracketedAddress(program, arguments)) {
-        out_ << '[' << *address << "] = " << machine.memory[*address].value() << '\n';
-    } else if (arguments.starts_with('*')) {
-        const std::uint16_t at = addressOf(program, arguments);
-        out_ << '[' << at << "] = " << machine.memory[at].value() << '\n';
-    } else if (isName(arguments)) {
-        const std::int32_t number = numberOfName(program, arguments);
-        out_ << arguments << " = " << number << '\n';
-    } else if (arguments.starts_with('$')) {
-        throw CommandError("No convenience value " + quoted(arguments) + " ($pc and $step are).");
-    } else {
-        const Word value = wordOrThrow(arguments);
-        out_ << arguments << " = " << value.value() << '\n';
-    }
+    const char format = valueFormat(format_);
+    out_ << valueLine(parse(arguments), format) << '\n';
 }
+
+namespace {
+
+// The "=" of "set LOC = EXPR": not part of ==, !=, <= or >=.
+std::size_t assignmentAt(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '=') {
+            continue;
+        }
+        const bool joinedAfter = i + 1 < text.size() && text[i + 1] == '=';
+        const bool joinedBefore =
+            i > 0 && std::string_view("=!<>").find(text[i - 1]) != std::string_view::npos;
+        if (!joinedAfter && !joinedBefore) {
+            return i;
+        }
+        if (joinedAfter) {
+            ++i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
 
 void CommandInterpreter::doSet(std::string_view arguments) {
     std::string_view rest;
-    const std::string_view first = firstWord(arguments, rest);
+    std::string_view first = firstWord(arguments, rest);
     if (first == "trace-commands") {
         if (rest != "on" && rest != "off") {
             throw CommandError("set trace-commands takes \"on\" or \"off\".");
@@ -559,28 +902,44 @@ void CommandInterpreter::doSet(std::string_view arguments) {
         traceCommands_ = rest == "on";
         return;
     }
-    const auto equals = arguments.find('=');
+    if (first == "var" || first == "variable") {
+        arguments = rest;
+    }
+    const auto equals = assignmentAt(arguments);
     if (equals == std::string_view::npos) {
-        throw CommandError("Usage: set A = 5, set [8] = 5 or set $pc = 3.");
+        throw CommandError("Usage: set A = 5, set total = 5, set [8] = 5 or set $pc = 3.");
     }
     const std::string_view target = trim(arguments.substr(0, equals));
     const std::string_view valueText = trim(arguments.substr(equals + 1));
-    const Word value = wordOrThrow(valueText);
-    const Program& program = session_.program();
-    if (const auto reg = registerNamed(target)) {
-        session_.setRegister(*reg, value);
-    } else if (const auto address = bracketedAddress(program, target)) {
-        session_.setMemory(*address, value);
-    } else if (target == "$pc") {
-        session_.setProgramCounter(addressOrThrow(value.value(), valueText));
-        forgetListed();
-    } else if (target == "$step") {
+    if (target.empty() || valueText.empty()) {
+        throw CommandError("Usage: set A = 5, set total = 5, set [8] = 5 or set $pc = 3.");
+    }
+    if (target == "$step") {
         throw CommandError("$step counts the instructions run; it cannot be set.");
-    } else if (isName(target)) {
-        throw CommandError(quoted(target) + " is a name of the program, not a location; set [" +
-                           std::string(target) + "] = ... changes the word at its address.");
+    }
+    const Expression place = parse(target);
+    const Word value = wordOf(valueOf(valueText), valueText);
+    if (target == "$pc") {
+        session_.setProgramCounter(parse(valueText, Expression::Reading::Address)
+                                       .address(session_.machine(), session_.step()));
+        forgetListed();
+        return;
+    }
+    const auto location = place.location(session_.machine(), session_.step());
+    if (!location) {
+        if (isName(target) && place.isConstant()) {
+            throw CommandError(quoted(target) + " is a definition (its value is " +
+                               std::to_string(valueOf(target)) +
+                               "), not a location: set a register, a label's word, [ADDRESS] "
+                               "or $pc.");
+        }
+        throw CommandError("Cannot set " + quoted(target) +
+                           ": set a register, a label's word, [ADDRESS] or $pc.");
+    }
+    if (location->kind == Location::Kind::Register) {
+        session_.setRegister(location->reg, value);
     } else {
-        throw CommandError("Cannot set " + quoted(target) + ": set a register, [ADDRESS] or $pc.");
+        session_.setMemory(location->address, value);
     }
 }
 
@@ -621,10 +980,25 @@ void CommandInterpreter::doInfo(std::string_view arguments) {
     const auto is = [what](std::string_view full, std::size_t shortest) {
         return what.size() >= shortest && full.starts_with(what);
     };
-    if (is("breakpoints", 1) || what == "watchpoints") {
-        writeBreakpoints();
+    if (is("breakpoints", 1)) {
+        writeBreakpoints(false);
+    } else if (is("watchpoints", 1)) {
+        writeBreakpoints(true);
     } else if (is("registers", 1)) {
         writeRegisters();
+    } else if (is("display", 1)) {
+        if (displays_.empty()) {
+            out_ << "There are no auto-display expressions now.\n";
+            return;
+        }
+        out_ << "Auto-display expressions now in effect:\n";
+        for (const Display& display : displays_) {
+            out_ << display.number << ": ";
+            if (display.format != 'd') {
+                out_ << '/' << display.format << ' ';
+            }
+            out_ << display.expression->text() << '\n';
+        }
     } else if (is("history", 1)) {
         const HistoryStats history = session_.history();
         out_ << "History: steps " << history.oldestStep << " to " << history.furthestStep
@@ -632,34 +1006,90 @@ void CommandInterpreter::doInfo(std::string_view arguments) {
              << ", every " << history.interval << " steps; inputs kept: " << history.inputsKept
              << "; " << history.bytes << " bytes.\n";
     } else {
-        throw CommandError("Undefined info command: " + quoted(arguments) +
-                           ".  Try \"help info\".");
+        const auto nearest = Analysis::nearestName(
+            what, {"breakpoints", "watchpoints", "registers", "display", "history"});
+        throw CommandError("Undefined info command: " + quoted(arguments) + ".  " +
+                           (nearest ? "Did you mean " + quoted(*nearest) + "?"
+                                    : std::string("Try \"help info\".")));
     }
 }
+
+namespace {
+
+// "8x" of x/8x: the count (0 when not given) and the format letter (0 when not given).
+std::pair<std::uint32_t, char> examineFormat(const std::string& format) {
+    std::size_t digits = 0;
+    while (digits < format.size() && std::isdigit(static_cast<unsigned char>(format[digits]))) {
+        ++digits;
+    }
+    std::uint32_t count = 0;
+    if (digits > 0) {
+        count = static_cast<std::uint32_t>(
+            std::min<std::int64_t>(integerOrThrow(format.substr(0, digits)), Machine::memorySize));
+    }
+    const std::string letters = format.substr(digits);
+    if (letters.size() > 1 ||
+        (letters.size() == 1 && !isValueFormat(letters[0]) && letters[0] != 'i')) {
+        throw CommandError("Invalid format " + quoted("/" + format) +
+                           ": x/NF takes a count and one of d, x, t, c, i.");
+    }
+    return {count, letters.empty() ? '\0' : letters[0]};
+}
+
+}  // namespace
 
 void CommandInterpreter::doExamine(std::string_view arguments) {
     const Program& program = session_.program();
     if (!repeatingExamine_) {
-        std::string_view rest;
-        const std::string_view where = firstWord(arguments, rest);
-        if (where.empty()) {
+        if (arguments.empty()) {
             throw CommandError("Argument required (an address and an optional count).");
         }
-        nextExamine_ = addressOf(program, where);
-        examineCount_ = 1;
-        if (!rest.empty()) {
-            const std::uint64_t count = countOrThrow(rest);
-            examineCount_ =
-                static_cast<std::uint32_t>(std::min<std::uint64_t>(count, Machine::memorySize));
+        const auto [count, format] = examineFormat(format_);
+        // "x ADDR COUNT" as well as "x/COUNT ADDR".
+        std::string_view where = arguments;
+        std::uint64_t legacyCount = 0;
+        if (format_.empty()) {
+            // A last word of digits is the count unless the whole is one
+            // expression (x count + 1).
+            const auto space = arguments.find_last_of(" \t");
+            if (space != std::string_view::npos && isDigits(trim(arguments.substr(space)))) {
+                try {
+                    parse(arguments, Expression::Reading::Address);
+                } catch (const ExpressionError&) {
+                    where = trim(arguments.substr(0, space));
+                    legacyCount = countOf(trim(arguments.substr(space)));
+                }
+            }
         }
+        if (where.starts_with('*')) {
+            where = trim(where.substr(1));
+        }
+        nextExamine_ =
+            parse(where, Expression::Reading::Address).address(session_.machine(), session_.step());
+        examineCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+            std::max<std::uint64_t>({count, legacyCount, 1}), Machine::memorySize));
+        examineFormat_ = format;
     }
     const Machine& machine = session_.machine();
     const std::uint32_t end =
         std::min<std::uint32_t>(nextExamine_ + examineCount_, Machine::memorySize);
     for (std::uint32_t address = nextExamine_; address < end; ++address) {
         const Word word = machine.memory[address];
-        out_ << (address == machine.programCounter ? "=> " : "   ") << '[' << address
-             << "] = " << word.value() << " (" << hexText(word.bits()) << ")  " << word << '\n';
+        out_ << (address == machine.programCounter ? "=> " : "   ") << '[' << address << "] = ";
+        if (examineFormat_ == 'i') {
+            writeInstruction(out_, word, program.labels());
+        } else if (examineFormat_ == 't') {
+            for (int bit = 31; bit >= 0; --bit) {
+                out_ << (((word.bits() >> bit) & 1u) != 0 ? '1' : '0');
+            }
+        } else if (examineFormat_ == 'x') {
+            out_ << hexText(word.bits());
+        } else if (examineFormat_ != '\0') {
+            out_ << formatValue(word.value(), examineFormat_);
+        } else {
+            out_ << word.value() << " (" << hexText(word.bits()) << ")  " << word;
+        }
+        out_ << '\n';
     }
     nextExamine_ = end % Machine::memorySize;
 }
@@ -701,8 +1131,11 @@ void CommandInterpreter::doList(std::string_view arguments) {
     } else {
         if (arguments.empty()) {
             first = listedLast_ > 0 ? listedLast_ + 1 : around(current);
-        } else if (isName(arguments)) {
-            first = around(program.lineOf(addressOf(program, arguments)));
+        } else if (!isDigits(arguments)) {
+            const std::string_view where =
+                arguments.starts_with('*') ? trim(arguments.substr(1)) : arguments;
+            first = around(program.lineOf(parse(where, Expression::Reading::Address)
+                                              .address(session_.machine(), session_.step())));
         } else {
             first = around(lineOrThrow(program, arguments));
         }
@@ -724,8 +1157,8 @@ void CommandInterpreter::doHelp(std::string_view arguments) {
         out_ << "List of commands:\n\n";
         for (const Command& command : table()) {
             std::string usage(command.usage);
-            if (usage.size() < 20) {
-                usage.resize(20, ' ');
+            if (usage.size() < 22) {
+                usage.resize(22, ' ');
             } else {
                 usage += "  ";
             }
@@ -735,7 +1168,7 @@ void CommandInterpreter::doHelp(std::string_view arguments) {
             }
             out_ << '\n';
         }
-        out_ << "\nAn empty line repeats the last step, reverse-step, x or list.\n"
+        out_ << "\nAn empty line repeats the last step, reverse-step, until, x or list.\n"
                 "Type \"help\" followed by a command name for its full description.\n"
                 "Command names may be abbreviated if unambiguous.\n";
         return;
@@ -777,12 +1210,12 @@ std::vector<std::string> CommandInterpreter::completions(std::string_view line) 
                 candidates.emplace_back(each.name);
             }
         } else if (name == "info") {
-            candidates = {"breakpoints", "history", "registers", "watchpoints"};
+            candidates = {"breakpoints", "display", "history", "registers", "watchpoints"};
         } else {
             if (name == "set") {
                 candidates = {"trace-commands", "$pc"};
             }
-            if (name == "print") {
+            if (name == "print" || name == "display" || name == "x" || name == "condition") {
                 candidates = {"$pc", "$step"};
             }
             for (const std::string_view reg : registerNames) {

@@ -23,6 +23,8 @@ constexpr std::uint64_t longRun = 1u << 16;
 constexpr std::uint8_t breakpointMark = 1;
 constexpr std::uint8_t writtenMark = 2;
 constexpr std::uint8_t enteringMark = 4;
+// ... and an address that advanceTo runs to.
+constexpr std::uint8_t targetMark = 8;
 
 }  // namespace
 
@@ -143,10 +145,7 @@ struct Session::Snapshot {
 struct Session::Scan {
     bool found = false;
     std::uint64_t step = 0;
-    Stop::Reason reason = Stop::Reason::Breakpoint;
-    int point = 0;
-    Word oldValue;
-    Word newValue;
+    Stop stop;
     bool interrupted = false;  // the scan stopped before `end`
 };
 
@@ -340,24 +339,35 @@ HistoryStats Session::history() const {
 // ---------------------------------------------------------------------------
 // Breakpoints and watchpoints
 
-const Point& Session::addBreakpoint(std::uint16_t address, std::string what) {
-    points_.push_back(
-        {nextPoint_++, Point::Kind::Breakpoint, address, RegisterId::A, std::move(what)});
+const Point& Session::addPoint(Point point) {
+    point.number = nextPoint_++;
+    points_.push_back(std::move(point));
     rebuildStops();
     return points_.back();
+}
+
+const Point& Session::addBreakpoint(std::uint16_t address, std::string what, bool temporary) {
+    Point point;
+    point.address = address;
+    point.what = std::move(what);
+    point.temporary = temporary;
+    return addPoint(std::move(point));
 }
 
 const Point& Session::addMemoryWatch(std::uint16_t address, std::string what) {
-    points_.push_back(
-        {nextPoint_++, Point::Kind::MemoryWatch, address, RegisterId::A, std::move(what)});
-    rebuildStops();
-    return points_.back();
+    Point point;
+    point.kind = Point::Kind::MemoryWatch;
+    point.address = address;
+    point.what = std::move(what);
+    return addPoint(std::move(point));
 }
 
 const Point& Session::addRegisterWatch(RegisterId reg, std::string what) {
-    points_.push_back({nextPoint_++, Point::Kind::RegisterWatch, 0, reg, std::move(what)});
-    rebuildStops();
-    return points_.back();
+    Point point;
+    point.kind = Point::Kind::RegisterWatch;
+    point.reg = reg;
+    point.what = std::move(what);
+    return addPoint(std::move(point));
 }
 
 bool Session::remove(int number) {
@@ -376,6 +386,37 @@ void Session::removeAll() {
     rebuildStops();
 }
 
+Point* Session::find(int number) {
+    const auto found = std::find_if(points_.begin(), points_.end(),
+                                    [number](const Point& p) { return p.number == number; });
+    return found == points_.end() ? nullptr : &*found;
+}
+
+bool Session::setCondition(int number, std::shared_ptr<const Expression> condition) {
+    Point* point = find(number);
+    if (point != nullptr) {
+        point->condition = std::move(condition);
+    }
+    return point != nullptr;
+}
+
+bool Session::setEnabled(int number, bool enabled) {
+    Point* point = find(number);
+    if (point != nullptr) {
+        point->enabled = enabled;
+        rebuildStops();
+    }
+    return point != nullptr;
+}
+
+bool Session::setIgnoreCount(int number, std::uint64_t count) {
+    Point* point = find(number);
+    if (point != nullptr) {
+        point->ignoreCount = count;
+    }
+    return point != nullptr;
+}
+
 void Session::rebuildStops() {
     std::fill(breakAt_.begin(), breakAt_.end(), 0);
     if (entering_) {
@@ -384,6 +425,9 @@ void Session::rebuildStops() {
     anyBreakpoint_ = false;
     anyWatch_ = false;
     for (const Point& point : points_) {
+        if (!point.enabled) {
+            continue;
+        }
         if (point.kind == Point::Kind::Breakpoint) {
             breakAt_[point.address] |= breakpointMark;
             anyBreakpoint_ = true;
@@ -393,13 +437,54 @@ void Session::rebuildStops() {
     }
 }
 
-int Session::breakpointAt(std::uint16_t address) const {
+// Whether the point's condition holds in the state now; one that cannot be
+// evaluated holds, with `error` saying why.
+bool Session::conditionHolds(const Point& point, std::string& error) const {
+    if (!point.condition) {
+        return true;
+    }
+    try {
+        return point.condition->evaluate(machine_, step_) != 0;
+    } catch (const ExpressionError& failure) {
+        error = failure.what();
+        return true;
+    }
+}
+
+// The enabled breakpoint at the address whose condition holds, or 0; as a
+// reverse command sees it (hits and ignore counts are for going forward).
+int Session::breakpointAt(std::uint16_t address, std::string& error) const {
     for (const Point& point : points_) {
-        if (point.kind == Point::Kind::Breakpoint && point.address == address) {
+        if (point.kind == Point::Kind::Breakpoint && point.enabled && point.address == address &&
+            conditionHolds(point, error)) {
             return point.number;
         }
     }
     return 0;
+}
+
+// Going forward at a breakpoint's address: whether one stops the program,
+// each one whose condition holds counting a hit or using up its ignore count.
+bool Session::breakpointStops(std::uint16_t address, Stop& stop) {
+    for (Point& point : points_) {
+        if (point.kind != Point::Kind::Breakpoint || !point.enabled || point.address != address ||
+            !conditionHolds(point, stop.conditionError)) {
+            continue;
+        }
+        ++point.hits;
+        if (point.ignoreCount > 0 && stop.conditionError.empty()) {
+            --point.ignoreCount;
+            continue;
+        }
+        stop.reason = Stop::Reason::Breakpoint;
+        stop.point = point.number;
+        if (point.temporary) {
+            stop.temporary = true;
+            remove(stop.point);
+        }
+        return true;
+    }
+    return false;
 }
 
 // Whether the run from the program counter can reach a breakpoint. A jump's
@@ -455,18 +540,38 @@ Word Session::valueOf(const Point& point) const {
                                                     : machine_.memory[point.address];
 }
 
-// The first watchpoint that the step's effect wrote; `before` holds each
-// point's value before the step.
-static const Point* writtenPoint(const std::vector<Point>& points, const StepEffect& effect) {
-    for (const Point& point : points) {
-        if ((point.kind == Point::Kind::MemoryWatch && effect.kind == StepEffect::Kind::Memory &&
+// Whether the step's effect wrote the enabled watchpoint's word or register.
+static bool writes(const Point& point, const StepEffect& effect) {
+    return point.enabled &&
+           ((point.kind == Point::Kind::MemoryWatch && effect.kind == StepEffect::Kind::Memory &&
              effect.address == point.address) ||
             (point.kind == Point::Kind::RegisterWatch &&
-             effect.kind == StepEffect::Kind::Register && effect.reg == point.reg)) {
-            return &point;
+             effect.kind == StepEffect::Kind::Register && effect.reg == point.reg));
+}
+
+// After a step going forward: whether watchpoints it wrote stop the program
+// (each whose condition holds counts a hit or uses up its ignore count).
+// `before_` holds each point's value before the step.
+bool Session::watchStops(const StepEffect& effect, Stop& stop) {
+    for (std::size_t i = 0; i < points_.size(); ++i) {
+        Point& point = points_[i];
+        if (!writes(point, effect) || !conditionHolds(point, stop.conditionError)) {
+            continue;
         }
+        ++point.hits;
+        if (point.ignoreCount > 0 && stop.conditionError.empty()) {
+            --point.ignoreCount;
+            continue;
+        }
+        if (stop.points.empty()) {
+            stop.reason = Stop::Reason::Watchpoint;
+            stop.point = point.number;
+            stop.oldValue = before_[i];
+            stop.newValue = effect.value;
+        }
+        stop.points.push_back(point.number);
     }
-    return nullptr;
+    return !stop.points.empty();
 }
 
 // ---------------------------------------------------------------------------
@@ -509,16 +614,7 @@ bool Session::oneStep(Stop& stop, std::uint64_t& done) {
     tookLoggedWrite();
     ++done;
     stop.last = StepRecord{step_, address, instruction, effect};
-    if (anyWatch_) {
-        if (const Point* point = writtenPoint(points_, effect)) {
-            stop.reason = Stop::Reason::Watchpoint;
-            stop.point = point->number;
-            stop.oldValue = before_[static_cast<std::size_t>(point - points_.data())];
-            stop.newValue = effect.value;
-            return true;
-        }
-    }
-    return false;
+    return anyWatch_ && watchStops(effect, stop);
 }
 
 // After a fast bounded run: true when it ends the command. A fault or a
@@ -624,6 +720,8 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
     // breakpoint can be reached.
     const std::uint8_t* stops = nullptr;
     bool stopsKnown = false;
+    // At a breakpoint that did not stop the program: its instruction runs next.
+    bool passing = false;
     while (true) {
         const std::uint16_t pc = machine_.programCounter;
         if (machine_.halted()) {
@@ -648,10 +746,16 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
             stop.reason = Stop::Reason::Stepped;
             break;
         }
-        if ((done > 0 || breakAtFirst) && (breakAt_[pc] & breakpointMark) != 0) {
-            stop.reason = Stop::Reason::Breakpoint;
-            stop.point = breakpointAt(pc);
-            break;
+        if ((done > 0 || breakAtFirst) && !passing &&
+            (breakAt_[pc] & (breakpointMark | targetMark)) != 0) {
+            if ((breakAt_[pc] & breakpointMark) != 0 && breakpointStops(pc, stop)) {
+                break;
+            }
+            if ((breakAt_[pc] & targetMark) != 0) {
+                stop.reason = Stop::Reason::Reached;
+                break;
+            }
+            passing = true;
         }
         if (interrupted()) {
             stop.reason = Stop::Reason::Interrupted;
@@ -663,7 +767,7 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
         }
         const std::uint64_t remaining = limit - done;
         // Watchpoints need each step's effect, and a step shows its last one.
-        if (anyWatch_ || remaining == 1 || (done == 0 && breakAt_[pc] != 0)) {
+        if (anyWatch_ || remaining == 1 || ((done == 0 || passing) && breakAt_[pc] != 0)) {
             if (oneStep(stop, done)) {
                 break;
             }
@@ -687,6 +791,7 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
                 break;
             }
         }
+        passing = false;
         if (step_ == changed) {
             // Going forward again over a change by hand makes it again.
             restore(*std::find_if(snapshots_.begin(), snapshots_.end(),
@@ -708,8 +813,26 @@ Stop Session::run() {
     return forward(unlimited, true);
 }
 
+Stop Session::run(std::function<InputResult()> input) {
+    options_.input = std::move(input);
+    inputEnded_ = false;
+    tape_.clear();
+    appended_.clear();
+    return run();
+}
+
 Stop Session::continueRun() {
     return forward(unlimited, false);
+}
+
+Stop Session::advanceTo(const std::vector<std::uint16_t>& addresses) {
+    for (const std::uint16_t address : addresses) {
+        breakAt_[address] |= targetMark;
+    }
+    anyBreakpoint_ = anyBreakpoint_ || !addresses.empty();
+    const Stop stop = forward(unlimited, false);
+    rebuildStops();
+    return stop;
 }
 
 Stop Session::stepForward(std::uint64_t n) {
@@ -725,10 +848,13 @@ Stop Session::reverseStep(std::uint64_t n) {
         goTo(oldest);
         Stop stop = stopHere(Stop::Reason::HistoryStart);
         stop.historyDropped = oldest > 0;
+        stop.backward = true;
         return stop;
     }
     goTo(step_ - n);
-    return stopHere(Stop::Reason::SteppedBack);
+    Stop stop = stopHere(Stop::Reason::SteppedBack);
+    stop.backward = true;
+    return stop;
 }
 
 // Replays snapshot `index` up to step `end` and keeps in `scan` the last step
@@ -749,9 +875,12 @@ bool Session::scanInterval(std::size_t index, std::uint64_t end, std::uint64_t o
             if (result.end != Machine::RunResult::End::Stopped || step_ >= end) {
                 break;
             }
-            const std::uint16_t pc = machine_.programCounter;
-            if (step_ >= oldest && (breakAt_[pc] & breakpointMark) != 0) {
-                scan = {true, step_, Stop::Reason::Breakpoint, breakpointAt(pc), {}, {}};
+            if (step_ >= oldest && (breakAt_[machine_.programCounter] & breakpointMark) != 0) {
+                Stop stop = stopHere(Stop::Reason::Breakpoint);
+                stop.point = breakpointAt(machine_.programCounter, stop.conditionError);
+                if (stop.point != 0) {
+                    scan = {true, step_, std::move(stop)};
+                }
             }
             machine_.step();
             ++step_;
@@ -760,25 +889,33 @@ bool Session::scanInterval(std::size_t index, std::uint64_t end, std::uint64_t o
         std::vector<Word> before(points_.size());
         StepEffect effect;
         while (step_ < end && !(scan.interrupted = interrupted())) {
-            const std::uint16_t pc = machine_.programCounter;
-            const bool atBreakpoint = (breakAt_[pc] & breakpointMark) != 0;
+            Stop stop = stopHere(Stop::Reason::Breakpoint);
+            if (step_ >= oldest && (breakAt_[machine_.programCounter] & breakpointMark) != 0) {
+                stop.point = breakpointAt(machine_.programCounter, stop.conditionError);
+            }
             for (std::size_t i = 0; i < points_.size(); ++i) {
                 before[i] = valueOf(points_[i]);
             }
             machine_.step(effect);
-            if (step_ >= oldest) {
-                if (atBreakpoint) {
-                    scan = {true, step_, Stop::Reason::Breakpoint, breakpointAt(pc), {}, {}};
-                } else if (const Point* point = writtenPoint(points_, effect)) {
-                    scan = {true,
-                            step_,
-                            Stop::Reason::Watchpoint,
-                            point->number,
-                            before[static_cast<std::size_t>(point - points_.data())],
-                            effect.value};
+            ++step_;
+            if (stop.point == 0 && step_ > oldest) {
+                // The watchpoints written, their conditions in the state after the write.
+                stop.reason = Stop::Reason::Watchpoint;
+                for (std::size_t i = 0; i < points_.size(); ++i) {
+                    const Point& point = points_[i];
+                    if (writes(point, effect) && conditionHolds(point, stop.conditionError)) {
+                        if (stop.points.empty()) {
+                            stop.point = point.number;
+                            stop.oldValue = before[i];
+                            stop.newValue = effect.value;
+                        }
+                        stop.points.push_back(point.number);
+                    }
                 }
             }
-            ++step_;
+            if (stop.point != 0) {
+                scan = {true, step_ - 1, std::move(stop)};
+            }
         }
     }
     replaying_ = false;
@@ -813,10 +950,14 @@ Stop Session::reverseContinue() {
             clear = std::max(snapshots_[index].step, oldest);
             if (found) {
                 goTo(scan.step);
-                Stop stop = stopHere(scan.reason);
-                stop.point = scan.point;
-                stop.oldValue = scan.oldValue;
-                stop.newValue = scan.newValue;
+                Stop& stop = scan.stop;
+                stop.backward = true;
+                const Point* point = find(stop.point);
+                if (stop.reason == Stop::Reason::Breakpoint && point != nullptr &&
+                    point->temporary) {
+                    stop.temporary = true;
+                    remove(stop.point);
+                }
                 return stop;
             }
             if (index == 0 || snapshots_[index].step <= oldest) {
@@ -828,6 +969,7 @@ Stop Session::reverseContinue() {
     goTo(oldest);
     Stop stop = stopHere(Stop::Reason::HistoryStart);
     stop.historyDropped = oldest > 0;
+    stop.backward = true;
     return stop;
 }
 

@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "debug/Expression.h"
 #include "machine/Machine.h"
 #include "program/Program.h"
 #include "run/Outcome.h"
@@ -47,7 +48,16 @@ struct Point {
     Kind kind = Kind::Breakpoint;
     std::uint16_t address = 0;
     RegisterId reg = RegisterId::A;
-    std::string what;  // as the user named it: "loop", "*12", "count", "A"
+    std::string what;        // as the user named it: "loop", "*12", "count", "A"
+    bool temporary = false;  // deleted when it stops the program (tbreak)
+    bool enabled = true;
+    // Each time it was reached with its condition true, ignored or not.
+    std::uint64_t hits = 0;
+    // How many of the next hits pass without stopping.
+    std::uint64_t ignoreCount = 0;
+    // Stops only where this is not 0 (a breakpoint: before its instruction,
+    // a watchpoint: after the write); none: always.
+    std::shared_ptr<const Expression> condition;
 };
 
 // One instruction that ran, as the trace shows it.
@@ -75,9 +85,19 @@ struct Stop {
         InputStopped,  // the input gave up at a read (MachineIO::Stop); it did not run
         NotRunning,    // a forward command on a halted program: nothing ran
         NoHistory,     // a reverse command with the history off: nothing changed
+        Reached,       // advanceTo reached one of its addresses
     };
     Reason reason = Reason::Stepped;
     int point = 0;
+    // Every watchpoint the instruction wrote, `point` first: they watch the
+    // same word or register, so they share its old and new value.
+    std::vector<int> points;
+    bool temporary = false;  // `point` was a temporary breakpoint: it is deleted
+    // A reverse command stopped: before the instruction at the breakpoint, or
+    // before the write of the watchpoint (which is about to store newValue).
+    bool backward = false;
+    // A condition that could not be evaluated stopped here: why.
+    std::string conditionError;
     Word oldValue;  // a watchpoint's word before and after the write
     Word newValue;
     std::string message;  // a fault's or a limit's sentence (run/Outcome.h)
@@ -152,7 +172,13 @@ class Session {
     // at the program counter, breakpoint or not; `stepForward` runs n
     // instructions unless a breakpoint or watchpoint stops it earlier.
     Stop run();
+    // `run` with a new input for read, instead of the numbers read so far and
+    // those appended.
+    Stop run(std::function<InputResult()> input);
     Stop continueRun();
+    // Runs until the program counter reaches one of the addresses (or a
+    // breakpoint, a watchpoint, ... stops it first): Stop::Reason::Reached.
+    Stop advanceTo(const std::vector<std::uint16_t>& addresses);
     Stop stepForward(std::uint64_t n);
     // Backward.
     Stop reverseStep(std::uint64_t n);
@@ -162,11 +188,15 @@ class Session {
     void restart();
 
     // Breakpoints and watchpoints; numbers count from 1 and are not reused.
-    const Point& addBreakpoint(std::uint16_t address, std::string what);
+    const Point& addBreakpoint(std::uint16_t address, std::string what, bool temporary = false);
     const Point& addMemoryWatch(std::uint16_t address, std::string what);
     const Point& addRegisterWatch(RegisterId reg, std::string what);
     bool remove(int number);
     void removeAll();
+    // Each false when there is no point `number`.
+    bool setCondition(int number, std::shared_ptr<const Expression> condition);
+    bool setEnabled(int number, bool enabled);
+    bool setIgnoreCount(int number, std::uint64_t count);
     const std::vector<Point>& points() const { return points_; }
 
     // Changes the state at the current step; later steps already run are
@@ -204,7 +234,12 @@ class Session {
     Stop stopHere(Stop::Reason reason);
     bool interrupted() const;
     Word valueOf(const Point& point) const;
-    int breakpointAt(std::uint16_t address) const;
+    const Point& addPoint(Point point);
+    Point* find(int number);
+    bool conditionHolds(const Point& point, std::string& error) const;
+    bool breakpointStops(std::uint16_t address, Stop& stop);
+    bool watchStops(const StepEffect& effect, Stop& stop);
+    int breakpointAt(std::uint16_t address, std::string& error) const;
     bool breakpointReachable() const;
     void changedByHand();
     void rebuildStops();

@@ -146,6 +146,17 @@ int debug(const Options& options, std::istream& in, std::ostream& out, std::ostr
 
     Debug::Session session(std::move(program), std::move(sessionOptions));
     Debug::CommandInterpreter commands(session, out, errors);
+    // run < FILE: read takes the numbers of FILE as it takes those of --input.
+    commands.openInputWith([](const std::string& path) {
+        struct FileInput {
+            std::ifstream file;
+            std::ostringstream unused;
+            StreamIO reader{file, unused};
+        };
+        auto opened = std::make_shared<FileInput>();
+        opened->file = Tools::openForReading(path, "input file");
+        return std::function<InputResult()>([opened] { return opened->reader.read(); });
+    });
     for (std::size_t i = 0; i < scripts.size(); ++i) {
         const std::string name = "command file '" + printable(options.commandFiles[i]) + "'";
         if (const Ending ending = runLines(scripts[i], name, commands, out, errors);
@@ -183,7 +194,7 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
     try {
         return debug(options, in, out, errors);
     } catch (const Tools::ToolError& error) {
-        Tools::writeError(errors, error.what());
+        Tools::writeError(errors, error);
         return 1;
     } catch (const std::bad_alloc&) {
         Tools::writeError(errors, "out of memory.");

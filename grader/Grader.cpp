@@ -55,7 +55,7 @@ Grading::Submission load(const std::string& path, bool image) {
     try {
         return Grading::loadedSubmission(path, Tools::loadProgramFile(path, format));
     } catch (const Tools::ToolError& error) {
-        return Grading::failedSubmission(path, Tools::errorText(error.what()), format);
+        return Grading::failedSubmission(path, Tools::errorText(error), format);
     }
 }
 

@@ -31,7 +31,7 @@ int runListing(int argc, const char* const* argv, std::ostream& out, std::ostrea
         writeListing(out, Tools::loadProgramFile(
                               file, source ? Program::Format::Source : Program::Format::Image));
     } catch (const Tools::ToolError& error) {
-        Tools::writeError(errors, error.what());
+        Tools::writeError(errors, error);
         return 1;
     } catch (const std::bad_alloc&) {
         Tools::writeError(errors, "out of memory.");

@@ -102,7 +102,8 @@ void refuseToOverwrite(const Options& options) {
 }
 
 int runProgram(const Options& options, std::istream& input, const std::string& inputName,
-               std::ostream& out, std::ostream& errors, bool outIsTerminal) {
+               std::ostream& out, std::ostream& errors, bool outIsTerminal,
+               std::ostream* prompt = nullptr) {
     if (options.writesFile) {
         refuseToOverwrite(options);
     }
@@ -119,7 +120,7 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
         }
     }
 
-    SimulatorIO io(input, inputName, out, outIsTerminal);
+    SimulatorIO io(input, inputName, out, outIsTerminal, prompt);
     Run::Limits limits;
     limits.steps = options.maxSteps.value_or(Run::unlimited);
     limits.outputLines = options.maxOutput.value_or(Run::unlimited);
@@ -176,20 +177,22 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
 }  // namespace
 
 int runSimulator(int argc, const char* const* argv, std::istream& in, std::ostream& out,
-                 std::ostream& errors, bool outIsTerminal) {
+                 std::ostream& errors, bool outIsTerminal, bool inIsTerminal) {
     Options options;
     if (const auto status = parseOptions(argc, argv, options, out, errors)) {
         return *status;
     }
     try {
         if (!options.inputFile) {
-            return runProgram(options, in, "the standard input", out, errors, outIsTerminal);
+            return runProgram(options, in, "the standard input", out, errors, outIsTerminal,
+                              inIsTerminal ? &errors : nullptr);
         }
         std::ifstream input = Tools::openForReading(*options.inputFile, "input file");
         return runProgram(options, input, "input file '" + printable(*options.inputFile) + "'", out,
                           errors, outIsTerminal);
     } catch (const Tools::ToolError& error) {
-        return fail(errors, failed, error.what());
+        Tools::writeError(errors, error);
+        return failed;
     } catch (const std::bad_alloc&) {
         return fail(errors, failed, "out of memory.");
     } catch (const std::ios_base::failure&) {

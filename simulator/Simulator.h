@@ -14,9 +14,10 @@ enum ExitStatus : int {
 
 // Loads the program, runs it with `in` and `out` as the machine's streams,
 // and reports on `errors` (the trace, warnings, errors, statistics). With
-// `outIsTerminal`, the program's output is written line by line. Returns the
-// exit status.
+// `outIsTerminal`, the program's output is written line by line; with
+// `inIsTerminal` (and no --input), a read that waits for the keyboard asks
+// with "read: " on `errors`. Returns the exit status.
 int runSimulator(int argc, const char* const* argv, std::istream& in, std::ostream& out,
-                 std::ostream& errors, bool outIsTerminal = false);
+                 std::ostream& errors, bool outIsTerminal = false, bool inIsTerminal = false);
 
 }  // namespace Vorn::Simulator

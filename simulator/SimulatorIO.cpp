@@ -1,15 +1,19 @@
 #include "simulator/SimulatorIO.h"
 
+#include <cctype>
 #include <charconv>
+#include <istream>
 #include <ostream>
 #include <utility>
 
 namespace Vorn::Simulator {
 
 SimulatorIO::SimulatorIO(std::istream& input, std::string inputName, std::ostream& output,
-                         bool lineByLine)
+                         bool lineByLine, std::ostream* prompt)
     : StreamIO(input, output),
+      input_(input),
       output_(output),
+      prompt_(prompt),
       inputName_(std::move(inputName)),
       lineByLine_(lineByLine) {}
 
@@ -17,6 +21,7 @@ InputResult SimulatorIO::read() {
     if (!flush()) {
         throw Stop{};
     }
+    promptIfWaiting();
     const InputResult result = StreamIO::read();
     if (result.kind == InputResult::Kind::Failed) {
         inputFailed_ = true;
@@ -24,6 +29,22 @@ InputResult SimulatorIO::read() {
         throw Stop{};
     }
     return result;
+}
+
+// The blanks already typed are skipped as the read would skip them; when
+// nothing else is there, the read waits. A stream that has ended or failed
+// does not wait.
+void SimulatorIO::promptIfWaiting() {
+    if (prompt_ == nullptr || !input_.good()) {
+        return;
+    }
+    std::streambuf* typed = input_.rdbuf();
+    while (typed->in_avail() > 0 && std::isspace(typed->sgetc()) != 0) {
+        typed->sbumpc();
+    }
+    if (typed->in_avail() == 0) {
+        *prompt_ << "read: " << std::flush;
+    }
 }
 
 void SimulatorIO::write(std::int32_t value) {

@@ -7,6 +7,11 @@
 // few system calls. A write that fails (a full disk, a closed output, a pipe
 // whose reader is gone) ends the run at that write; so does an input that
 // cannot be read, which is not the end of the input.
+//
+// Given a prompt stream (standard error, when standard input is a terminal),
+// a read that has to wait for the keyboard first writes "read: " there, so
+// that a person sees the program waits for a number; a read that finds the
+// number already typed asks nothing.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +26,8 @@ class SimulatorIO : public StreamIO {
   public:
     // `inputName` names the input in messages ("the standard input", "input
     // file 'numbers.txt'").
-    SimulatorIO(std::istream& input, std::string inputName, std::ostream& output, bool lineByLine);
+    SimulatorIO(std::istream& input, std::string inputName, std::ostream& output, bool lineByLine,
+                std::ostream* prompt = nullptr);
 
     // Throws MachineIO::Stop after an input error.
     InputResult read() override;
@@ -36,11 +42,15 @@ class SimulatorIO : public StreamIO {
     bool inputFailed() const override { return inputFailed_; }
 
   private:
+    void promptIfWaiting();
+
     static constexpr std::size_t capacity = std::size_t{1} << 16;
     // Room for one more line: a sign, ten digits and the line end.
     static constexpr std::size_t longestLine = 12;
 
+    std::istream& input_;
     std::ostream& output_;
+    std::ostream* prompt_;
     std::string inputName_;
     bool lineByLine_;
     std::size_t used_ = 0;

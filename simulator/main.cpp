@@ -14,5 +14,5 @@ int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     std::cerr.unsetf(std::ios::unitbuf);
     return Vorn::Simulator::runSimulator(argc, argv, std::cin, std::cout, std::cerr,
-                                         ::isatty(STDOUT_FILENO) == 1);
+                                         ::isatty(STDOUT_FILENO) == 1, ::isatty(STDIN_FILENO) == 1);
 }

@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
+#include "analysis/Hints.h"
 #include "machine/ImageFile.h"
 #include "machine/Printable.h"
 #include "tools/FileChecks.h"
@@ -36,6 +38,31 @@ std::ifstream openForReading(const std::string& path, const std::string& what) {
     return in;
 }
 
+namespace {
+
+// The analysis's hint for an assembly error, from the text of the line it
+// names, read again from the file (only after an error, and only from a
+// regular file: a pipe or a device cannot be read twice). The lines before
+// it are skipped without keeping them; the line itself is cut at 4 KB.
+std::string hintOf(const Assembly::AssemblyError& error, const std::string& path) {
+    constexpr std::size_t longestLine = 4096;
+    std::string line;
+    std::error_code ignored;
+    if (error.position.line > 0 && std::filesystem::is_regular_file(path, ignored)) {
+        std::ifstream file(path, std::ios::binary);
+        for (std::int32_t skipped = 1; skipped < error.position.line && file; ++skipped) {
+            file.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        }
+        char c = 0;
+        while (line.size() < longestLine && file.get(c) && c != '\n') {
+            line += c;
+        }
+    }
+    return Analysis::hintForLine(error, line);
+}
+
+}  // namespace
+
 Program loadProgramFile(const std::string& path, Program::Format format, KeptLines kept) {
     const bool image = format == Program::Format::Image;
     const std::string what = image ? "image file" : "source file";
@@ -61,7 +88,7 @@ Program loadProgramFile(const std::string& path, Program::Format format, KeptLin
                         printable(path) + "'.");
     }
     if (program.error()) {
-        throw ToolError(program.error()->message + ".");
+        throw ToolError(program.error()->message + ".", hintOf(*program.error(), path));
     }
     return program;
 }

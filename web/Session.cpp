@@ -83,6 +83,7 @@ void Session::record(const Debug::Stop& stop) {
             state_ = State::Ready;
             return;
         case Reason::Breakpoint:
+        case Reason::Reached:
             state_ = State::Breakpoint;
             return;
         case Reason::Halted:

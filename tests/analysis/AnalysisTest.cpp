@@ -118,10 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
         HintCase{"load a x\n", "(line 1, token identifier('a')) expecting register",
                  "write 'A', not 'a'"},
         HintCase{"read A\n", "(line 1, token identifier('A')) expecting end-of-line or end-of-file",
-                 "'read' takes no operand (): it always reads into register I."},
+                 "'read' takes no operand: it always reads into register I."},
         HintCase{"write O\n",
                  "(line 1, token identifier('O')) expecting end-of-line or end-of-file",
-                 "'write' takes no operand (): it always prints register O."},
+                 "'write' takes no operand: it always prints register O."},
         HintCase{"sub B C\n",
                  "(line 1, token identifier('C')) expecting end-of-line or end-of-file",
                  "'sub' takes one register (R): the result always goes to register A."},
@@ -143,7 +143,15 @@ INSTANTIATE_TEST_SUITE_P(
         HintCase{"5\r", "(line 1, token none) expecting end-of-line or end-of-file",
                  "carriage return without a line feed"},
         HintCase{"5 6\n", "(line 1, token number('6')) expecting end-of-line or end-of-file", ""},
-        HintCase{"jump nowhere\n", "undefined label 'nowhere'", ""}));
+        HintCase{"load A 5\n\n        jump nowhere\n", "undefined label 'nowhere'",
+                 "'nowhere' is first used on line 3, and no label (':nowhere') or definition"},
+        HintCase{"        write\n:zero   0\n", "(line 2) redefinition of operation",
+                 "'zero' is the name of an operation and cannot be a label."},
+        HintCase{"= jump 5\n", "(line 1) redefinition of operation",
+                 "'jump' is the name of an operation and cannot be defined with '='."},
+        HintCase{":B 5\n", "(line 1) redefinition of register",
+                 "'B' is the name of a register and cannot be a label."},
+        HintCase{":x 5\n:x 6\n", "(line 2) redefinition of label", ""}));
 
 std::vector<std::string> codesOf(const Document& document) {
     std::vector<std::string> codes;

@@ -120,7 +120,7 @@ TEST(ListingCommand, ListsTheSameWordsFromASourceAndItsImage) {
 TEST(ListingCommand, ReportsErrors) {
     TemporaryDirectory dir;
     writeFile(dir.file("bad.image"), "1\nx\n");
-    writeFile(dir.file("bad.vorn"), "load Q 1\n");
+    writeFile(dir.file("bad.vorn"), "= a b\n= b a\na\n");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no FILE given (vornlist --help lists the options)."},
         {{"--trace", dir.file("bad.image")},
@@ -129,11 +129,19 @@ TEST(ListingCommand, ReportsErrors) {
         {{"-s", dir.path()}, "cannot read source file '" + dir.path() + "'."},
         {{dir.file("bad.image")},
          dir.file("bad.image") + ", line 2: 'x' is not a signed decimal number."},
-        {{"--source", dir.file("bad.vorn")}, "(line 1, token identifier('Q')) expecting register."},
+        {{"--source", dir.file("bad.vorn")}, "circular definition of 'a'."},
     };
     for (const auto& [arguments, message] : cases) {
         expectFailure(vornlist(arguments), 1, message);
     }
+    // Where the message alone misleads, the analysis's hint follows it.
+    writeFile(dir.file("hint.vorn"), "lod A 5\n");
+    const ProgramResult hinted = vornlist({"-s", dir.file("hint.vorn")});
+    EXPECT_EQ(hinted.status, 1);
+    EXPECT_EQ(hinted.err,
+              "Error: (line 1, token identifier('A')) expecting end-of-line or end-of-file.\n"
+              "hint: 'lod' is not an operation name, so the line is read as a data word, which "
+              "stands alone; did you mean 'load'?\n");
 }
 
 TEST(ListingCommand, HelpAndVersion) {

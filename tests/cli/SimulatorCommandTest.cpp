@@ -1,6 +1,7 @@
 // vornsim as users run it: real files, standard streams and exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -224,15 +225,26 @@ TEST(SimulatorCommand, AMalformedImageNamesItsLine) {
                               "--source).\n");
 }
 
-TEST(SimulatorCommand, ReportsAssemblyErrorsAsTheAssemblerDoes) {
-    const std::string sources[] = {"5\n6\nload Q 1\n", "jump nowhere\n", "= a b\n= b a\na\n"};
-    for (const std::string& text : sources) {
+// vornasm's exact error line, then the analysis's hint on a line of its own
+// where it has one; vornasm itself writes the one line only.
+TEST(SimulatorCommand, ReportsAssemblyErrorsAsTheAssemblerDoesWithTheHint) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"5\n6\nload Q 1\n",
+         "A register operand is one of the registers A to P, written out; a name defined with "
+         "'=' cannot stand for a register."},
+        {"jump nowhere\n",
+         "'nowhere' is first used on line 1, and no label (':nowhere') or definition "
+         "('= nowhere ...') gives it a value."},
+        {"= a b\n= b a\na\n", ""},
+    };
+    for (const auto& [text, hint] : cases) {
         const Source program(text);
         const ProgramResult assembled =
             runProgram(VORNASM_PATH, {program.path, program.dir.file("image")});
         const ProgramResult result = vornsim({"--source", program.path});
         EXPECT_EQ(result.status, 1) << text;
-        EXPECT_EQ(result.err, assembled.err) << text;
+        EXPECT_EQ(std::count(assembled.err.begin(), assembled.err.end(), '\n'), 1) << text;
+        EXPECT_EQ(result.err, assembled.err + (hint.empty() ? "" : "hint: " + hint + "\n")) << text;
         EXPECT_TRUE(result.err.starts_with("Error: ")) << text;
         EXPECT_EQ(result.out, "");
     }

@@ -3,27 +3,13 @@
 # person would: the prompt appears, Tab completes a command and a label, a
 # command runs, Ctrl-C stops an endless loop and a long reverse-continue and
 # the prompt comes back, quit ends it; a program that reads asks for its
-# numbers at the terminal.
+# numbers at the terminal; a conditional breakpoint and a display work as
+# typed.
 set -euo pipefail
 vorndbg=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
 server=vorndbg-test-$$
-tmux() { command tmux -L "$server" -f /dev/null "$@"; }
-trap 'tmux kill-server 2>/dev/null || true' EXIT
-
-screen() { tmux capture-pane -p -t test; }
-# waitFor PATTERN [TIMES]: until the screen shows it, on TIMES lines (10 s at most).
-waitFor() {
-    for _ in $(seq 100); do
-        if [ "$(screen | grep -c -- "$1")" -ge "${2:-1}" ]; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    echo "the screen never showed: $1"
-    screen
-    exit 1
-}
+source "$root/tests/support/terminal.sh"
 # waitForEnd: until vorndbg has left and the pane is gone.
 waitForEnd() {
     for _ in $(seq 100); do
@@ -94,6 +80,26 @@ tmux send-keys -t test '2' Enter
 waitFor 'The program halted; \$step = 13, \$pc = 65535'
 tmux send-keys -t test 'rc' Enter 'c' Enter
 waitFor 'The program halted; \$step = 13, \$pc = 65535' >/dev/null
+tmux send-keys -t test 'quit' Enter
+waitForEnd
+
+# A conditional breakpoint and a display, typed as a person types them.
+tmux new-session -d -s test -x 100 -y 30 "$vorndbg -s $root/tests/debugger/programs/loop.vorn"
+waitFor '^(vorndbg)'
+tmux send-keys -t test -l 'break top if A == 5'
+tmux send-keys -t test Enter
+waitFor 'Breakpoint 1 at address 0, line 2.'
+tmux send-keys -t test -l 'display/x A'
+tmux send-keys -t test Enter
+waitFor '^1: /x A = 0x0$'
+tmux send-keys -t test 'continue' Enter
+waitFor 'Breakpoint 1; \$step = 10, \$pc = 0'
+waitFor '^1: /x A = 0x5$'
+tmux send-keys -t test -l 'condition 1 A == 12'
+tmux send-keys -t test Enter 'c' Enter
+waitFor '^1: /x A = 0xC$'
+tmux send-keys -t test 'info breakpoints' Enter
+waitFor 'breakpoint already hit 2 times'
 tmux send-keys -t test 'quit' Enter
 waitForEnd
 echo "ok"

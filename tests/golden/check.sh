@@ -10,8 +10,10 @@
 #   source's own comment "; expect-error: MESSAGE", which expects the line
 #   "Error: MESSAGE."; with neither, nothing.
 # With VORNSIM and VORNLIST, the source also goes through `vornsim -s` and
-# `vornlist -s`: after an assembly error, each must print vornasm's error line
-# and exit 1; a listing of a source that assembles prints no error.
+# `vornlist -s`: after an assembly error, each must print vornasm's error line,
+# then the hint of the source's comment "; expect-hint: HINT" (or of the
+# file SOURCE.hint) as the line "hint: HINT" (none without either), and exit
+# 1; a listing of a source that assembles prints no error.
 set -u
 vornasm=$1
 source=$2
@@ -60,15 +62,27 @@ if ! cmp -s "$expected_stderr" "$work/stderr"; then
 fi
 
 if [ -n "$vornsim" ] && [ -n "$vornlist" ]; then
+    # After vornasm's error line, the analysis's hint on a line of its own:
+    # the source's comment "; expect-hint: HINT", or the file SOURCE.hint
+    # where the source's bytes matter, expects "hint: HINT".
+    cp "$work/stderr" "$work/tool-expected"
+    if [ -f "$base.hint" ]; then
+        hint=$(cat "$base.hint")
+    else
+        hint=$(sed -n 's/^.*; expect-hint: \(.*\)$/\1/p' "$source" | head -1 | tr -d '\r')
+    fi
+    if [ -n "$hint" ]; then
+        printf 'hint: %s\n' "$hint" >>"$work/tool-expected"
+    fi
     for tool in "$vornsim" "$vornlist"; do
         command=("$tool" -s "$source")
         if [ -s "$work/stderr" ]; then
             # The assembly fails: the tool stops before it runs or lists.
             timeout 60 "${command[@]}" </dev/null >/dev/null 2>"$work/tool-stderr"
             toolStatus=$?
-            if [ "$toolStatus" -ne 1 ] || ! cmp -s "$work/stderr" "$work/tool-stderr"; then
+            if [ "$toolStatus" -ne 1 ] || ! cmp -s "$work/tool-expected" "$work/tool-stderr"; then
                 echo "$(basename "$tool") -s: exit status $toolStatus, standard error:"
-                diff "$work/stderr" "$work/tool-stderr" | head -5
+                diff "$work/tool-expected" "$work/tool-stderr" | head -5
                 failed=1
             fi
         elif [ "$tool" = "$vornlist" ]; then

@@ -15,6 +15,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 bin=$prefix/bin
 examples=$prefix/share/doc/vorn/examples
 [ -f "$examples/countdown.vorn" ] || fail "no installed examples"
+cmp "$prefix/share/doc/vorn/LICENSE" "$source_dir/LICENSE" || fail "LICENSE is not installed"
 cd "$work"
 
 # Every command runs from the prefix, on the installed example.

@@ -357,5 +357,95 @@ TEST(DebugSession, ContinueStopsAtABreakpointReachedThroughRewrittenCode) {
     }
 }
 
+// A conditional breakpoint stops at the first step where its condition
+// holds, however long the fast run before it; an ignore count passes hits
+// where it holds; reverse-continue finds the last earlier step where it
+// holds (ignore counts are for going forward); disabled, it never stops.
+TEST(DebugSession, AConditionalBreakpointStopsWhereItsConditionHolds) {
+    const std::vector<State> reference = referenceStates(300);
+    Session session(program(), optionsReading(300));
+    const auto condition = [&session](const char* text) {
+        return std::make_shared<const Expression>(Expression::parse(text, session.program()));
+    };
+    const auto registerI = [&session] {
+        return session.machine().registers.at(RegisterId::I).value();
+    };
+    const int loop = session.addBreakpoint(1, "loop").number;
+    session.setCondition(loop, condition("I == 17"));
+
+    Stop stop = session.continueRun();
+    EXPECT_EQ(stop.reason, Stop::Reason::Breakpoint);
+    EXPECT_EQ(registerI(), 17);
+    EXPECT_EQ(session.step(), 1u + 5 * (300 - 17));
+    EXPECT_EQ(stateOf(session.machine()), reference[session.step()]);
+
+    session.setCondition(loop, condition("I < 20 && I > 10"));
+    session.setIgnoreCount(loop, 2);
+    stop = session.continueRun();
+    EXPECT_EQ(stop.reason, Stop::Reason::Breakpoint);
+    EXPECT_EQ(registerI(), 14) << "16 and 15 ignored";
+    EXPECT_EQ(session.points().front().hits, 4u) << "17, 16, 15, 14";
+    EXPECT_EQ(session.points().front().ignoreCount, 0u);
+
+    stop = session.reverseContinue();
+    EXPECT_EQ(stop.reason, Stop::Reason::Breakpoint);
+    EXPECT_TRUE(stop.backward);
+    EXPECT_EQ(registerI(), 15);
+    EXPECT_EQ(stateOf(session.machine()), reference[session.step()]);
+    EXPECT_EQ(session.points().front().hits, 4u);
+
+    session.setEnabled(loop, false);
+    EXPECT_EQ(session.continueRun().reason, Stop::Reason::Halted);
+    EXPECT_EQ(session.reverseContinue().reason, Stop::Reason::HistoryStart);
+}
+
+// Every watchpoint of the word a store writes stops together, each named,
+// forward and backward; a temporary breakpoint goes when it stops.
+TEST(DebugSession, EveryWatchpointOfAWrittenWordIsReported) {
+    Session session(program(), optionsReading(3));
+    const int byLabel = session.addMemoryWatch(7, "count").number;
+    const int byAddress = session.addMemoryWatch(7, "[7]").number;
+    session.addRegisterWatch(RegisterId::O, "O");
+    const int once = session.addBreakpoint(3, "write", true).number;
+
+    Stop stop = session.continueRun();
+    EXPECT_EQ(stop.reason, Stop::Reason::Watchpoint);
+    EXPECT_EQ(stop.points, (std::vector<int>{byLabel, byAddress}));
+    EXPECT_EQ(stop.newValue.value(), 3);
+
+    stop = session.continueRun();
+    EXPECT_EQ(stop.reason, Stop::Reason::Breakpoint);
+    EXPECT_EQ(stop.point, once);
+    EXPECT_TRUE(stop.temporary);
+    EXPECT_EQ(session.points().size(), 3u);
+
+    stop = session.reverseContinue();
+    EXPECT_EQ(stop.reason, Stop::Reason::Watchpoint);
+    EXPECT_TRUE(stop.backward);
+    EXPECT_EQ(stop.points, (std::vector<int>{byLabel, byAddress}));
+    EXPECT_EQ(stop.oldValue.value(), 0);
+    EXPECT_EQ(stop.newValue.value(), 3);
+    EXPECT_EQ(session.machine().memory[7].value(), 0) << "before the write";
+}
+
+// advanceTo stops at the first of its addresses the run reaches, and a
+// breakpoint on the way stops it first.
+TEST(DebugSession, AdvanceStopsAtTheFirstAddressReached) {
+    Session session(program(), optionsReading(200));
+    Stop stop = session.advanceTo({6});
+    EXPECT_EQ(stop.reason, Stop::Reason::Reached);
+    EXPECT_EQ(session.step(), 1u + 5 * 200 + 2) << "done, after the whole count";
+
+    Session stopped(program(), optionsReading(200));
+    stopped.addBreakpoint(3, "decr");
+    stop = stopped.advanceTo({6});
+    EXPECT_EQ(stop.reason, Stop::Reason::Breakpoint);
+    EXPECT_EQ(stopped.step(), 3u);
+    stopped.removeAll();
+    EXPECT_EQ(stopped.advanceTo({4}).reason, Stop::Reason::Reached);
+    EXPECT_EQ(stopped.step(), 4u);
+    EXPECT_EQ(stopped.continueRun().reason, Stop::Reason::Halted) << "no stop left behind";
+}
+
 }  // namespace
 }  // namespace Vorn::Debug

@@ -73,7 +73,9 @@ struct ErrorCase {
     const char* message;
     const char* at;  // line:column+length
     ParseErrorKind kind;
-    const char* carried;  // the token an Expecting error met, the name a name error names
+    // The token an Expecting error met or the name a redefinition binds
+    // again, the name a name error names.
+    const char* carried;
 };
 
 // What the error carries beside its message, as text.
@@ -107,7 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"load r9 x\n", "(line 1, token identifier('r9')) expecting register", "1:5+2",
                   ParseErrorKind::ExpectingRegister, "identifier('r9')"},
         ErrorCase{":a\n  :a\n", "(line 2) redefinition of label", "2:3+1",
-                  ParseErrorKind::RedefinitionOfLabel, ""},
+                  ParseErrorKind::RedefinitionOfLabel, "identifier('a')"},
+        ErrorCase{"  :zero 0\n", "(line 1) redefinition of operation", "1:3+4",
+                  ParseErrorKind::RedefinitionOfOperation, "identifier('zero')"},
         ErrorCase{"jump\n", "(line 1, token end-of-line) expecting number or identifier", "1:4+1",
                   ParseErrorKind::ExpectingNumberOrIdentifier, "end-of-line"},
         ErrorCase{"jump", "(line 1, token end-of-file) expecting number or identifier", "1:4+0",
