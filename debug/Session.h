@@ -157,6 +157,11 @@ class Session {
     // Backward.
     Stop reverseStep(std::uint64_t n);
     Stop reverseContinue();
+    // Straight to step `target` of the run so far, either way, past every
+    // breakpoint and watchpoint (a timeline dragged): from the nearest
+    // snapshot, never from the start. Clamped to the steps kept, from the
+    // oldest reachable to the furthest run.
+    Stop seek(std::uint64_t target);
 
     // Breakpoints and watchpoints; numbers count from 1 and are not reused.
     const Point& addBreakpoint(std::uint16_t address, std::string what);

@@ -130,15 +130,27 @@ class Page:
         return value, changed
 
     def memory_word(self, address):
-        """The word at the address in the memory view from an address, and its
-        mnemonic form, or None when the view does not show it."""
+        """The word at the address in the memory view from an address, and how
+        vornlist shows it (an instruction by its labels, a data word as its
+        number), or None when the view does not show it."""
         word = self.driver.execute_script(
             "const row = document.querySelector("
             "  `#memory-views section:first-child tr[data-address='${arguments[0]}']`);"
             "if (!row) return null;"
             "const cells = row.querySelectorAll('td');"
-            "return [Number(cells[2].textContent), cells[3].textContent];", address)
+            "return [Number(cells[3].textContent), cells[4].textContent];", address)
         return tuple(word) if word else None
+
+    def step_log(self):
+        return self.driver.execute_script(
+            "return [...document.querySelectorAll('#step-log li')].map(li => li.textContent)")
+
+    def seek(self, step):
+        """Moves the timeline as a drag does: its value, then an input event."""
+        self.driver.execute_script(
+            "const t = document.getElementById('timeline'); t.value = arguments[0];"
+            "t.dispatchEvent(new Event('input', {bubbles: true}));"
+            "t.dispatchEvent(new Event('change', {bubbles: true}));", step)
 
     def status_state(self):
         return self.element("status").get_attribute("data-state")
