@@ -4,7 +4,11 @@ Run one case:  /usr/bin/python3 tests/web/browser_test.py BrowserTest.testEndles
 Exits 77 (skipped) when there is no build/web (scripts/web --build makes it).
 """
 
+import contextlib
+import pathlib
+import shutil
 import sys
+import tempfile
 import time
 import unittest
 
@@ -319,12 +323,194 @@ class BrowserTest(unittest.TestCase):
         # The hits go to their steps.
         self.driver.find_element(By.XPATH, "//ul[@id='watch-list']//button[starts-with(., 'step 2:')]").click()
         page.wait_text("status", lambda t: t.endswith("after 2 steps."))
-        for button in self.driver.find_elements(By.CSS_SELECTOR, "#watch-list button[aria-label^='Remove']"):
-            button.click()
+        for count in (2, 1):  # the list is drawn again after each
+            page.wait(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#watch-list li")) == count)
+            self.driver.find_element(By.CSS_SELECTOR, "#watch-list button[aria-label^='Remove']").click()
         page.wait(lambda d: page.text("watch-list") == "")
         page.click("continue")
         page.wait_state("halted")
         self.assertEqual(page.text("output"), "2\n1")
+
+    def test_accessibility(self):
+        """axe-core in each state of the page, in both themes: no violation of
+        serious or critical impact. Each state's screenshot is kept."""
+        page = self.page
+        states = []
+
+        def check(name):
+            for theme in ("light", "dark"):
+                page.color_scheme(theme)
+                violations = page.axe_violations()
+                page.screenshot(f"{name}-{theme}")
+                states.append(f"{name}-{theme}")
+                self.assertEqual(violations, [], f"{name}, {theme} theme")
+
+        page.wait_state("ready")
+        check("loaded")
+        page.clear_editor()
+        page.type_in_editor("read\nload A, x\n:x 0")
+        page.wait_state("no-program")
+        check("error")
+        page.clear_editor()
+        page.type_in_editor(":loop incr A\njump loop")
+        page.wait_text("diagnostics", lambda t: t.startswith("No errors"))
+        page.click("run")
+        page.wait_state("running")
+        check("running")
+        page.click("stop")
+        page.wait_state("ready")
+        check("stopped")
+        self.choose_example("countdown")
+        page.set_input("3")
+        page.click("run")
+        page.wait_state("halted")
+        check("halted")
+        self.driver.find_element(By.ID, "help").click()
+        page.wait(lambda d: d.execute_script("return document.getElementById('help-panel').open"))
+        check("help")
+        print(f"axe-core: no serious or critical violation in {', '.join(states)}", file=sys.stderr)
+
+    def test_keyboard_only(self):
+        """A whole debugging session without the mouse."""
+        page = self.page
+        self.choose_example("countdown")
+        keys = page.keys
+        # Tab from the top of the page to the editor, every stop visibly focused.
+        self.driver.execute_script("document.activeElement.blur()")
+        page.tab_to(lambda: page.active("cm-content"), check_focus=True)
+        keys(Keys.CONTROL, Keys.HOME)
+        for _ in range(10):  # down to line 6 (the comment above wraps)
+            if page.cursor_line() == 6:
+                break
+            keys(Keys.ARROW_DOWN)
+        keys(Keys.F9)  # a breakpoint on line 6, the write
+        page.wait(lambda d: d.execute_script("return window.vornPlayground.breakpointLines()") == [6])
+        page.wait_text("announcer", lambda t: t == "Breakpoint set at line 6.")
+        page.tab_to(lambda: page.active_id() == "input")
+        keys(Keys.CONTROL, "a")
+        keys("3")
+        keys(Keys.F5)  # continue
+        page.wait_state("breakpoint")
+        # The screen reader hears the stop.
+        page.wait_text("announcer", lambda t: t == "Breakpoint at address 4 after 4 steps. Line 6.")
+        self.assertEqual(page.element("announcer").get_attribute("aria-live"), "assertive")
+        keys(Keys.F10)  # step
+        page.wait_text("output", lambda t: t == "3")
+        keys(Keys.SHIFT, Keys.F10)  # back
+        page.wait_text("output", lambda t: t == "")
+        keys(Keys.F5)
+        page.wait(lambda d: page.register("O")[0] == 2 and page.status_state() == "breakpoint")
+        keys(Keys.SHIFT, Keys.F5)  # reverse-continue
+        page.wait(lambda d: page.register("O")[0] == 3 and page.status_state() == "breakpoint")
+        # A register edited: Tab to its value, Enter, the number, Enter.
+        page.tab_to(lambda: page.active_attribute("data-register") == "O")
+        keys(Keys.ENTER)
+        keys(Keys.CONTROL, "a")
+        keys("1", Keys.ENTER)
+        page.wait(lambda d: page.register("O")[0] == 1)
+        self.assertEqual(page.active_attribute("data-register"), "O")
+        keys(Keys.ENTER, "7", Keys.ESCAPE)  # cancelled
+        page.wait(lambda d: page.active_attribute("data-register") == "O")
+        self.assertEqual(page.register("O")[0], 1)
+        keys("w")  # watched
+        page.wait_text("watch-list", lambda t: "register O" in t)
+        # Ctrl+Enter runs from the start, to the breakpoint.
+        keys(Keys.CONTROL, Keys.ENTER)
+        page.wait_text("status", lambda t: t == "Breakpoint at address 4 after 4 steps." or
+                       t.startswith("Watchpoint O"))
+        # The timeline from the keyboard.
+        keys(Keys.F5)
+        page.wait_state("breakpoint")
+        page.tab_to(lambda: page.active_id() == "timeline", backwards=True)
+        keys(Keys.HOME)
+        page.wait_text("status", lambda t: t == "Ready at the start.")
+        keys(Keys.ARROW_RIGHT, Keys.ARROW_RIGHT)
+        page.wait_text("status", lambda t: t.endswith("after 2 steps."))
+        # Help, and Escape closes it; Escape stops a run.
+        keys(Keys.F1)
+        page.wait(lambda d: d.execute_script("return document.getElementById('help-panel').open"))
+        self.assertIn("Shift+F5", page.text("help-panel"))
+        keys(Keys.ESCAPE)
+        page.wait(lambda d: not d.execute_script("return document.getElementById('help-panel').open"))
+        page.tab_to(lambda: page.active("cm-content"))
+        keys(Keys.CONTROL, "a", Keys.DELETE)
+        keys(":loop incr A\njump loop")
+        page.wait_text("diagnostics", lambda t: t.startswith("No errors"))
+        keys(Keys.CONTROL, Keys.ENTER)
+        page.wait_state("running")
+        keys(Keys.ESCAPE)
+        page.wait_state("ready")
+
+    def test_reference_and_help(self):
+        page = self.page
+        self.choose_example("countdown")
+        # Hovering an operation in the editor says what it does.
+        word = self.driver.find_element(
+            By.XPATH, "//div[contains(@class,'cm-line')]//span[text()='decr']")
+        ActionChains(self.driver).move_to_element(word).perform()
+        page.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".cm-tooltip .reference"))
+        tip = self.driver.find_element(By.CSS_SELECTOR, ".cm-tooltip .reference").text
+        self.assertTrue(tip.startswith("decr R: "), tip)
+        # And in the listing, from the same table.
+        cell = self.driver.find_element(By.XPATH, "//div[@id='listing']//td[text()='decr O']")
+        self.assertEqual(cell.get_attribute("title").split(":")[0], "decr R")
+        self.assertTrue(tip.startswith(cell.get_attribute("title").split("\n")[0][:12]))
+        page.click("help")
+        text = page.text("help-panel")
+        for expected in ("loadi R1 R2", "jump addr", "Ctrl+Enter", "F10", "Shift+F10", "F5",
+                         "Shift+F5", "Escape", ":loop", "= size 5"):
+            self.assertIn(expected, text)
+
+    def test_files(self):
+        page = self.page
+        folder = pathlib.Path(tempfile.mkdtemp(prefix="vorn-files-"))
+        try:
+            program = folder / "echo.vorn"
+            program.write_text("; echo\nread\nstore I x\nload O x\nwrite\njump end\n:x 0\n")
+            page.element("open-file").send_keys(str(program))
+            page.wait(lambda d: page.source().startswith("; echo"))
+            page.set_input("5")
+            page.click("run")
+            page.wait_text("output", lambda t: t == "5")
+            # Save: the browser downloads the source under its name.
+            self.driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                                        {"behavior": "allow", "downloadPath": str(folder / "saved")})
+            page.click("save")
+            saved = folder / "saved" / "echo.vorn"
+            page.wait(lambda d: saved.exists() and saved.read_text() == program.read_text())
+            # Dropped on the page.
+            self.driver.execute_script(
+                "const data = new DataTransfer();"
+                "data.items.add(new File(['; dropped\\nread\\n'], 'dropped.vorn'));"
+                "document.getElementById('editor').dispatchEvent("
+                "  new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true}));")
+            page.wait(lambda d: page.source() == "; dropped\nread\n")
+            # The session, breakpoints too, across a reload.
+            page.click_line_number(2)
+            page.wait(lambda d: d.execute_script("return window.vornPlayground.breakpointLines()") == [2])
+            time.sleep(0.5)
+            self.driver.get(page.url)
+            page.wait(lambda d: d.execute_script("return document.body.dataset.ready === 'true'"))
+            page.wait(lambda d: page.source() == "; dropped\nread\n")
+            page.wait(lambda d: d.execute_script("return window.vornPlayground.breakpointLines()") == [2])
+            self.assertEqual(page.element("input").get_attribute("value"), "5")
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_offline(self):
+        """After the first visit the page loads and runs with the server gone."""
+        page = self.page
+        page.wait(lambda d: d.execute_script(
+            "return navigator.serviceWorker.controller !== null"), timeout=30)
+        self.server.__exit__(None, None, None)
+        self.server = contextlib.nullcontext()
+        self.driver.get(page.url)
+        page.wait(lambda d: d.execute_script("return document.body.dataset.ready === 'true'"))
+        page.wait_state("ready")
+        self.choose_example("countdown")
+        page.set_input("2")
+        page.click("run")
+        page.wait_text("output", lambda t: t == "2\n1")
 
     def test_endless_loop(self):
         page = self.page

@@ -505,7 +505,7 @@ function memoryTable(title, rows, pc) {
   section.setAttribute("aria-label", title);
   const heading = document.createElement("h3");
   heading.textContent = title;
-  const element = table(["addr", "label", "word", "decimal", "as vornlist shows it"]);
+  const element = table(["addr", "label", "word", "decimal", "as listed"]);
   const body = element.createTBody();
   for (const [address, word, instruction, label] of rows) {
     const row = body.insertRow();
