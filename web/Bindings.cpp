@@ -359,15 +359,17 @@ emscripten::val assembleImage(const std::string& source) {
     return streams(image.str(), "image", errors.str());
 }
 
-// What `vornsim --source --max-steps LIMIT` writes for the source and input:
-// the same runner, so the same warnings and the same sentences.
+// What `vornsim --max-steps LIMIT` writes for the image of the source and the
+// input (or `vornsim --source` for a source that does not assemble): the
+// same runner, so the same sentences.
 emscripten::val simulate(const std::string& source, const std::string& input, double limit) {
-    const Program program = Program::fromSource(source);
+    const Program assembled = Program::fromSource(source);
     std::ostringstream errors;
-    if (program.error()) {
-        Tools::writeError(errors, *program.error());
+    if (assembled.error()) {
+        Tools::writeError(errors, *assembled.error());
         return streams("", "stdout", errors.str());
     }
+    const Program program = Program::fromImage(assembled.words());
     std::istringstream in(input);
     std::ostringstream out;
     StreamIO io(in, out);
