@@ -583,7 +583,13 @@ function showStepLog(state) {
   }
 }
 
+// The last move along the run: to which step, and how long the way to the
+// worker and back to the views took (window.vornPlayground.lastSeek).
+let seekSent = 0;
+let lastSeek = null;
+
 function seek(step) {
+  seekSent = performance.now();
   worker.postMessage({ type: "seek", step });
 }
 
@@ -699,6 +705,7 @@ function showState(state) {
   } else if (!wasRunning) {
     announce("Running.");
   }
+  if (state.seek !== undefined) lastSeek = { step: state.seek, steps: state.steps, milliseconds: performance.now() - seekSent };
   for (const row of $("listing").querySelectorAll("tr.current")) row.classList.remove("current");
   const current = $("listing").querySelector(`tr[data-address="${state.pc}"]`);
   if (current) current.classList.add("current");
@@ -1064,4 +1071,5 @@ window.vornPlayground = {
   breakpointLines: () => breakpointLines(view.state),
   lastAssembly: () => lastAssembly,
   machine: () => machine,
+  lastSeek: () => lastSeek,
 };
