@@ -95,6 +95,31 @@ TEST(DebugSession, EveryStateForwardAndBackIsTheMachines) {
     }
 }
 
+// Seek goes either way over the run so far, past breakpoints and
+// watchpoints, to the state stepping from the start reaches; a step past the
+// furthest run is the furthest.
+TEST(DebugSession, SeekReachesEveryStepOfTheRunSoFarEitherWay) {
+    const std::vector<State> reference = referenceStates(300);
+    Session::Options options = optionsReading(300);
+    options.firstInterval = 3;
+    options.maxSnapshots = 5;
+    Session session(program(), options);
+    EXPECT_EQ(session.stepForward(1'000'000).reason, Stop::Reason::Halted);
+    const std::uint64_t last = session.step();
+    session.addBreakpoint(session.programCounter() == 0 ? 1 : 0, "*0");
+    session.addRegisterWatch(RegisterId::A, "A");
+    for (const std::uint64_t target :
+         std::vector<std::uint64_t>{0, last / 2, 7, last - 1, 1, last, last / 3}) {
+        const Stop stop = session.seek(target);
+        ASSERT_EQ(session.step(), target);
+        EXPECT_EQ(stateOf(session.machine()), reference[target]) << "at step " << target;
+        EXPECT_TRUE(stop.reason == Stop::Reason::Stepped ||
+                    stop.reason == Stop::Reason::SteppedBack);
+    }
+    session.seek(last + 1000);
+    EXPECT_EQ(session.step(), last);
+}
+
 // The machine's writes to its halt: step, address, value.
 std::vector<OutputRecord> referenceOutput(int n) {
     std::istringstream in(std::to_string(n));
