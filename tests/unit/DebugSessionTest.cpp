@@ -72,7 +72,7 @@ Session::Options optionsReading(int n) {
     return options;
 }
 
-TEST(DebugSession, EveryStateForwardAndBackIsTheMachines) {
+TEST(DebugSession, EveryStateForwardBackAndSoughtIsTheMachines) {
     const std::vector<State> reference = referenceStates(300);
     // Small budgets: the snapshots are thinned many times over the run.
     Session::Options options = optionsReading(300);
@@ -93,20 +93,11 @@ TEST(DebugSession, EveryStateForwardAndBackIsTheMachines) {
         EXPECT_EQ(stateOf(session.machine()), reference[session.step()])
             << "forward again to step " << session.step();
     }
-}
-
-// Seek goes either way over the run so far, past breakpoints and
-// watchpoints, to the state stepping from the start reaches; a step past the
-// furthest run is the furthest.
-TEST(DebugSession, SeekReachesEveryStepOfTheRunSoFarEitherWay) {
-    const std::vector<State> reference = referenceStates(300);
-    Session::Options options = optionsReading(300);
-    options.firstInterval = 3;
-    options.maxSnapshots = 5;
-    Session session(program(), options);
-    EXPECT_EQ(session.stepForward(1'000'000).reason, Stop::Reason::Halted);
+    // Seek goes either way over the run so far, past breakpoints and
+    // watchpoints; a step past the furthest run is the furthest.
+    session.stepForward(1'000'000);
     const std::uint64_t last = session.step();
-    session.addBreakpoint(session.programCounter() == 0 ? 1 : 0, "*0");
+    session.addBreakpoint(0, "*0");
     session.addRegisterWatch(RegisterId::A, "A");
     for (const std::uint64_t target :
          std::vector<std::uint64_t>{0, last / 2, 7, last - 1, 1, last, last / 3}) {
