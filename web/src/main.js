@@ -745,7 +745,7 @@ function onWorkerMessage(event) {
       showHelp();
       $("heat-map").disabled = !features.heatMap;
       if (!features.heatMap) $("heat-map").parentElement.title = "This build has no profile.";
-      $("origin-panel").hidden = !features.origin;
+      if (!features.origin) $("origin").textContent = "This build has no origin chains.";
       // A new machine's registers, until it runs.
       if (!machine) showRegisters({ registers: new Array(names.registers.length).fill(0), pc: 0 });
       document.body.dataset.ready = "true";
