@@ -1,6 +1,9 @@
 """The playground's figures, measured in the page (bench/web runs this).
 
-  web-page.py FULL_SOURCE COUNTDOWN_SOURCE COUNTDOWN_INSTRUCTIONS
+  web-page.py FULL_SOURCE COUNTDOWN_SOURCE COUNTDOWN_INSTRUCTIONS [NATIVE_RATE]
+
+NATIVE_RATE: native vornsim's instructions per second on the same countdown,
+for the side-by-side figure.
 """
 
 import pathlib
@@ -12,12 +15,14 @@ from playground import Page, browser, serve  # noqa: E402
 
 ASSEMBLE_RUNS = 15
 RUN_RUNS = 3
+SEEKS = 20
 
 
 def main():
     full = pathlib.Path(sys.argv[1]).read_text()
     countdown = pathlib.Path(sys.argv[2]).read_text()
     instructions = int(sys.argv[3])
+    native_rate = float(sys.argv[4]) if len(sys.argv) > 4 else 0
     with serve() as url, browser() as driver:
         page = Page(driver, url).open()
         driver.set_script_timeout(120)
@@ -66,9 +71,30 @@ def main():
                 raise SystemExit(f"the countdown ran {state['steps']} steps ({state['state']}), "
                                  f"not {instructions} to its halt")
             rates.append(state["rate"])
+        rate = statistics.median(rates)
         print(f"  the countdown loop in the worker ({instructions} instructions, Run to halt, "
-              f"median of {RUN_RUNS}): {statistics.median(rates) / 1e6:.0f} million instructions/s "
+              f"median of {RUN_RUNS}): {rate / 1e6:.0f} million instructions/s "
               f"(min {min(rates) / 1e6:.0f}, max {max(rates) / 1e6:.0f}); target: at least 200 million/s")
+        if native_rate:
+            print(f"  native vornsim on the same countdown: {native_rate / 1e6:.0f} million instructions/s; "
+                  f"the worker runs at {100 * rate / native_rate:.0f}% of it; target: at least 40%")
+
+        # The timeline: the last run has `instructions` steps; each move to a
+        # step is timed from the page's input event to the views drawn.
+        seeks = []
+        for i in range(SEEKS):
+            step = (instructions * (2 * i + 1)) // (2 * SEEKS) + i * 7919
+            driver.execute_script("window.benchSeek = window.vornPlayground.lastSeek()")
+            page.seek(step)
+            moved = page.wait(lambda d: driver.execute_script(
+                "const s = window.vornPlayground.lastSeek();"
+                "return s && s !== window.benchSeek ? s : null"), timeout=60)
+            if moved["steps"] != step:
+                raise SystemExit(f"the timeline went to step {moved['steps']}, not {step}")
+            seeks.append(moved["milliseconds"])
+        print(f"  the timeline over the run of {instructions} steps, {SEEKS} moves to steps across it, "
+              f"from the input event to the views drawn: median {statistics.median(seeks):.1f} ms, "
+              f"max {max(seeks):.1f} ms; target: at most 100 ms")
 
 
 if __name__ == "__main__":

@@ -857,6 +857,16 @@ Stop Session::reverseStep(std::uint64_t n) {
     return stop;
 }
 
+Stop Session::seek(std::uint64_t target) {
+    if (!historyOn()) {
+        return stopHere(Stop::Reason::NoHistory);
+    }
+    const std::uint64_t from = step_;
+    target = std::clamp(target, oldestReachable(), std::max(frontier_, step_));
+    goTo(target);
+    return stopHere(target < from ? Stop::Reason::SteppedBack : Stop::Reason::Stepped);
+}
+
 // Replays snapshot `index` up to step `end` and keeps in `scan` the last step
 // at or after `oldest` whose instruction is at a breakpoint or writes a
 // watched location; true when it found one.

@@ -186,6 +186,11 @@ class Session {
     // Back to step 0 as a new run, without running: it reads again what the
     // last run read, up to the first end of the input.
     void restart();
+    // Straight to step `target` of the run so far, either way, past every
+    // breakpoint and watchpoint (a timeline dragged): from the nearest
+    // snapshot, never from the start. Clamped to the steps kept, from the
+    // oldest reachable to the furthest run.
+    Stop seek(std::uint64_t target);
 
     // Breakpoints and watchpoints; numbers count from 1 and are not reused.
     const Point& addBreakpoint(std::uint16_t address, std::string what, bool temporary = false);

@@ -6,6 +6,8 @@
 // diagnostics and the listing) and the session's (the one running).
 #include <emscripten/bind.h>
 
+#include <algorithm>
+#include <charconv>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <span>
@@ -14,6 +16,8 @@
 #include <vector>
 
 #include "analysis/Document.h"
+#include "analysis/Hover.h"
+#include "analysis/Words.h"
 #include "assembly/Program.h"
 #include "assembly/ProgramLabels.h"
 #include "machine/InstructionSet.h"
@@ -148,8 +152,20 @@ const char* stateName(Session::State state) {
             return "output-full";
         case Session::State::NoProgram:
             return "no-program";
+        case Session::State::Watchpoint:
+            return "watchpoint";
     }
     return "";
+}
+
+// Breakpoints reached and watched values changed: [step, what, watch, old, new].
+json hitsJson(const Session& running) {
+    json hits = json::array();
+    for (const Session::Hit& hit : running.hits()) {
+        hits.push_back(
+            {static_cast<double>(hit.step), hit.what, hit.watch, hit.oldValue, hit.newValue});
+    }
+    return hits;
 }
 
 // The session's machine: state, registers, and the output from `outputFrom` on.
@@ -176,22 +192,139 @@ std::string machineState(int outputFrom) {
                      {"message", running.describe()},
                      {"warning", running.warning()},
                      {"registers", registers},
+                     {"lastStep", static_cast<double>(running.lastStep())},
+                     {"hits", hitsJson(running)},
                      {"outputLength", output.size()},
                      {"outputFrom", start},
                      {"output", values}});
 }
 
-// The running machine's memory words from `from` on (wrapping at 0xFFFF).
+// A word as vornlist shows it: an instruction of the program in mnemonic
+// form with its address operand by label, a data word of the program as its
+// number; a word outside the program both ways, as an image's listing does.
+std::string wordText(const Program& program, std::uint16_t address, Word word) {
+    const std::vector<Assembly::ProgramCell>& cells = program.cells();
+    if (address < cells.size()) {
+        return cells[address].isInstruction ? mnemonic(word, program.labels())
+                                            : std::to_string(word.value());
+    }
+    return mnemonic(word, program.labels());
+}
+
+// The label of an address, not a definition that happens to have its value.
+std::string labelAt(const Program& program, std::uint16_t address) {
+    const std::string* name = program.labelFor(address);
+    const Assembly::ProgramSymbol* symbol = name ? program.symbol(*name) : nullptr;
+    return symbol && symbol->kind == Assembly::ProgramSymbol::Kind::Label ? *name : std::string();
+}
+
+// The running machine's memory words from `from` on (wrapping at 0xFFFF):
+// address, word, the word as vornlist shows it, the label of the address.
 std::string memory(int from, int count) {
+    const Program& program = session().program();
     const Machine& machine = session().machine();
-    const AddressNames* labels = session().program().labels();
     json rows = json::array();
     for (int i = 0; i < count; ++i) {
         const auto address = static_cast<std::uint16_t>(from + i);
         const Word word = machine.memory[address];
-        rows.push_back({address, word.value(), mnemonic(word, labels)});
+        rows.push_back(
+            {address, word.value(), wordText(program, address, word), labelAt(program, address)});
     }
     return text(rows);
+}
+
+// An address typed by a person: a number (decimal or after 0x), or a label or
+// definition of the editor's program, either after "*", as the debugger
+// takes them. {"address": N} or {"error": sentence}.
+std::string resolveAddress(const std::string& typed) {
+    std::string_view name = typed;
+    while (!name.empty() && (name.front() == ' ' || name.front() == '*')) {
+        name.remove_prefix(1);
+    }
+    while (!name.empty() && name.back() == ' ') {
+        name.remove_suffix(1);
+    }
+    if (name.empty()) {
+        return text(json{{"error", "Type an address: a number or a label."}});
+    }
+    std::int64_t value = 0;
+    const Assembly::ProgramSymbol* symbol = editor()->program().symbol(name);
+    if (symbol) {
+        if (!symbol->number) {
+            return text(json{{"error", "The name \"" + std::string(name) +
+                                           "\" has no value: " + symbol->problem + "."}});
+        }
+        value = *symbol->number;
+    } else {
+        const bool hex = name.starts_with("0x") || name.starts_with("0X");
+        const std::string_view digits = hex ? name.substr(2) : name;
+        const auto [end, problem] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+        if (digits.empty() || problem != std::errc{} || end != digits.data() + digits.size()) {
+            return text(json{{"error", "No label \"" + std::string(name) + "\" in the program."}});
+        }
+    }
+    if (value < 0 || value > 0xFFFF) {
+        return text(
+            json{{"error", "Address " + std::string(name) + " is out of range (0 to 65535)."}});
+    }
+    return text(json{{"address", value}});
+}
+
+// The steps of the run up to step `end` (the furthest run when negative), at
+// most `count`, each as vornsim --trace writes it (with the source line and
+// labels): [step, address, line, text, what it changed: a register's name, a
+// memory word's address or null].
+std::string stepLog(int count, double end) {
+    Session& running = session();
+    const Program& program = running.program();
+    json rows = json::array();
+    const std::uint64_t last = end < 0 ? running.lastStep() : static_cast<std::uint64_t>(end);
+    for (const Debug::StepRecord& record :
+         running.stepsUpTo(last, static_cast<std::size_t>(std::max(count, 0)))) {
+        const TracedStep traced{record.step, record.address, record.instruction,
+                                program.lineOf(record.address)};
+        std::ostringstream line;
+        writeTraceLine(line, traced, record.effect, program.labels());
+        std::string row = line.str();
+        if (!row.empty() && row.back() == '\n') {
+            row.pop_back();
+        }
+        json changed = nullptr;
+        if (record.effect.kind == StepEffect::Kind::Register) {
+            changed = nameOf(record.effect.reg);
+        } else if (record.effect.kind == StepEffect::Kind::Memory) {
+            changed = record.effect.address;
+        }
+        rows.push_back(
+            {static_cast<double>(record.step), record.address, traced.line, row, changed});
+    }
+    return text(rows);
+}
+
+void setWatchpoints(const std::string& watchedJson) {
+    session().setWatchpoints(json::parse(watchedJson).get<std::vector<std::string>>());
+}
+
+void goToStep(double step) {
+    session().goToStep(static_cast<std::uint64_t>(std::max(step, 0.0)));
+}
+
+// As the debugger's set: "A" ... "P" or a memory address, and the new value.
+void setValue(const std::string& where, double value) {
+    const auto word = static_cast<std::int32_t>(static_cast<std::int64_t>(value));
+    if (const std::optional<RegisterId> reg = findRegister(where)) {
+        session().setRegister(*reg, word);
+    } else {
+        session().setMemory(static_cast<std::uint16_t>(std::stoi(where)), word);
+    }
+}
+
+// What the editor's token at a line and byte column is, as the language
+// server's hover says it (for an operation: from the instruction table).
+std::string hover(int line, int column) {
+    const auto found = Analysis::hoverAt(*editor(), line, column);
+    return text(found ? json{{"markdown", found->markdown}} : json::object());
 }
 
 // Bytes for JavaScript as they are, where a string would be read as UTF-8.
@@ -282,14 +415,24 @@ std::string runToEnd(const std::string& source, const std::string& input,
 // The operation and register names, for the editor's highlighting.
 std::string names() {
     json operations = json::array();
-    for (const OperationShape& shape : operationTable) {
-        operations.push_back(shape.name);
+    json reference = json::array();
+    for (std::size_t i = 0; i < operationTable.size(); ++i) {
+        const auto operation = static_cast<Operation>(i);
+        operations.push_back(operationTable[i].name);
+        reference.push_back({{"name", operationTable[i].name},
+                             {"form", Analysis::operandForm(operation)},
+                             {"effect", Analysis::operationEffect(operation)}});
     }
     json registers = json::array();
-    for (const std::string_view name : registerNames) {
-        registers.push_back(name);
+    json roles = json::array();
+    for (std::size_t i = 0; i < registerNames.size(); ++i) {
+        registers.push_back(registerNames[i]);
+        roles.push_back(Analysis::registerRole(static_cast<RegisterId>(i)));
     }
-    return text(json{{"operations", operations}, {"registers", registers}});
+    return text(json{{"operations", operations},
+                     {"registers", registers},
+                     {"reference", reference},
+                     {"roles", roles}});
 }
 
 }  // namespace
@@ -307,6 +450,12 @@ EMSCRIPTEN_BINDINGS(vorn) {
     emscripten::function("reverseContinue", &reverseContinue);
     emscripten::function("machineState", &machineState);
     emscripten::function("memory", &memory);
+    emscripten::function("resolveAddress", &resolveAddress);
+    emscripten::function("stepLog", &stepLog);
+    emscripten::function("setWatchpoints", &setWatchpoints);
+    emscripten::function("goToStep", &goToStep);
+    emscripten::function("setValue", &setValue);
+    emscripten::function("hover", &hover);
     emscripten::function("assembleImage", &assembleImage);
     emscripten::function("simulate", &simulate);
     emscripten::function("runToEnd", &runToEnd);

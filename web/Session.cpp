@@ -48,6 +48,9 @@ void Session::start() {
     state_ = error() ? State::NoProgram : State::Ready;
     message_.clear();
     warning_.clear();
+    hits_.clear();
+    endState_ = State::Ready;
+    endMessage_.clear();
 }
 
 void Session::setBreakpointLines(const std::vector<std::int32_t>& lines) {
@@ -56,8 +59,27 @@ void Session::setBreakpointLines(const std::vector<std::int32_t>& lines) {
     applyBreakpoints();
 }
 
+void Session::setWatchpoints(const std::vector<std::string>& watched) {
+    watched_ = watched;
+    applyBreakpoints();
+}
+
+// The breakpoints by line, then the watchpoints.
 void Session::applyBreakpoints() {
     debug_->removeAll();
+    for (const std::string& what : watched_) {
+        if (const std::optional<RegisterId> reg = findRegister(what)) {
+            debug_->addRegisterWatch(*reg, what);
+            continue;
+        }
+        unsigned long address = 0;
+        std::istringstream number(what);
+        if (number >> address && address <= 0xFFFF) {
+            const auto at = static_cast<std::uint16_t>(address);
+            const std::string* label = program().labelFor(at);
+            debug_->addMemoryWatch(at, label ? *label : "*" + what);
+        }
+    }
     const std::vector<Assembly::ProgramCell>& cells = program().cells();
     for (std::size_t address = 0; address < cells.size(); ++address) {
         const Assembly::ProgramCell& cell = cells[address];
@@ -66,6 +88,26 @@ void Session::applyBreakpoints() {
             debug_->addBreakpoint(static_cast<std::uint16_t>(address),
                                   "line " + std::to_string(cell.line));
         }
+    }
+}
+
+// Each hit once, in the order of the steps: going back and forth over a
+// breakpoint reaches it again at the same step.
+void Session::addHit(const Debug::Stop& stop) {
+    const auto point =
+        std::find_if(debug_->points().begin(), debug_->points().end(),
+                     [&stop](const Debug::Point& p) { return p.number == stop.point; });
+    Hit hit;
+    hit.step = debug_->step();
+    hit.what = point == debug_->points().end() ? std::string() : point->what;
+    hit.watch = stop.reason == Debug::Stop::Reason::Watchpoint;
+    hit.oldValue = stop.oldValue.value();
+    hit.newValue = stop.newValue.value();
+    const auto at =
+        std::lower_bound(hits_.begin(), hits_.end(), hit.step,
+                         [](const Hit& h, std::uint64_t step) { return h.step < step; });
+    if (at == hits_.end() || at->step != hit.step || at->what != hit.what) {
+        hits_.insert(at, std::move(hit));
     }
 }
 
@@ -79,25 +121,29 @@ void Session::record(const Debug::Stop& stop) {
         case Reason::SteppedBack:
         case Reason::HistoryStart:
         case Reason::NoHistory:
-        case Reason::Watchpoint:
             state_ = State::Ready;
+            return;
+        case Reason::Watchpoint:
+            state_ = State::Watchpoint;
+            addHit(stop);
             return;
         case Reason::Breakpoint:
         case Reason::Reached:
             state_ = State::Breakpoint;
+            addHit(stop);
             return;
         case Reason::Halted:
         case Reason::NotRunning:
             state_ = State::Halted;
-            return;
+            break;
         case Reason::Fault:
             state_ = State::Fault;
             message_ = stop.message;
-            return;
+            break;
         case Reason::OutputLimit:
             state_ = State::OutputFull;
             message_ = stop.message;
-            return;
+            break;
         // No step limit here (the page runs in slices), and the input never
         // stops a read.
         case Reason::StepLimit:
@@ -106,6 +152,9 @@ void Session::record(const Debug::Stop& stop) {
             state_ = State::Ready;
             return;
     }
+    // The run's end, for a return to its last step.
+    endState_ = state_;
+    endMessage_ = message_;
 }
 
 void Session::continueRun(std::uint64_t budget) {
@@ -117,7 +166,10 @@ void Session::continueRun(std::uint64_t budget) {
     const std::uint16_t pc = debug_->programCounter();
     const bool atStart = debug_->step() == 0 && state_ != State::Breakpoint;
     if (atStart && std::any_of(debug_->points().begin(), debug_->points().end(),
-                               [pc](const Debug::Point& point) { return point.address == pc; })) {
+                               [pc](const Debug::Point& point) {
+                                   return point.kind == Debug::Point::Kind::Breakpoint &&
+                                          point.address == pc;
+                               })) {
         state_ = State::Breakpoint;
         return;
     }
@@ -139,6 +191,73 @@ void Session::back() {
 void Session::reverseContinue() {
     if (!error() && debug_->step() > 0) {
         record(debug_->reverseContinue());
+    }
+}
+
+void Session::goToStep(std::uint64_t step) {
+    if (error()) {
+        return;
+    }
+    debug_->removeAll();
+    debug_->seek(step);
+    applyBreakpoints();
+    const bool atEnd = debug_->step() == lastStep();
+    state_ = atEnd ? endState_ : State::Ready;
+    message_ = atEnd ? endMessage_ : std::string();
+}
+
+std::uint64_t Session::lastStep() const {
+    return debug_->history().furthestStep;
+}
+
+// Back over the steps and forward again one at a time, each telling what it
+// changed; the breakpoints and watchpoints aside meanwhile.
+std::vector<Debug::StepRecord> Session::stepsUpTo(std::uint64_t end, std::size_t count) {
+    std::vector<Debug::StepRecord> records;
+    const std::uint64_t here = debug_->step();
+    end = std::min(end, lastStep());
+    const std::uint64_t oldest = debug_->history().oldestStep;
+    const std::uint64_t from = end - std::min<std::uint64_t>(count, end - std::min(end, oldest));
+    if (error() || from >= end) {
+        return records;
+    }
+    debug_->removeAll();
+    debug_->seek(from);
+    records.reserve(static_cast<std::size_t>(end - from));
+    while (debug_->step() < end) {
+        const Debug::Stop stop = debug_->stepForward(1);
+        if (!stop.last) {
+            break;
+        }
+        records.push_back(*stop.last);
+    }
+    debug_->seek(here);
+    applyBreakpoints();
+    return records;
+}
+
+void Session::changedByHand() {
+    const std::uint64_t here = debug_->step();
+    hits_.erase(std::upper_bound(hits_.begin(), hits_.end(), here,
+                                 [](std::uint64_t step, const Hit& h) { return step < h.step; }),
+                hits_.end());
+    state_ = debug_->machine().halted() ? State::Halted : State::Ready;
+    message_.clear();
+    endState_ = state_;
+    endMessage_.clear();
+}
+
+void Session::setRegister(RegisterId reg, std::int32_t value) {
+    if (!error()) {
+        debug_->setRegister(reg, Word(value));
+        changedByHand();
+    }
+}
+
+void Session::setMemory(std::uint16_t address, std::int32_t value) {
+    if (!error()) {
+        debug_->setMemory(address, Word(value));
+        changedByHand();
     }
 }
 
@@ -172,6 +291,15 @@ std::string Session::describe() const {
             return steps == 0 ? "Ready at the start." : "Paused at " + at + after + ".";
         case State::Breakpoint:
             return "Breakpoint at " + at + after + ".";
+        case State::Watchpoint:
+            for (const Hit& hit : hits_) {
+                if (hit.step != steps || !hit.watch) {
+                    continue;
+                }
+                return "Watchpoint " + hit.what + ": " + std::to_string(hit.oldValue) + " → " +
+                       std::to_string(hit.newValue) + after + ".";
+            }
+            return "Watchpoint" + after + ".";
         case State::Halted:
             return "Halted" + after + ".";
         case State::Fault:

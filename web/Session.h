@@ -37,6 +37,16 @@ class Session {
         Fault,  // the next instruction is a loadi or storei through a word without an address field
         OutputFull,  // the next instruction would write more than outputLimit numbers
         NoProgram,   // the source has an assembly error
+        Watchpoint,  // paused after a step that changed a watched word or register
+    };
+
+    // A breakpoint reached or a watched value changed, at a step of the run.
+    struct Hit {
+        std::uint64_t step = 0;
+        std::string what;  // "line 6", "count", "*12", "A"
+        bool watch = false;
+        std::int32_t oldValue = 0;  // a watchpoint's value before and after
+        std::int32_t newValue = 0;
     };
 
     Session();
@@ -56,6 +66,10 @@ class Session {
     // steps have run (the state then stays Ready). A breakpoint the machine
     // stands on is run past, except at the start of the run.
     void continueRun(std::uint64_t budget);
+    // Watchpoints, each a register name ("A" ... "P") or a memory address;
+    // the session names an address by its label where it has one.
+    void setWatchpoints(const std::vector<std::string>& watched);
+
     // One instruction.
     void step();
     // One instruction back; nothing at the start.
@@ -63,6 +77,22 @@ class Session {
     // Back to the latest step before this one at which a breakpoint was
     // reached, or to the start when there is none.
     void reverseContinue();
+    // Straight to a step of the run so far (0 to lastStep()), past every
+    // breakpoint and watchpoint, through the debugging session's history.
+    void goToStep(std::uint64_t step);
+    // The furthest step run.
+    std::uint64_t lastStep() const;
+    // The instructions run up to step `end` of the run so far, at most
+    // `count` of them, oldest first, as the trace shows them; the machine
+    // stays where it stands.
+    std::vector<Debug::StepRecord> stepsUpTo(std::uint64_t end, std::size_t count);
+    // The breakpoints reached and watched values changed, by step.
+    const std::vector<Hit>& hits() const { return hits_; }
+
+    // Changes a register or a memory word where the machine stands, as the
+    // debugger's `set` does: the steps run after it are forgotten.
+    void setRegister(RegisterId reg, std::int32_t value);
+    void setMemory(std::uint16_t address, std::int32_t value);
 
     // The assembly error of the source, if it has one.
     const std::optional<Assembly::AssemblyError>& error() const { return program().error(); }
@@ -72,7 +102,9 @@ class Session {
     std::span<const Debug::OutputRecord> outputRecords() const;
     std::vector<std::int32_t> output() const;
     State state() const { return state_; }
-    bool canRun() const { return state_ == State::Ready || state_ == State::Breakpoint; }
+    bool canRun() const {
+        return state_ == State::Ready || state_ == State::Breakpoint || state_ == State::Watchpoint;
+    }
     std::uint64_t steps() const { return debug_->step(); }
     // The source line of the instruction at the program counter, 0 for none.
     std::int32_t currentLine() const;
@@ -90,10 +122,17 @@ class Session {
     void start();
     void applyBreakpoints();
     void record(const Debug::Stop& stop);
+    void addHit(const Debug::Stop& stop);
+    void changedByHand();
 
     std::unique_ptr<Input> reader_;
     std::unique_ptr<Debug::Session> debug_;
     std::vector<std::int32_t> breakpointLines_;
+    std::vector<std::string> watched_;
+    std::vector<Hit> hits_;
+    // How the run ended at its furthest step, for a return there.
+    State endState_ = State::Ready;
+    std::string endMessage_;
     State state_ = State::NoProgram;
     std::string message_;
     std::string warning_;

@@ -75,7 +75,7 @@ Session::Options optionsReading(int n) {
     return options;
 }
 
-TEST(DebugSession, EveryStateForwardAndBackIsTheMachines) {
+TEST(DebugSession, EveryStateForwardBackAndSoughtIsTheMachines) {
     const std::vector<State> reference = referenceStates(300);
     // Small budgets: the snapshots are thinned many times over the run.
     Session::Options options = optionsReading(300);
@@ -96,6 +96,22 @@ TEST(DebugSession, EveryStateForwardAndBackIsTheMachines) {
         EXPECT_EQ(stateOf(session.machine()), reference[session.step()])
             << "forward again to step " << session.step();
     }
+    // Seek goes either way over the run so far, past breakpoints and
+    // watchpoints; a step past the furthest run is the furthest.
+    session.stepForward(1'000'000);
+    const std::uint64_t last = session.step();
+    session.addBreakpoint(0, "*0");
+    session.addRegisterWatch(RegisterId::A, "A");
+    for (const std::uint64_t target :
+         std::vector<std::uint64_t>{0, last / 2, 7, last - 1, 1, last, last / 3}) {
+        const Stop stop = session.seek(target);
+        ASSERT_EQ(session.step(), target);
+        EXPECT_EQ(stateOf(session.machine()), reference[target]) << "at step " << target;
+        EXPECT_TRUE(stop.reason == Stop::Reason::Stepped ||
+                    stop.reason == Stop::Reason::SteppedBack);
+    }
+    session.seek(last + 1000);
+    EXPECT_EQ(session.step(), last);
 }
 
 // The machine's writes to its halt: step, address, value.

@@ -222,5 +222,82 @@ TEST(SessionTest, ASourceWithAnErrorGivesNoMachineToRun) {
     EXPECT_EQ(session.steps(), 0U);
 }
 
+// The timeline: any step of the run, either way, is the state a fresh run
+// stepped there reaches, past breakpoints, and the end keeps how it ended.
+TEST(SessionTest, GoingToAStepIsSteppingThereFromTheStart) {
+    Session session = loaded(countdown, "3");
+    session.setBreakpointLines({5});
+    while (session.canRun()) {
+        session.continueRun(1000);
+    }
+    ASSERT_EQ(session.state(), State::Halted);
+    ASSERT_EQ(session.lastStep(), 17U);
+    for (const std::uint64_t step : {0U, 9U, 3U, 16U, 1U, 17U, 12U}) {
+        session.goToStep(step);
+        EXPECT_EQ(Snapshot(session), afterSteps(countdown, "3", step)) << "step " << step;
+        EXPECT_EQ(session.state(), step == 17 ? State::Halted : State::Ready);
+    }
+    session.goToStep(1000);  // past the end: the end
+    EXPECT_EQ(session.steps(), 17U);
+    EXPECT_EQ(session.describe(), "Halted after 17 steps.");
+}
+
+TEST(SessionTest, TheStepsUpToAStepAreTheTracesLinesAndLeaveTheMachineWhereItStands) {
+    Session session = loaded(countdown, "2");
+    session.continueRun(1000);
+    session.goToStep(6);
+    const Snapshot before(session);
+    const std::vector<Debug::StepRecord> last = session.stepsUpTo(session.lastStep(), 4);
+    ASSERT_EQ(last.size(), 4U);
+    EXPECT_EQ(last.front().step, 10U);
+    EXPECT_EQ(last.back().step, 13U);
+    EXPECT_EQ(last.back().address, 7U);  // jump end
+    EXPECT_EQ(last.back().effect.kind, StepEffect::Kind::Jump);
+    const std::vector<Debug::StepRecord> first = session.stepsUpTo(3, 1000);
+    ASSERT_EQ(first.size(), 3U);
+    EXPECT_EQ(first[1].effect.kind, StepEffect::Kind::Memory);  // store I count
+    EXPECT_EQ(first[1].effect.address, 8U);
+    EXPECT_EQ(Snapshot(session), before);
+}
+
+TEST(SessionTest, WatchpointsStopTheRunAndAreListedWithTheirHits) {
+    Session session = loaded(countdown, "2");
+    session.setWatchpoints({"8", "O"});
+    session.continueRun(1000);
+    EXPECT_EQ(session.state(), State::Watchpoint);
+    EXPECT_EQ(session.describe(), "Watchpoint count: 0 → 2 after 2 steps.");
+    session.continueRun(1000);
+    EXPECT_EQ(session.describe(), "Watchpoint O: 0 → 2 after 3 steps.");
+    session.back();
+    session.step();             // the same hit again is kept once
+    session.continueRun(1000);  // decr O
+    ASSERT_EQ(session.hits().size(), 3U);
+    EXPECT_EQ(session.hits()[2].step, 6U);
+    EXPECT_EQ(session.hits()[2].oldValue, 2);
+    EXPECT_EQ(session.hits()[2].newValue, 1);
+    // The timeline passes them by.
+    session.goToStep(0);
+    session.goToStep(session.lastStep());
+    EXPECT_EQ(session.steps(), 6U);
+}
+
+TEST(SessionTest, ChangingAValueForgetsTheStepsAfterItAndTheRunGoesOnWithIt) {
+    Session session = loaded(countdown, "3");
+    session.setBreakpointLines({5});
+    session.continueRun(1000);
+    ASSERT_EQ(session.state(), State::Breakpoint);
+    session.continueRun(1000);
+    session.goToStep(3);  // after load O count
+    session.setRegister(RegisterId::O, 1);
+    EXPECT_EQ(session.lastStep(), 3U);
+    ASSERT_EQ(session.hits().size(), 0U);
+    session.setMemory(8, 7);
+    EXPECT_EQ(session.machine().memory[8].value(), 7);
+    session.setBreakpointLines({});
+    session.continueRun(1000);
+    EXPECT_EQ(session.state(), State::Halted);
+    EXPECT_EQ(session.output(), (std::vector<std::int32_t>{1}));
+}
+
 }  // namespace
 }  // namespace Vorn::Web

@@ -14,11 +14,17 @@ import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 PAGE = pathlib.Path(os.environ.get("VORN_WEB_DIR", ROOT / "build" / "web"))
+# axe-core, pinned in web/package-lock.json (scripts/web installs it).
+AXE = ROOT / "web" / "node_modules" / "axe-core" / "axe.min.js"
+# Where the tests keep their screenshots.
+ARTEFACTS = pathlib.Path(os.environ.get("VORN_WEB_ARTEFACTS", ROOT / "build" / "web-artefacts"))
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
@@ -130,15 +136,27 @@ class Page:
         return value, changed
 
     def memory_word(self, address):
-        """The word at the address in the memory view from an address, and its
-        mnemonic form, or None when the view does not show it."""
+        """The word at the address in the memory view from an address, and how
+        vornlist shows it (an instruction by its labels, a data word as its
+        number), or None when the view does not show it."""
         word = self.driver.execute_script(
             "const row = document.querySelector("
             "  `#memory-views section:first-child tr[data-address='${arguments[0]}']`);"
             "if (!row) return null;"
             "const cells = row.querySelectorAll('td');"
-            "return [Number(cells[2].textContent), cells[3].textContent];", address)
+            "return [Number(cells[3].textContent), cells[4].textContent];", address)
         return tuple(word) if word else None
+
+    def step_log(self):
+        return self.driver.execute_script(
+            "return [...document.querySelectorAll('#step-log li')].map(li => li.textContent)")
+
+    def seek(self, step):
+        """Moves the timeline as a drag does: its value, then an input event."""
+        self.driver.execute_script(
+            "const t = document.getElementById('timeline'); t.value = arguments[0];"
+            "t.dispatchEvent(new Event('input', {bubbles: true}));"
+            "t.dispatchEvent(new Event('change', {bubbles: true}));", step)
 
     def status_state(self):
         return self.element("status").get_attribute("data-state")
@@ -156,6 +174,79 @@ class Page:
             "if (!line) return 0;"
             "const view = window.vornPlayground.view;"
             "return view.state.doc.lineAt(view.posAtDOM(line)).number;")
+
+    # ---- The keyboard ----
+
+    def keys(self, *keys):
+        """Keys pressed wherever the focus is, as a person types them."""
+        chain = ActionChains(self.driver)
+        modifiers = [k for k in keys if k in (Keys.CONTROL, Keys.SHIFT, Keys.ALT)]
+        for key in modifiers:
+            chain.key_down(key)
+        for key in keys:
+            if key not in modifiers:
+                chain.send_keys(key)
+        for key in reversed(modifiers):
+            chain.key_up(key)
+        chain.perform()
+
+    def cursor_line(self):
+        return self.driver.execute_script(
+            "const view = window.vornPlayground.view;"
+            "return view.state.doc.lineAt(view.state.selection.main.head).number")
+
+    def active_id(self):
+        return self.driver.execute_script("return document.activeElement.id")
+
+    def active(self, class_name):
+        return self.driver.execute_script(
+            "return document.activeElement.classList.contains(arguments[0])", class_name)
+
+    def active_attribute(self, name):
+        return self.driver.execute_script(
+            "return document.activeElement.getAttribute(arguments[0])", name)
+
+    def tab_to(self, reached, backwards=False, check_focus=False, limit=200):
+        """Presses Tab (or Shift+Tab) until `reached()`; with check_focus,
+        every element on the way must show a focus outline."""
+        for _ in range(limit):
+            if reached():
+                return
+            self.keys(*([Keys.SHIFT, Keys.TAB] if backwards else [Keys.TAB]))
+            if check_focus:
+                outline = self.driver.execute_script(
+                    "const e = document.activeElement;"
+                    "const s = getComputedStyle(e);"
+                    "return [e.tagName + '#' + e.id + '.' + e.className, s.outlineStyle, s.outlineWidth];")
+                if outline[0].startswith("BODY"):
+                    continue
+                assert outline[1] != "none" and outline[2] != "0px", f"no visible focus on {outline[0]}"
+        raise AssertionError(f"Tab never reached it; the focus is on {self.active_id()!r}")
+
+    # ---- Accessibility and pictures ----
+
+    def color_scheme(self, scheme):
+        self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+            "features": [{"name": "prefers-color-scheme", "value": scheme}]})
+
+    def axe_violations(self, impacts=("serious", "critical")):
+        """axe-core's violations of these impacts: rule, impact and the first nodes."""
+        if not self.driver.execute_script("return typeof axe !== 'undefined'"):
+            self.driver.execute_script(AXE.read_text())
+        self.driver.set_script_timeout(60)
+        violations = self.driver.execute_async_script(
+            "const done = arguments[arguments.length - 1];"
+            "axe.run(document, {resultTypes: ['violations']}).then("
+            "  r => done(r.violations.map(v => ({id: v.id, impact: v.impact, help: v.help,"
+            "    nodes: v.nodes.slice(0, 3).map(n => n.target.join(' '))}))),"
+            "  e => done([{id: 'axe-error', impact: 'critical', help: String(e), nodes: []}]));")
+        return [v for v in violations if v["impact"] in impacts]
+
+    def screenshot(self, name):
+        ARTEFACTS.mkdir(parents=True, exist_ok=True)
+        path = ARTEFACTS / f"playground-{name}.png"
+        self.driver.save_screenshot(str(path))
+        return path
 
     def console_errors(self):
         return [entry for entry in self.driver.get_log("browser") if entry["level"] == "SEVERE"]

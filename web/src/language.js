@@ -58,15 +58,16 @@ export function vornLanguage(names = { operations: [], registers: [] }) {
   });
 }
 
+// Colours from the page's theme (style.css), light or dark.
 export const vornHighlightStyle = HighlightStyle.define([
-  { tag: tags.comment, color: "#6a737d", fontStyle: "italic" },
-  { tag: tags.keyword, color: "#005cc5", fontWeight: "bold" },
-  { tag: tags.atom, color: "#b31d28" },
-  { tag: tags.number, color: "#22863a" },
-  { tag: tags.labelName, color: "#6f42c1", fontWeight: "bold" },
-  { tag: tags.definitionKeyword, color: "#d73a49" },
-  { tag: tags.definition(tags.variableName), color: "#e36209" },
-  { tag: tags.operator, color: "#d73a49" },
-  { tag: tags.variableName, color: "#24292e" },
-  { tag: tags.invalid, color: "#fff", backgroundColor: "#d73a49" },
+  { tag: tags.comment, color: "var(--code-comment)", fontStyle: "italic" },
+  { tag: tags.keyword, color: "var(--code-keyword)", fontWeight: "bold" },
+  { tag: tags.atom, color: "var(--code-register)" },
+  { tag: tags.number, color: "var(--code-number)" },
+  { tag: tags.labelName, color: "var(--code-label)", fontWeight: "bold" },
+  { tag: tags.definitionKeyword, color: "var(--code-operator)" },
+  { tag: tags.definition(tags.variableName), color: "var(--code-definition)" },
+  { tag: tags.operator, color: "var(--code-operator)" },
+  { tag: tags.variableName, color: "var(--text)" },
+  { tag: tags.invalid, color: "#fff", backgroundColor: "#b31d28" },
 ]);

@@ -10,6 +10,8 @@ importScripts("vorn.js");
 const sliceMilliseconds = 20;
 const firstBudget = 1_000_000;
 const listingRows = 2000;
+// The step log: this many of the last steps, in the trace's words.
+const stepLogRows = 1000;
 // While a run goes on, the page hears of it this often at most, so that
 // drawing the views never falls behind on a busy machine.
 const reportMilliseconds = 100;
@@ -20,11 +22,18 @@ let budget = firstBudget;
 let running = false;
 let loaded = null; // the source and input the session's machine runs
 let breakpoints = [];
+let watched = []; // register names and decimal addresses
+const watchLabels = {}; // the label of each watched address that has one
 let outputSent = 0;
 let memoryAddress = 0;
 let runStarted = 0;
 let runSteps = 0;
 let lastReport = 0;
+// The step log sent last: for which furthest step, and after how many edits.
+let logSentFor = "";
+let edits = 0;
+// Where the page's panes for the analysis bindings are, when the module has them.
+const features = {};
 
 // Continues a run right after the messages already queued, without the
 // clamping of setTimeout.
@@ -35,29 +44,52 @@ function json(text) {
   return JSON.parse(text);
 }
 
+// Where the machine stands, without its output.
+function position() {
+  return json(vorn.machineState(1 << 30));
+}
+
 function stateMessage(extra = {}) {
   const state = json(vorn.machineState(outputSent));
   outputSent = state.outputLength;
   const pcFrom = Math.max(state.pc - 3, 0);
   const because = restartedBecause;
   restartedBecause = "";
-  return {
+  const message = {
     type: "state",
     running,
     ...state,
     memory: json(vorn.memory(memoryAddress, 16)),
     memoryAddress,
     memoryAtPc: json(vorn.memory(pcFrom, 8)),
+    watched,
+    watchLabels,
     restartedBecause: because,
     ...extra,
   };
+  // The step log only where the machine stands still, and only when the run
+  // has gone further or was changed by hand since it was last sent.
+  const logKey = `${state.lastStep}/${edits}`;
+  if (!running && logKey !== logSentFor) {
+    logSentFor = logKey;
+    message.stepLog = json(vorn.stepLog(stepLogRows, -1));
+  }
+  // What the step that led here changed, for the views to highlight.
+  if (!running) {
+    const last = state.steps > 0 ? json(vorn.stepLog(1, state.steps))[0] : null;
+    message.lastChange = last ? last[4] : null;
+  }
+  if (!running && features.heatMap) message.heatMap = json(vorn[features.heatMap]());
+  return message;
 }
 
 function load(source, input) {
   vorn.load(source, input);
   vorn.setBreakpoints(JSON.stringify(breakpoints));
+  vorn.setWatchpoints(JSON.stringify(watched));
   loaded = { source, input };
   outputSent = 0;
+  logSentFor = "";
 }
 
 // The session for this source and input, fresh when they changed or the last
@@ -66,13 +98,12 @@ let restartedBecause = "";
 
 function ensureLoaded(source, input, fresh) {
   const over = ["halted", "fault", "output-full", "no-program"];
-  const state = loaded && json(vorn.machineState(1 << 30)).state;
-  const paused = loaded && !over.includes(state) && json(vorn.machineState(1 << 30)).steps > 0;
+  const state = loaded && position();
+  const paused = loaded && !over.includes(state.state) && state.steps > 0;
   const changed = loaded && (loaded.source !== source || loaded.input !== input);
-  restartedBecause = !fresh && paused && changed
-    ? loaded.source !== source ? "the source changed" : "the input changed"
-    : "";
-  if (fresh || !loaded || changed || over.includes(state)) {
+  restartedBecause =
+    !fresh && paused && changed ? (loaded.source !== source ? "the source changed" : "the input changed") : "";
+  if (fresh || !loaded || changed || over.includes(state.state)) {
     load(source, input);
   }
 }
@@ -80,10 +111,10 @@ function ensureLoaded(source, input, fresh) {
 function slice() {
   if (!running) return;
   const started = performance.now();
-  const before = json(vorn.machineState(1 << 30)).steps;
+  const before = position().steps;
   vorn.continueRun(budget);
   const elapsed = performance.now() - started;
-  const state = json(vorn.machineState(1 << 30));
+  const state = position();
   const ran = state.steps - before;
   runSteps += ran;
   if (ran === budget && elapsed > 0) {
@@ -147,6 +178,45 @@ function command(message) {
   if (loaded) postMessage(stateMessage());
 }
 
+// An address the person typed (a number or a label): the number, or a
+// message to the page saying what is wrong with it.
+function addressOf(text, field) {
+  const resolved = json(vorn.resolveAddress(text));
+  postMessage({ type: "address", field, text, ...resolved });
+  return resolved.address;
+}
+
+function watch(message) {
+  const text = message.text.trim();
+  const name = text.toUpperCase();
+  const register = name === "PC" ? null : vorn && json(vorn.names()).registers.find((r) => r === name);
+  const where = register ?? (text.startsWith("$") ? null : addressOf(text, "watch"));
+  if (where === undefined || where === null) return;
+  const key = String(where);
+  // Named as the person named it, or by the label the running program has there.
+  const typedName = /^\*?\s*[A-Za-z_]/.test(text) ? text.replace(/^\*\s*/, "") : "";
+  if (!register) watchLabels[key] = typedName || (loaded ? json(vorn.memory(where, 1))[0][3] : "");
+  watched = message.remove ? watched.filter((w) => w !== key) : watched.filter((w) => w !== key).concat([key]);
+  if (loaded) {
+    vorn.setWatchpoints(JSON.stringify(watched));
+    postMessage(stateMessage());
+  } else {
+    postMessage({ type: "watched", watched, watchLabels });
+  }
+}
+
+// A breakpoint typed as an address or label: the source line of that cell.
+function breakAt(message) {
+  const address = addressOf(message.text, "break");
+  if (address === undefined) return;
+  const row = json(vorn.listing(address, 1)).rows[0];
+  if (!row || !row[2]) {
+    postMessage({ type: "address", field: "break", text: message.text, error: `No instruction at address ${address}.` });
+    return;
+  }
+  postMessage({ type: "break-line", line: row[3] });
+}
+
 function handle(message) {
   switch (message.type) {
     case "assemble":
@@ -162,8 +232,42 @@ function handle(message) {
       breakpoints = message.lines;
       if (loaded) vorn.setBreakpoints(JSON.stringify(breakpoints));
       break;
-    case "memory":
-      memoryAddress = message.address;
+    case "break-at":
+      breakAt(message);
+      break;
+    case "watch":
+      watch(message);
+      break;
+    case "memory": {
+      const address = message.text === undefined ? message.address : addressOf(message.text, "memory");
+      if (address === undefined) return;
+      memoryAddress = address;
+      if (loaded) postMessage(stateMessage());
+      break;
+    }
+    // The timeline: straight to a step of the run so far.
+    case "seek":
+      if (!loaded || running) return;
+      vorn.goToStep(message.step);
+      postMessage(stateMessage({ seek: message.step }));
+      break;
+    // A register or memory word changed by hand, as the debugger's set.
+    case "set":
+      if (!loaded || running) return;
+      vorn.setValue(message.where, message.value);
+      edits++;
+      postMessage(stateMessage());
+      break;
+    case "hover":
+      postMessage({ type: "hover", id: message.id, ...json(vorn.hover(message.line, message.column)) });
+      break;
+    case "origin":
+      if (features.origin && loaded) {
+        postMessage({ type: "origin", where: message.where, origin: json(vorn[features.origin](message.where)) });
+      }
+      break;
+    case "heat-map":
+      features.heatMapOn = message.on;
       if (loaded) postMessage(stateMessage());
       break;
   }
@@ -176,6 +280,17 @@ onmessage = (event) => {
 
 createVornModule().then((module) => {
   vorn = module;
-  postMessage({ type: "ready", names: json(vorn.names()) });
+  // The profile's heat map and the origin chains come from the analysis's
+  // bindings where the module has them.
+  const heatMap = ["heatMap", "profile"].find((name) => typeof vorn[name] === "function");
+  const origin = ["originChain", "origin"].find((name) => typeof vorn[name] === "function");
+  if (heatMap) features.heatMapName = heatMap;
+  if (origin) features.origin = origin;
+  Object.defineProperty(features, "heatMap", { get: () => (features.heatMapOn ? features.heatMapName : undefined) });
+  postMessage({
+    type: "ready",
+    names: json(vorn.names()),
+    features: { heatMap: Boolean(heatMap), origin: Boolean(origin) },
+  });
   for (const message of waiting.splice(0)) handle(message);
 });
