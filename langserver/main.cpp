@@ -6,8 +6,9 @@
 #include <iostream>
 #include <string_view>
 
-#include "langserver/MessageReader.h"
 #include "langserver/Server.h"
+#include "protocol/MessageReader.h"
+#include "tools/StandardDescriptors.h"
 
 namespace {
 
@@ -25,15 +26,15 @@ constexpr std::string_view usage =
     "  --help       print this help and exit\n"
     "  --version    print the version and exit\n";
 
-void send(const Vorn::LanguageServer::Json& message) {
-    const std::string body = message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    std::cout << Vorn::LanguageServer::frame(body) << std::flush;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace Vorn::LanguageServer;
+    using Vorn::Protocol::MessageReader;
+    using Vorn::Protocol::ReadResult;
+    if (!Vorn::Tools::holdStandardDescriptors()) {
+        return 1;
+    }
     std::size_t bodyLimit = MessageReader::defaultBodyLimit;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
     }
     std::ios::sync_with_stdio(false);
     MessageReader reader(std::cin, bodyLimit);
+    Vorn::Protocol::MessageWriter writer(std::cout);
+    const auto send = [&writer](const Json& message) { writer.write(message); };
     Server server;
     for (;;) {
         ReadResult read = reader.read();
