@@ -5,8 +5,10 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 
+#include "dap/Server.h"
 #include "debug/Commands.h"
 #include "debug/Session.h"
 #include "debugger/Options.h"
@@ -20,11 +22,14 @@ namespace {
 
 constexpr const char* prompt = "(vorndbg) ";
 
-Debug::DebugProgram loadProgram(const Options& options, std::ostream& errors, bool& failed) {
-    if (!options.source) {
-        return Debug::DebugProgram::fromImage(Tools::readImageFile(options.file));
+// The program of FILE: an image, or a source assembled (its error written
+// on `errors`, as vornasm writes it).
+Debug::DebugProgram loadProgram(const std::string& path, bool source, std::ostream& errors,
+                                bool& failed) {
+    if (!source) {
+        return Debug::DebugProgram::fromImage(Tools::readImageFile(path));
     }
-    std::ifstream file = Tools::openForReading(options.file, "source file");
+    std::ifstream file = Tools::openForReading(path, "source file");
     const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     std::optional<Assembly::AssemblyError> error;
     Debug::DebugProgram program = Debug::DebugProgram::fromSource(text, error);
@@ -33,6 +38,31 @@ Debug::DebugProgram loadProgram(const Options& options, std::ostream& errors, bo
         failed = true;
     }
     return program;
+}
+
+// vorndbg --dap: the editor's launch names the program and its input, read
+// here as the command line's are.
+int serveEditor(std::istream& in, std::ostream& out) {
+    std::cin.tie(nullptr);  // the messages are read on a thread of their own
+    Dap::Environment environment;
+    environment.loadProgram = [](const std::string& path, bool image) {
+        std::ostringstream errors;
+        bool failed = false;
+        Debug::DebugProgram program = loadProgram(path, !image, errors, failed);
+        if (failed) {
+            std::string message = errors.str();
+            message.erase(message.find_last_not_of('\n') + 1);
+            throw Tools::ToolError(message);
+        }
+        return program;
+    };
+    environment.openInput = [](const std::string& path) -> std::function<InputResult()> {
+        auto file = std::make_shared<std::ifstream>(Tools::openForReading(path, "input file"));
+        auto unused = std::make_shared<std::ostringstream>();
+        auto input = std::make_shared<StreamIO>(*file, *unused);
+        return [file, unused, input] { return input->read(); };
+    };
+    return Dap::serve(in, out, std::move(environment));
 }
 
 // A number typed at the terminal for read; Ctrl-D ends the input, Ctrl-C
@@ -73,7 +103,7 @@ bool runLines(std::istream& lines, Debug::CommandInterpreter& commands) {
 
 int debug(const Options& options, std::istream& in, std::ostream& out, std::ostream& errors) {
     bool failed = false;
-    Debug::DebugProgram program = loadProgram(options, errors, failed);
+    Debug::DebugProgram program = loadProgram(options.file, options.source, errors, failed);
     if (failed) {
         return 1;
     }
@@ -134,6 +164,9 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
     Options options;
     if (const auto status = parseOptions(argc, argv, options, out, errors)) {
         return *status;
+    }
+    if (options.dap) {
+        return serveEditor(in, out);
     }
     try {
         return debug(options, in, out, errors);

@@ -14,8 +14,11 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
         "running backwards over the recorded run. \"help\" at the prompt lists the commands.",
         "vorndbg");
     app.set_version_flag("--version", Tools::versionText("vorndbg"));
-    app.add_option("FILE", options.file, "Memory image as vornasm writes it (or a source, with -s)")
-        ->required();
+    CLI::Option* file = app.add_option("FILE", options.file,
+                                       "Memory image as vornasm writes it (or a source, with -s)");
+    app.add_flag("--dap", options.dap,
+                 "Serve an editor: the Debug Adapter Protocol on standard input and output "
+                 "(the editor's launch request names the program)");
     app.add_flag("-s,--source", options.source,
                  "FILE is an assembly source: assemble it, and show its lines and names");
     app.add_option("--input", options.inputFile, "Take the numbers for read from this file")
@@ -41,6 +44,15 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
                            : "'" + text + "' is not a whole number of steps";
             },
             ""));
+    app.final_callback([&options, file] {
+        if (!options.dap && file->count() == 0) {
+            throw CLI::RequiredError("FILE");
+        }
+        if (options.dap && file->count() != 0) {
+            throw CLI::ValidationError(
+                "--dap takes no FILE: the editor's launch request names the program");
+        }
+    });
     app.footer(
         "Without --input, a program that reads at a terminal is asked for each number.\n"
         "Exit status: 0 after quit or the end of the commands, 1 bad usage or an\n"

@@ -16,6 +16,7 @@ struct Options {
     std::vector<std::string> commandFiles;
     bool batch = false;
     std::optional<std::uint64_t> history;  // no value: unlimited
+    bool dap = false;                      // the Debug Adapter Protocol on the standard streams
 };
 
 // Fills `options`; returns the exit status when the run is already over

@@ -1,0 +1,1634 @@
+#include "dap/Adapter.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <stdexcept>
+
+#include "machine/Trace.h"
+
+namespace Vorn::Dap {
+
+namespace {
+
+using Debug::Stop;
+
+// A request that fails: its error answer says this.
+struct RequestError {
+    std::string message;
+};
+
+[[noreturn]] void fail(std::string message) {
+    throw RequestError{std::move(message)};
+}
+
+constexpr int threadId = 1;
+constexpr int frameId = 1;
+// The scopes' variable references.
+constexpr int registersScope = 1;
+constexpr int labelsScope = 2;
+constexpr int definitionsScope = 3;
+// The bytes of program output sent in one event, at most (and whatever is
+// waiting when the program stops).
+constexpr std::size_t outputBatch = 4096;
+constexpr std::uint64_t maxMemoryBytes = std::uint64_t{Machine::memorySize} * 4;
+
+std::string inQuotes(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
+
+// An argument of a request: absent, or of the type asked for.
+const Json* argument(const Json& arguments, const char* name) {
+    if (!arguments.is_object()) {
+        return nullptr;
+    }
+    const auto found = arguments.find(name);
+    return found == arguments.end() || found->is_null() ? nullptr : &*found;
+}
+
+std::optional<std::string> stringArgument(const Json& arguments, const char* name) {
+    const Json* value = argument(arguments, name);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    if (!value->is_string()) {
+        fail(std::string("The argument '") + name + "' is not a string.");
+    }
+    return value->get<std::string>();
+}
+
+std::optional<std::int64_t> integerArgument(const Json& arguments, const char* name) {
+    const Json* value = argument(arguments, name);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    if (!value->is_number_integer()) {
+        fail(std::string("The argument '") + name + "' is not a whole number.");
+    }
+    return value->get<std::int64_t>();
+}
+
+bool flagArgument(const Json& arguments, const char* name) {
+    const Json* value = argument(arguments, name);
+    if (value == nullptr) {
+        return false;
+    }
+    if (!value->is_boolean()) {
+        fail(std::string("The argument '") + name + "' is not true or false.");
+    }
+    return value->get<bool>();
+}
+
+const Json& listArgument(const Json& arguments, const char* name) {
+    static const Json empty = Json::array();
+    const Json* value = argument(arguments, name);
+    if (value == nullptr) {
+        return empty;
+    }
+    if (!value->is_array()) {
+        fail(std::string("The argument '") + name + "' is not a list.");
+    }
+    return *value;
+}
+
+std::string requiredString(const Json& arguments, const char* name) {
+    auto value = stringArgument(arguments, name);
+    if (!value) {
+        fail(std::string("The argument '") + name + "' is missing.");
+    }
+    return *value;
+}
+
+std::string hexAddress(std::int64_t address) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%04llX", static_cast<unsigned long long>(address));
+    return text;
+}
+
+std::string hexWord(Word word) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", word.bits());
+    return text;
+}
+
+// A whole number as the terminal debugger reads one: decimal with a sign, or
+// hexadecimal after 0x.
+std::optional<std::int64_t> parseNumber(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    std::uint64_t magnitude = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, problem] = std::from_chars(text.data(), end, magnitude, base);
+    if (text.empty() || problem != std::errc{} || stop != end || magnitude > (1ull << 62)) {
+        return std::nullopt;
+    }
+    const auto value = static_cast<std::int64_t>(magnitude);
+    return negative ? -value : value;
+}
+
+// A memory reference: a word address, "0x0008" or "8".
+std::uint16_t referencedAddress(const std::string& reference) {
+    const auto value = parseNumber(reference);
+    if (!value || *value < 0 || *value >= static_cast<std::int64_t>(Machine::memorySize)) {
+        fail("The memory reference " + inQuotes(reference) + " is not an address from 0 to 65535.");
+    }
+    return static_cast<std::uint16_t>(*value);
+}
+
+// A byte offset, in whole words.
+std::int64_t wordOffset(const Json& arguments) {
+    const std::int64_t offset = integerArgument(arguments, "offset").value_or(0);
+    if (offset % 4 != 0) {
+        fail("The offset " + std::to_string(offset) +
+             " is not a multiple of 4: memory is read and written in words of 4 bytes.");
+    }
+    return offset / 4;
+}
+
+std::optional<RegisterId> registerNamed(std::string_view name) {
+    for (std::size_t i = 0; i < registerCount; ++i) {
+        if (registerNames[i] == name) {
+            return static_cast<RegisterId>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+// Base64, as the protocol carries memory.
+constexpr std::string_view base64Digits =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string toBase64(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t count = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            group = (group << 8) | (k < count ? bytes[i + k] : 0U);
+        }
+        for (std::size_t k = 0; k < 4; ++k) {
+            text += k <= count ? base64Digits[(group >> (18 - 6 * k)) & 63U] : '=';
+        }
+    }
+    return text;
+}
+
+std::vector<std::uint8_t> fromBase64(std::string_view text) {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t group = 0;
+    int bits = 0;
+    for (const char c : text) {
+        if (c == '=') {
+            break;
+        }
+        const std::size_t digit = base64Digits.find(c);
+        if (digit == std::string_view::npos) {
+            fail("The data is not base64: " + inQuotes(std::string(1, c)) +
+                 " is not one of its digits.");
+        }
+        group = (group << 6) | static_cast<std::uint32_t>(digit);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes.push_back(static_cast<std::uint8_t>((group >> bits) & 0xFFU));
+        }
+    }
+    return bytes;
+}
+
+// A hit count: how many times a breakpoint is reached before it stops. "N"
+// or ">= N" stops from the Nth time on, "> N" after it, "== N" only then,
+// "% N" every Nth time.
+struct HitCondition {
+    enum class Kind : std::uint8_t { Always, AtLeast, Above, Exactly, Every };
+    Kind kind = Kind::Always;
+    std::uint64_t count = 0;
+
+    bool met(std::uint64_t hits) const {
+        switch (kind) {
+            case Kind::Always:
+                return true;
+            case Kind::AtLeast:
+                return hits >= count;
+            case Kind::Above:
+                return hits > count;
+            case Kind::Exactly:
+                return hits == count;
+            case Kind::Every:
+                return count != 0 && hits % count == 0;
+        }
+        return true;
+    }
+};
+
+std::optional<HitCondition> parseHitCondition(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return HitCondition{};
+    }
+    text = text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+    HitCondition condition{HitCondition::Kind::AtLeast, 0};
+    for (const auto& [prefix, kind] :
+         {std::pair{">=", HitCondition::Kind::AtLeast},
+          std::pair{"==", HitCondition::Kind::Exactly}, std::pair{">", HitCondition::Kind::Above},
+          std::pair{"%", HitCondition::Kind::Every}}) {
+        if (text.starts_with(prefix)) {
+            condition.kind = kind;
+            text.remove_prefix(std::string_view(prefix).size());
+            break;
+        }
+    }
+    text.remove_prefix(std::min(text.find_first_not_of(" \t"), text.size()));
+    const auto number = parseNumber(text);
+    if (!number || *number < 0 || text.starts_with('-') || text.starts_with('+')) {
+        return std::nullopt;
+    }
+    condition.count = static_cast<std::uint64_t>(*number);
+    return condition;
+}
+
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+std::string withoutFinalLineEnd(std::string text) {
+    while (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
+struct Adapter::Breakpoint {
+    enum class Kind : std::uint8_t { Source, Function, Instruction, Data };
+    Kind kind = Kind::Source;
+    int id = 0;
+    // As the client asked for it.
+    std::int32_t requestedLine = 0;  // Source
+    std::string name;         // Function: the label; Instruction: the reference; Data: the id
+    std::int64_t offset = 0;  // Instruction: bytes from the reference
+    HitCondition hit;
+    std::string problem;  // why it cannot be set, before the program is known
+    // As it is set.
+    bool verified = false;
+    std::string message;
+    std::uint16_t address = 0;      // code: where it stops; data: the word watched
+    std::int32_t line = 0;          // the source line of `address`
+    std::optional<RegisterId> reg;  // data: the register watched
+    std::uint64_t hits = 0;
+};
+
+struct Adapter::Launch {
+    std::string program;
+    bool image = false;
+    std::vector<std::int32_t> input;
+    std::optional<std::string> inputFile;
+    bool stopOnEntry = false;
+    bool noDebug = false;
+    std::optional<std::uint64_t> history;
+};
+
+namespace {
+
+Adapter::Launch parseLaunch(const Json& arguments) {
+    Adapter::Launch launch;
+    launch.program = requiredString(arguments, "program");
+    launch.image = flagArgument(arguments, "image");
+    launch.stopOnEntry = flagArgument(arguments, "stopOnEntry");
+    launch.noDebug = flagArgument(arguments, "noDebug");
+    if (flagArgument(arguments, "strict")) {
+        fail(
+            "strict is not available in the debugger: vornsim -s --strict runs the program "
+            "with it.");
+    }
+    for (const Json& number : listArgument(arguments, "input")) {
+        if (!number.is_number_integer() || number.get<std::int64_t>() < INT32_MIN ||
+            number.get<std::int64_t>() > INT32_MAX) {
+            fail("The input holds " + Protocol::bodyOf(number) +
+                 ": read takes whole numbers from -2147483648 to 2147483647.");
+        }
+        launch.input.push_back(static_cast<std::int32_t>(number.get<std::int64_t>()));
+    }
+    launch.inputFile = stringArgument(arguments, "inputFile");
+    if (launch.inputFile && !launch.input.empty()) {
+        fail("Give the input as 'input' or as 'inputFile', not both.");
+    }
+    if (const auto history = integerArgument(arguments, "history")) {
+        if (*history < 0) {
+            fail("The history is a number of steps: " + std::to_string(*history) + " is negative.");
+        }
+        launch.history = static_cast<std::uint64_t>(*history);
+    }
+    return launch;
+}
+
+}  // namespace
+
+Adapter::Adapter(Environment environment, Send send, const std::atomic<bool>* interrupt)
+    : environment_(std::move(environment)), send_(std::move(send)), interrupt_(interrupt) {}
+
+Adapter::~Adapter() = default;
+
+// ---------------------------------------------------------------------------
+// Messages
+
+Json Adapter::event(const std::string& name, Json body) {
+    Json message{{"type", "event"}, {"event", name}};
+    if (!body.is_null()) {
+        message["body"] = std::move(body);
+    }
+    return message;
+}
+
+// Every message goes out here, numbered in the order sent; the program's
+// output waiting in its buffer goes first.
+void Adapter::send(Json message) {
+    flushOutput();
+    message["seq"] = seq_++;
+    send_(message);
+}
+
+void Adapter::flushOutput() {
+    if (output_.empty()) {
+        return;
+    }
+    Json message{{"seq", seq_++},
+                 {"type", "event"},
+                 {"event", "output"},
+                 {"body", {{"category", "stdout"}, {"output", std::move(output_)}}}};
+    output_.clear();
+    send_(message);
+}
+
+void Adapter::sendEvent(const std::string& name, Json body) {
+    send(event(name, std::move(body)));
+}
+
+void Adapter::respond(const Json& request, bool success, Json body, const std::string& message) {
+    Json response{{"type", "response"},
+                  {"request_seq", request.value("seq", Json(0))},
+                  {"success", success},
+                  {"command", request.value("command", Json(""))}};
+    if (!message.empty()) {
+        response["message"] = message;
+    }
+    if (!body.is_null()) {
+        response["body"] = std::move(body);
+    }
+    send(std::move(response));
+}
+
+void Adapter::frameError(const std::string& problem) {
+    sendEvent("output", {{"category", "console"},
+                         {"output", "vorndbg: a message was dropped: " + problem + "\n"}});
+}
+
+void Adapter::handleBody(std::string_view body) {
+    const Protocol::ParsedBody parsed = Protocol::parseBody(body);
+    if (!parsed.message) {
+        frameError(parsed.problem);
+        return;
+    }
+    handle(*parsed.message);
+}
+
+void Adapter::handle(const Json& message) {
+    if (!message.is_object()) {
+        frameError("a message is a JSON object");
+        return;
+    }
+    const std::string type = message.value("type", Json("")).is_string()
+                                 ? message.value("type", std::string())
+                                 : std::string();
+    if (type != "request") {
+        if (type != "response" && type != "event") {
+            frameError("a message's type is request, response or event");
+        }
+        return;  // the adapter sends no requests, and takes no events
+    }
+    // The answer names the request by its seq and command, as far as they are usable.
+    Json request = message;
+    if (!request["seq"].is_number_integer()) {
+        request["seq"] = 0;
+    }
+    if (!request["command"].is_string()) {
+        respond(request, false, nullptr, "A request's command is a string.");
+        return;
+    }
+    if (!message["seq"].is_number_integer()) {
+        respond(request, false, nullptr, "A request's seq is a whole number.");
+        return;
+    }
+    const std::string command = request["command"].get<std::string>();
+    const Json arguments = message.contains("arguments") ? message["arguments"] : Json::object();
+    std::vector<Json> after;
+    try {
+        if (!arguments.is_object()) {
+            fail("The arguments of a request are an object.");
+        }
+        if (!initialized_ && command != "initialize") {
+            fail("The adapter is not initialized: the first request is initialize.");
+        }
+        Json body = this->request(command, arguments, after);
+        respond(request, true, std::move(body), "");
+    } catch (const RequestError& error) {
+        respond(request, false, nullptr, error.message);
+        after.clear();
+    } catch (const Json::exception& error) {
+        respond(request, false, nullptr, error.what());
+        after.clear();
+    } catch (const std::bad_alloc&) {
+        respond(request, false, nullptr, "out of memory");
+        after.clear();
+    }
+    for (const Json& message_ : after) {
+        send(message_);
+    }
+}
+
+Json Adapter::request(const std::string& command, const Json& arguments, std::vector<Json>& after) {
+    if (command == "initialize") {
+        return initialize(arguments);
+    }
+    if (command == "launch") {
+        return launch(arguments, after);
+    }
+    if (command == "restart") {
+        const Json* configuration = argument(arguments, "arguments");
+        if (launch_ == nullptr) {
+            fail("No program is running: launch one first.");
+        }
+        const Launch next = configuration != nullptr ? parseLaunch(*configuration) : *launch_;
+        for (Breakpoint& breakpoint : breakpoints_) {
+            breakpoint.hits = 0;
+        }
+        start(next);
+        started_ = false;
+        after.push_back(
+            event("output", {{"category", "console"}, {"output", "Restarted from step 0.\n"}}));
+        startRunning(after);
+        return nullptr;
+    }
+    if (command == "attach") {
+        fail("vorndbg starts its program with launch; it cannot attach to one.");
+    }
+    if (command == "configurationDone") {
+        return configurationDone(after);
+    }
+    if (command == "disconnect" || command == "terminate") {
+        motion_ = Motion::None;
+        if (command == "terminate") {
+            after.push_back(event("terminated"));
+        } else {
+            finished_ = true;
+            disconnected_ = true;
+        }
+        return nullptr;
+    }
+    if (command == "threads") {
+        return {{"threads", Json::array({{{"id", threadId}, {"name", "machine"}}})}};
+    }
+    if (command == "setBreakpoints") {
+        return setBreakpoints(arguments);
+    }
+    if (command == "setFunctionBreakpoints") {
+        return setFunctionBreakpoints(arguments);
+    }
+    if (command == "setInstructionBreakpoints") {
+        return setInstructionBreakpoints(arguments);
+    }
+    if (command == "setExceptionBreakpoints") {
+        return {{"breakpoints", Json::array()}};  // a fault always stops
+    }
+    if (command == "dataBreakpointInfo") {
+        return dataBreakpointInfo(arguments);
+    }
+    if (command == "setDataBreakpoints") {
+        return setDataBreakpoints(arguments);
+    }
+    if (command == "pause") {
+        if (motion_ != Motion::None) {
+            motion_ = Motion::None;
+            Stop stop;
+            stop.reason = Stop::Reason::Interrupted;
+            report(stop, after);
+        }
+        return nullptr;
+    }
+    if (command == "continue" || command == "reverseContinue") {
+        Debug::Session& debugged = session();
+        if (debugged.machine().halted()) {
+            fail("The program has halted: restart runs it again.");
+        }
+        if (command == "reverseContinue" && launch_->history == std::uint64_t{0}) {
+            fail("No history to go back in: the session runs with history 0.");
+        }
+        motion_ = command == "continue" ? Motion::Forward : Motion::Backward;
+        return {{"allThreadsContinued", true}};
+    }
+    if (command == "next" || command == "stepIn" || command == "stepBack" || command == "stepOut") {
+        return step(command, after);
+    }
+    if (command == "stackTrace") {
+        return stackTrace(arguments);
+    }
+    if (command == "scopes") {
+        return scopes(arguments);
+    }
+    if (command == "variables") {
+        return variables(arguments);
+    }
+    if (command == "setVariable") {
+        return setVariable(arguments, after);
+    }
+    if (command == "evaluate") {
+        return evaluate(arguments, after);
+    }
+    if (command == "readMemory") {
+        return readMemory(arguments);
+    }
+    if (command == "writeMemory") {
+        return writeMemory(arguments, after);
+    }
+    if (command == "disassemble") {
+        return disassemble(arguments);
+    }
+    if (command == "gotoTargets") {
+        return gotoTargets(arguments);
+    }
+    if (command == "goto") {
+        return gotoLine(arguments, after);
+    }
+    if (command == "exceptionInfo") {
+        return exceptionInfo();
+    }
+    if (command == "loadedSources") {
+        return loadedSources();
+    }
+    fail("Unknown request " + inQuotes(command) + ".");
+}
+
+// ---------------------------------------------------------------------------
+// Starting
+
+Json Adapter::initialize(const Json& arguments) {
+    if (initialized_) {
+        fail("The adapter is already initialized.");
+    }
+    const Json* linesStartAt1 = argument(arguments, "linesStartAt1");
+    linesStartAt1_ =
+        linesStartAt1 == nullptr || !linesStartAt1->is_boolean() || linesStartAt1->get<bool>();
+    invalidatedEvents_ = flagArgument(arguments, "supportsInvalidatedEvent");
+    memoryEvents_ = flagArgument(arguments, "supportsMemoryEvent");
+    initialized_ = true;
+    return {{"supportsConfigurationDoneRequest", true},
+            {"supportsFunctionBreakpoints", true},
+            {"supportsConditionalBreakpoints", false},
+            {"supportsHitConditionalBreakpoints", true},
+            {"supportsEvaluateForHovers", true},
+            {"exceptionBreakpointFilters", Json::array()},
+            {"supportsStepBack", true},
+            {"supportsSetVariable", true},
+            {"supportsRestartFrame", false},
+            {"supportsGotoTargetsRequest", true},
+            {"supportsStepInTargetsRequest", false},
+            {"supportsCompletionsRequest", false},
+            {"supportsModulesRequest", false},
+            {"supportsRestartRequest", true},
+            {"supportsExceptionOptions", false},
+            {"supportsValueFormattingOptions", false},
+            {"supportsExceptionInfoRequest", true},
+            {"supportTerminateDebuggee", false},
+            {"supportsDelayedStackTraceLoading", false},
+            {"supportsLoadedSourcesRequest", true},
+            {"supportsLogPoints", false},
+            {"supportsTerminateThreadsRequest", false},
+            {"supportsSetExpression", false},
+            {"supportsTerminateRequest", true},
+            {"supportsDataBreakpoints", true},
+            {"supportsReadMemoryRequest", true},
+            {"supportsWriteMemoryRequest", true},
+            {"supportsDisassembleRequest", true},
+            {"supportsCancelRequest", false},
+            {"supportsBreakpointLocationsRequest", false},
+            {"supportsSteppingGranularity", false},
+            {"supportsInstructionBreakpoints", true}};
+}
+
+Json Adapter::launch(const Json& arguments, std::vector<Json>& after) {
+    if (launch_ != nullptr) {
+        fail("A program is already launched: restart runs it again.");
+    }
+    start(parseLaunch(arguments));
+    after.push_back(event("initialized"));
+    if (configured_) {
+        startRunning(after);
+    }
+    return nullptr;
+}
+
+Json Adapter::configurationDone(std::vector<Json>& after) {
+    configured_ = true;
+    if (launch_ != nullptr && !started_) {
+        startRunning(after);
+    }
+    return nullptr;
+}
+
+void Adapter::start(const Launch& launch) {
+    Debug::DebugProgram program;
+    std::function<InputResult()> input;
+    try {
+        program = environment_.loadProgram(launch.program, launch.image);
+        if (launch.inputFile) {
+            input = environment_.openInput(*launch.inputFile);
+        }
+    } catch (const std::runtime_error& error) {
+        fail(error.what());
+    }
+    Debug::Session::Options options;
+    if (launch.history) {
+        options.historyLimit = *launch.history;
+    }
+    options.input = std::move(input);
+    // Past its input the program stops at its read, for the user to give more.
+    options.ask = []() -> InputResult { throw MachineIO::Stop(); };
+    // The numbers written go out in batches: a program that writes in a
+    // tight loop would otherwise send an event for each. A raised interrupt
+    // stops the run at the write (which then has not happened): a writing
+    // loop is slow to reach the session's own checks.
+    options.output = [this](std::int32_t value) {
+        if (interrupt_ != nullptr && interrupt_->load(std::memory_order_relaxed)) {
+            throw MachineIO::Stop();
+        }
+        output_ += std::to_string(value);
+        output_ += '\n';
+        if (output_.size() >= outputBatch) {
+            flushOutput();
+        }
+    };
+    options.interrupt = interrupt_;
+    motion_ = Motion::None;
+    lastFault_.reset();
+    commands_.reset();
+    session_ = std::make_unique<Debug::Session>(std::move(program), std::move(options));
+    commands_ = std::make_unique<Debug::CommandInterpreter>(*session_, commandOut_, commandErrors_);
+    for (const std::int32_t number : launch.input) {
+        session_->appendInput(number);
+    }
+    launch_ = std::make_unique<Launch>(launch);
+    instructionWords_.clear();
+    for (const Assembly::ProgramCell& cell : session_->program().cells) {
+        if (cell.isInstruction) {
+            instructionWords_.push_back(cell.word);
+        }
+    }
+    std::sort(instructionWords_.begin(), instructionWords_.end(),
+              [](Word a, Word b) { return a.bits() < b.bits(); });
+    syncPoints();
+}
+
+void Adapter::startRunning(std::vector<Json>& after) {
+    started_ = true;
+    if (launch_->stopOnEntry) {
+        std::string description;
+        Stop stop;
+        stop.reason = Stop::Reason::Interrupted;
+        stopText(stop, {}, description);
+        description = "Entry" + description.substr(description.find(';'));
+        after.push_back(event("stopped", {{"reason", "entry"},
+                                          {"description", description},
+                                          {"threadId", threadId},
+                                          {"allThreadsStopped", true}}));
+        return;
+    }
+    motion_ = Motion::Forward;
+}
+
+Debug::Session& Adapter::session() {
+    if (session_ == nullptr) {
+        fail("No program is running: launch one first.");
+    }
+    return *session_;
+}
+
+// ---------------------------------------------------------------------------
+// Breakpoints
+
+Json Adapter::sourceJson() const {
+    const std::string& path = launch_->program;
+    return {{"name", path.substr(path.find_last_of('/') + 1)}, {"path", path}};
+}
+
+std::int32_t Adapter::clientLine(std::int32_t line) const {
+    return linesStartAt1_ ? line : line - 1;
+}
+
+std::int32_t Adapter::adapterLine(std::int64_t line) const {
+    const std::int64_t ours = linesStartAt1_ ? line : line + 1;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(ours, -1, INT32_MAX));
+}
+
+// The first instruction on `line` or, when it has none, on the next line
+// that has one.
+std::optional<std::uint16_t> Adapter::lineAddress(std::int32_t line, std::int32_t& movedTo,
+                                                  std::string& problem) const {
+    const Debug::DebugProgram& program = session_->program();
+    if (!program.hasSource()) {
+        problem = "An image has no source lines: launch the source.";
+        return std::nullopt;
+    }
+    const auto lines = static_cast<std::int32_t>(program.lines.size());
+    if (line < 1 || line > lines) {
+        problem = "Line " + std::to_string(line) + " is out of range: the source has " +
+                  std::to_string(lines) + " lines.";
+        return std::nullopt;
+    }
+    // Each line's first instruction, once.
+    std::vector<std::int32_t> first(static_cast<std::size_t>(lines) + 2, -1);
+    for (std::size_t address = program.cells.size(); address-- > 0;) {
+        const Assembly::ProgramCell& cell = program.cells[address];
+        if (cell.isInstruction && cell.line >= 1 && cell.line <= lines) {
+            first[static_cast<std::size_t>(cell.line)] = static_cast<std::int32_t>(address);
+        }
+    }
+    for (std::int32_t next = line; next <= lines; ++next) {
+        if (first[static_cast<std::size_t>(next)] >= 0) {
+            movedTo = next;
+            return static_cast<std::uint16_t>(first[static_cast<std::size_t>(next)]);
+        }
+    }
+    problem = "No instruction on line " + std::to_string(line) + " or after it.";
+    return std::nullopt;
+}
+
+// Sets every breakpoint and data breakpoint in the session anew, each
+// checked against the program as it is now.
+void Adapter::syncPoints() {
+    if (session_ == nullptr) {
+        return;
+    }
+    const Debug::DebugProgram& program = session_->program();
+    session_->removeAll();
+    breakAddress_.clear();
+    watchOf_.clear();
+    std::vector<std::uint16_t> addresses;
+    for (Breakpoint& breakpoint : breakpoints_) {
+        breakpoint.verified = false;
+        breakpoint.message = breakpoint.problem;
+        breakpoint.line = 0;
+        if (!breakpoint.problem.empty()) {
+            continue;
+        }
+        switch (breakpoint.kind) {
+            case Breakpoint::Kind::Source: {
+                std::int32_t movedTo = 0;
+                const auto address =
+                    lineAddress(breakpoint.requestedLine, movedTo, breakpoint.message);
+                if (!address) {
+                    continue;
+                }
+                breakpoint.address = *address;
+                break;
+            }
+            case Breakpoint::Kind::Function: {
+                const auto number = program.numberOf(breakpoint.name);
+                const bool label = std::any_of(
+                    program.symbols.begin(), program.symbols.end(), [&](const auto& symbol) {
+                        return symbol.name == breakpoint.name &&
+                               symbol.kind == Assembly::ProgramSymbol::Kind::Label;
+                    });
+                if (!label || !number || *number < 0 ||
+                    *number >= static_cast<std::int32_t>(Machine::memorySize)) {
+                    breakpoint.message =
+                        "No label " + inQuotes(breakpoint.name) + " in the program.";
+                    continue;
+                }
+                breakpoint.address = static_cast<std::uint16_t>(*number);
+                break;
+            }
+            case Breakpoint::Kind::Instruction: {
+                const auto reference = parseNumber(breakpoint.name);
+                const std::int64_t address =
+                    reference ? *reference + breakpoint.offset / 4 : std::int64_t{-1};
+                if (!reference || breakpoint.offset % 4 != 0 || address < 0 ||
+                    address >= static_cast<std::int64_t>(Machine::memorySize)) {
+                    breakpoint.message =
+                        "No instruction at " + inQuotes(breakpoint.name) +
+                        (breakpoint.offset != 0 ? " + " + std::to_string(breakpoint.offset)
+                                                : std::string()) +
+                        " (an address from 0 to 65535).";
+                    continue;
+                }
+                breakpoint.address = static_cast<std::uint16_t>(address);
+                break;
+            }
+            case Breakpoint::Kind::Data:
+                break;
+        }
+        breakpoint.verified = true;
+        breakpoint.message.clear();
+        if (breakpoint.kind == Breakpoint::Kind::Data) {
+            if (launch_->noDebug) {
+                continue;
+            }
+            // Named as the terminal would name it: the register, the label, *ADDRESS.
+            const std::string* label = program.labels.find(breakpoint.address);
+            const Debug::Point& point =
+                breakpoint.reg
+                    ? session_->addRegisterWatch(*breakpoint.reg,
+                                                 std::string(nameOf(*breakpoint.reg)))
+                    : session_->addMemoryWatch(
+                          breakpoint.address,
+                          label != nullptr ? *label : "*" + std::to_string(breakpoint.address));
+            watchOf_[point.number] = breakpoint.id;
+            continue;
+        }
+        breakpoint.line = program.lineOf(breakpoint.address);
+        if (!launch_->noDebug &&
+            std::find(addresses.begin(), addresses.end(), breakpoint.address) == addresses.end()) {
+            addresses.push_back(breakpoint.address);
+            const Debug::Point& point = session_->addBreakpoint(
+                breakpoint.address, "*" + std::to_string(breakpoint.address));
+            breakAddress_[point.number] = breakpoint.address;
+        }
+    }
+}
+
+Json Adapter::breakpointJson(const Breakpoint& breakpoint) const {
+    Json json{{"id", breakpoint.id}, {"verified", breakpoint.verified}};
+    if (!breakpoint.message.empty()) {
+        json["message"] = breakpoint.message;
+    }
+    if (breakpoint.verified && breakpoint.kind != Breakpoint::Kind::Data) {
+        json["instructionReference"] = hexAddress(breakpoint.address);
+        if (breakpoint.line > 0) {
+            json["source"] = sourceJson();
+            json["line"] = clientLine(breakpoint.line);
+        }
+    } else if (breakpoint.kind == Breakpoint::Kind::Source) {
+        json["line"] = clientLine(breakpoint.requestedLine);
+    }
+    if (!breakpoint.verified && launch_ == nullptr) {
+        json["reason"] = "pending";
+    }
+    return json;
+}
+
+// Replaces the breakpoints of one kind by those of a request, and answers them.
+Json Adapter::replaceBreakpoints(int kind, const Json& list,
+                                 const std::function<void(const Json&, Breakpoint&)>& fill) {
+    const auto ofKind = static_cast<Breakpoint::Kind>(kind);
+    std::vector<Breakpoint> added;
+    for (const Json& item : list) {
+        if (!item.is_object()) {
+            fail("A breakpoint is an object.");
+        }
+        Breakpoint breakpoint;
+        breakpoint.kind = ofKind;
+        fill(item, breakpoint);
+        const std::string hitCondition = stringArgument(item, "hitCondition").value_or("");
+        if (const auto hit = parseHitCondition(hitCondition)) {
+            breakpoint.hit = *hit;
+        } else if (breakpoint.problem.empty()) {
+            breakpoint.problem =
+                "The hit count " + inQuotes(hitCondition) + " is not N, >= N, > N, == N or % N.";
+        }
+        if (stringArgument(item, "condition").value_or("").find_first_not_of(" \t") !=
+                std::string::npos &&
+            breakpoint.problem.empty()) {
+            breakpoint.problem =
+                "Conditions are not supported: use a hit count or a data breakpoint.";
+        }
+        added.push_back(std::move(breakpoint));
+    }
+    std::erase_if(breakpoints_, [ofKind](const Breakpoint& b) { return b.kind == ofKind; });
+    const std::size_t firstNew = breakpoints_.size();
+    for (Breakpoint& breakpoint : added) {
+        breakpoint.id = nextBreakpointId_++;
+        breakpoints_.push_back(std::move(breakpoint));
+    }
+    syncPoints();
+    Json answered = Json::array();
+    for (std::size_t i = firstNew; i < breakpoints_.size(); ++i) {
+        answered.push_back(breakpointJson(breakpoints_[i]));
+    }
+    return {{"breakpoints", std::move(answered)}};
+}
+
+Json Adapter::setBreakpoints(const Json& arguments) {
+    const Json* source = argument(arguments, "source");
+    if (source == nullptr || !source->is_object()) {
+        fail("The argument 'source' is missing.");
+    }
+    const std::string path = stringArgument(*source, "path").value_or("");
+    // The program's own file, however the client spells the part it shares.
+    const auto sameFile = [](const std::string& a, const std::string& b) {
+        const auto endsWith = [](const std::string& whole, const std::string& end) {
+            return whole.size() > end.size() && whole.ends_with(end) &&
+                   whole[whole.size() - end.size() - 1] == '/';
+        };
+        return a == b || endsWith(a, b) || endsWith(b, a);
+    };
+    std::string problem;
+    if (launch_ != nullptr && !sameFile(path, launch_->program)) {
+        problem = "Not the program being debugged (" + launch_->program + ").";
+    }
+    Json list = listArgument(arguments, "breakpoints");
+    if (!argument(arguments, "breakpoints")) {
+        for (const Json& line : listArgument(arguments, "lines")) {
+            list.push_back({{"line", line}});
+        }
+    }
+    return replaceBreakpoints(static_cast<int>(Breakpoint::Kind::Source), list,
+                              [&](const Json& item, Breakpoint& breakpoint) {
+                                  const auto line = integerArgument(item, "line");
+                                  if (!line) {
+                                      fail("A source breakpoint has a line.");
+                                  }
+                                  breakpoint.requestedLine = adapterLine(*line);
+                                  breakpoint.problem = problem;
+                              });
+}
+
+Json Adapter::setFunctionBreakpoints(const Json& arguments) {
+    return replaceBreakpoints(static_cast<int>(Breakpoint::Kind::Function),
+                              listArgument(arguments, "breakpoints"),
+                              [](const Json& item, Breakpoint& breakpoint) {
+                                  breakpoint.name = requiredString(item, "name");
+                              });
+}
+
+Json Adapter::setInstructionBreakpoints(const Json& arguments) {
+    return replaceBreakpoints(static_cast<int>(Breakpoint::Kind::Instruction),
+                              listArgument(arguments, "breakpoints"),
+                              [](const Json& item, Breakpoint& breakpoint) {
+                                  breakpoint.name = requiredString(item, "instructionReference");
+                                  breakpoint.offset = integerArgument(item, "offset").value_or(0);
+                              });
+}
+
+namespace {
+
+// A data breakpoint's id: "register:A" or "word:8".
+struct DataTarget {
+    std::optional<RegisterId> reg;
+    std::uint16_t address = 0;
+};
+
+std::optional<DataTarget> parseDataId(std::string_view id) {
+    if (id.starts_with("register:")) {
+        if (const auto reg = registerNamed(id.substr(9))) {
+            return DataTarget{reg, 0};
+        }
+    } else if (id.starts_with("word:")) {
+        const auto address = parseNumber(id.substr(5));
+        if (address && *address >= 0 && *address < static_cast<std::int64_t>(Machine::memorySize)) {
+            return DataTarget{std::nullopt, static_cast<std::uint16_t>(*address)};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Json Adapter::dataBreakpointInfo(const Json& arguments) {
+    const Debug::DebugProgram& program = session().program();
+    std::string name = requiredString(arguments, "name");
+    const std::int64_t scope = integerArgument(arguments, "variablesReference").value_or(0);
+    const bool asAddress = flagArgument(arguments, "asAddress");
+    const auto answer = [](Json dataId, const std::string& description) {
+        Json body{{"dataId", std::move(dataId)}, {"description", description}};
+        if (!body["dataId"].is_null()) {
+            body["accessTypes"] = {"write"};
+            body["canPersist"] = true;
+        }
+        return body;
+    };
+    if (scope == definitionsScope) {
+        return answer(nullptr, "A definition is a number, not a location: it never changes.");
+    }
+    if (name == "$pc" || name == "$step") {
+        return answer(nullptr, name + " changes at every step: use a breakpoint or a step.");
+    }
+    if (const auto reg = registerNamed(name); reg && !asAddress && scope != labelsScope) {
+        return answer("register:" + name, "register " + name);
+    }
+    // A label, an address, [ADDRESS] or *ADDRESS.
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
+        name = name.substr(1, name.size() - 2);
+    } else if (name.starts_with('*')) {
+        name = name.substr(1);
+    }
+    std::optional<std::int64_t> address = parseNumber(name);
+    std::string description = "the word at address ";
+    if (!address && !asAddress) {
+        for (const Assembly::ProgramSymbol& symbol : program.symbols) {
+            if (symbol.name == name && symbol.kind == Assembly::ProgramSymbol::Kind::Label) {
+                address = symbol.number;
+                description = name + ", the word at address ";
+            }
+        }
+    }
+    if (!address || *address < 0 || *address >= static_cast<std::int64_t>(Machine::memorySize)) {
+        return answer(
+            nullptr, inQuotes(name) + " is not a register, a label or an address from 0 to 65535.");
+    }
+    return answer("word:" + std::to_string(*address), description + std::to_string(*address));
+}
+
+Json Adapter::setDataBreakpoints(const Json& arguments) {
+    return replaceBreakpoints(
+        static_cast<int>(Breakpoint::Kind::Data), listArgument(arguments, "breakpoints"),
+        [](const Json& item, Breakpoint& breakpoint) {
+            breakpoint.name = requiredString(item, "dataId");
+            const auto target = parseDataId(breakpoint.name);
+            if (!target) {
+                breakpoint.problem = "No data " + inQuotes(breakpoint.name) + " to watch.";
+                return;
+            }
+            breakpoint.reg = target->reg;
+            breakpoint.address = target->address;
+            const std::string access = stringArgument(item, "accessType").value_or("write");
+            if (access != "write") {
+                breakpoint.problem =
+                    "Only writes can be watched: the machine does not report "
+                    "what reads a word.";
+            }
+        });
+}
+
+// ---------------------------------------------------------------------------
+// Running
+
+// Counts a hit of each breakpoint at `address` going forward; true when
+// one of them stops there.
+bool Adapter::hitsAt(std::uint16_t address, bool forward) {
+    bool stops = false;
+    for (Breakpoint& breakpoint : breakpoints_) {
+        if (breakpoint.verified && breakpoint.kind != Breakpoint::Kind::Data &&
+            breakpoint.address == address) {
+            breakpoint.hits += forward ? 1 : 0;
+            stops = stops || breakpoint.hit.met(breakpoint.hits);
+        }
+    }
+    return stops;
+}
+
+void Adapter::proceed(std::uint64_t steps) {
+    if (motion_ == Motion::None) {
+        return;
+    }
+    const bool forward = motion_ == Motion::Forward;
+    Debug::Session& debugged = *session_;
+    const Stop stop = !forward                             ? debugged.reverseContinue()
+                      : steps == Debug::Session::unlimited ? debugged.continueRun()
+                                                           : debugged.stepForward(steps);
+    if (stop.reason == Stop::Reason::Interrupted ||
+        (forward && stop.reason == Stop::Reason::Stepped)) {
+        return;  // a message arrived, or the steps ran out: the owner goes on
+    }
+    if (stop.reason == Stop::Reason::Breakpoint && !hitsAt(debugged.programCounter(), forward)) {
+        return;  // not its count yet: on
+    }
+    if (stop.reason == Stop::Reason::Watchpoint) {
+        const auto watch = watchOf_.find(stop.point);
+        for (Breakpoint& breakpoint : breakpoints_) {
+            if (watch != watchOf_.end() && breakpoint.id == watch->second) {
+                if (forward) {
+                    ++breakpoint.hits;
+                }
+                if (!breakpoint.hit.met(breakpoint.hits)) {
+                    return;
+                }
+            }
+        }
+    }
+    motion_ = Motion::None;
+    std::vector<Json> out;
+    report(stop, out);
+    for (const Json& message : out) {
+        send(message);
+    }
+}
+
+Json Adapter::step(const std::string& command, std::vector<Json>& after) {
+    Debug::Session& debugged = session();
+    if (command == "stepOut") {
+        fail("The machine has no calls: there is no frame to step out of.");
+    }
+    if (motion_ != Motion::None) {
+        fail("The program is running: pause it first.");
+    }
+    if (debugged.machine().halted()) {
+        fail("The program has halted: restart runs it again.");
+    }
+    const Stop stop = command == "stepBack" ? debugged.reverseStep(1) : debugged.stepForward(1);
+    if (stop.reason == Stop::Reason::NoHistory) {
+        fail("No history to go back in: the session runs with history 0.");
+    }
+    if (stop.reason == Stop::Reason::Breakpoint) {
+        hitsAt(debugged.programCounter(), true);
+    }
+    report(stop, after);
+    return nullptr;
+}
+
+std::string Adapter::stopText(const Stop& stop, const std::vector<int>& hitIds,
+                              std::string& description) {
+    commandOut_.str("");
+    commandErrors_.str("");
+    try {
+        commands_->writeStop(stop, true);
+    } catch (const std::runtime_error& error) {
+        commandOut_ << error.what() << '\n';
+    }
+    std::string text = commandOut_.str();
+    // The terminal numbers its points itself; the editor knows them by its ids.
+    for (const std::string_view kind : {"Breakpoint ", "Watchpoint "}) {
+        if (text.starts_with(kind) && !hitIds.empty()) {
+            const std::size_t end = text.find_first_not_of("0123456789", kind.size());
+            text.replace(kind.size(), end - kind.size(), std::to_string(hitIds.front()));
+        }
+    }
+    description = firstLine(text);
+    return text;
+}
+
+// The events of a stop: the terminal's stop line in the console, then
+// stopped (or exited and terminated at the halt).
+void Adapter::report(const Stop& stop, std::vector<Json>& out) {
+    std::string reason = "step";
+    std::vector<int> ids;
+    if (stop.reason == Stop::Reason::Breakpoint) {
+        for (const Breakpoint& breakpoint : breakpoints_) {
+            if (breakpoint.verified && breakpoint.kind != Breakpoint::Kind::Data &&
+                breakpoint.address == session_->programCounter() &&
+                breakpoint.hit.met(breakpoint.hits)) {
+                if (ids.empty()) {
+                    reason = breakpoint.kind == Breakpoint::Kind::Function ? "function breakpoint"
+                             : breakpoint.kind == Breakpoint::Kind::Instruction
+                                 ? "instruction breakpoint"
+                                 : "breakpoint";
+                }
+                ids.push_back(breakpoint.id);
+            }
+        }
+    } else if (stop.reason == Stop::Reason::Watchpoint) {
+        reason = "data breakpoint";
+        if (const auto watch = watchOf_.find(stop.point); watch != watchOf_.end()) {
+            ids.push_back(watch->second);
+        }
+    } else if (stop.reason == Stop::Reason::Fault) {
+        reason = "exception";
+        lastFault_ = stop;
+    } else if (stop.reason == Stop::Reason::Interrupted ||
+               stop.reason == Stop::Reason::InputStopped) {
+        reason = "pause";
+    }
+    std::string description;
+    out.push_back(
+        event("output", {{"category", "console"}, {"output", stopText(stop, ids, description)}}));
+    if (stop.reason == Stop::Reason::Halted) {
+        out.push_back(event("exited", {{"exitCode", 0}}));
+        out.push_back(event("terminated"));
+        return;
+    }
+    if (stop.reason == Stop::Reason::InputStopped) {
+        out.push_back(event(
+            "output", {{"category", "console"},
+                       {"output",
+                        "The program reads a number, and its input has run out: type input and "
+                        "the numbers (input 1 2 3) here, then continue.\n"}}));
+    }
+    Json body{{"reason", reason},
+              {"description", description},
+              {"threadId", threadId},
+              {"allThreadsStopped", true}};
+    if (!ids.empty()) {
+        body["hitBreakpointIds"] = ids;
+    }
+    if (stop.reason == Stop::Reason::Fault) {
+        body["text"] = stop.message;
+    }
+    out.push_back(event("stopped", std::move(body)));
+}
+
+// ---------------------------------------------------------------------------
+// Looking
+
+std::string Adapter::wordText(Word word, bool instruction) const {
+    std::string text = std::to_string(word.value()) + " (" + hexWord(word) + ")";
+    if (instruction) {
+        std::ostringstream mnemonic;
+        const AddressNames& labels = session_->program().labels;
+        writeInstruction(mnemonic, word, labels.empty() ? nullptr : &labels);
+        text += " " + mnemonic.str();
+    }
+    return text;
+}
+
+Json Adapter::stackTrace(const Json&) {
+    const Debug::Session& debugged = session();
+    const Debug::DebugProgram& program = debugged.program();
+    const std::uint16_t pc = debugged.programCounter();
+    // The frame is named by the nearest label at or before the program counter.
+    std::string name = debugged.machine().halted() ? "halted" : "address " + std::to_string(pc);
+    std::int32_t nearest = -1;
+    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
+        if (symbol.kind == Assembly::ProgramSymbol::Kind::Label && symbol.number &&
+            *symbol.number <= pc && *symbol.number > nearest && !debugged.machine().halted()) {
+            nearest = *symbol.number;
+            name = symbol.name + (pc > nearest ? " + " + std::to_string(pc - nearest) : "");
+        }
+    }
+    Json frame{{"id", frameId},
+               {"name", name},
+               {"line", 0},
+               {"column", 0},
+               {"instructionPointerReference", hexAddress(pc)}};
+    if (const std::int32_t line = program.lineOf(pc); line > 0) {
+        frame["source"] = sourceJson();
+        frame["line"] = clientLine(line);
+        frame["column"] = 1;
+    }
+    return {{"stackFrames", Json::array({frame})}, {"totalFrames", 1}};
+}
+
+Json Adapter::scopes(const Json&) {
+    const Debug::DebugProgram& program = session().program();
+    Json list = Json::array({{{"name", "Registers"},
+                              {"presentationHint", "registers"},
+                              {"variablesReference", registersScope},
+                              {"expensive", false}}});
+    if (program.hasSource()) {
+        list.push_back(
+            {{"name", "Labels"}, {"variablesReference", labelsScope}, {"expensive", false}});
+        list.push_back({{"name", "Definitions"},
+                        {"variablesReference", definitionsScope},
+                        {"expensive", false}});
+    }
+    return {{"scopes", std::move(list)}};
+}
+
+Json Adapter::variables(const Json& arguments) {
+    const Debug::Session& debugged = session();
+    const Debug::DebugProgram& program = debugged.program();
+    const Machine& machine = debugged.machine();
+    const std::int64_t scope = integerArgument(arguments, "variablesReference").value_or(0);
+    Json list = Json::array();
+    if (scope == registersScope) {
+        for (std::size_t i = 0; i < registerCount; ++i) {
+            const Word word = machine.registers.at(static_cast<RegisterId>(i));
+            // A register shows a mnemonic when it holds one of the program's instructions.
+            const bool instruction =
+                std::binary_search(instructionWords_.begin(), instructionWords_.end(), word,
+                                   [](Word a, Word b) { return a.bits() < b.bits(); });
+            const std::string name(registerNames[i]);
+            list.push_back({{"name", name},
+                            {"value", wordText(word, instruction)},
+                            {"evaluateName", name},
+                            {"variablesReference", 0}});
+        }
+        std::string pc = std::to_string(machine.programCounter);
+        if (const std::int32_t line = program.lineOf(machine.programCounter); line > 0) {
+            pc += " (line " + std::to_string(line) + ")";
+        }
+        list.push_back({{"name", "$pc"},
+                        {"value", pc},
+                        {"evaluateName", "$pc"},
+                        {"memoryReference", hexAddress(machine.programCounter)},
+                        {"variablesReference", 0}});
+        list.push_back({{"name", "$step"},
+                        {"value", std::to_string(debugged.step())},
+                        {"evaluateName", "$step"},
+                        {"variablesReference", 0},
+                        {"presentationHint", {{"attributes", {"readOnly"}}}}});
+        return {{"variables", std::move(list)}};
+    }
+    if (scope != labelsScope && scope != definitionsScope) {
+        fail("No variables with the reference " + std::to_string(scope) + ".");
+    }
+    const auto kind = scope == labelsScope ? Assembly::ProgramSymbol::Kind::Label
+                                           : Assembly::ProgramSymbol::Kind::Definition;
+    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
+        if (symbol.kind != kind) {
+            continue;
+        }
+        Json variable{{"name", symbol.name}, {"variablesReference", 0}};
+        if (!symbol.number) {
+            variable["value"] = "no value: " + symbol.problem;
+        } else if (kind == Assembly::ProgramSymbol::Kind::Definition) {
+            variable["value"] = std::to_string(*symbol.number);
+            variable["evaluateName"] = symbol.name;
+            variable["presentationHint"] = {{"attributes", {"constant", "readOnly"}}};
+        } else if (*symbol.number >= 0 &&
+                   *symbol.number < static_cast<std::int32_t>(Machine::memorySize)) {
+            const auto address = static_cast<std::uint16_t>(*symbol.number);
+            const bool instruction =
+                address < program.cells.size() && program.cells[address].isInstruction;
+            variable["value"] = wordText(machine.memory[address], instruction);
+            variable["evaluateName"] = "[" + symbol.name + "]";
+            variable["memoryReference"] = hexAddress(address);
+        } else {
+            variable["value"] = std::to_string(*symbol.number) + " (not an address)";
+        }
+        list.push_back(std::move(variable));
+    }
+    return {{"variables", std::move(list)}};
+}
+
+// Runs one of the terminal debugger's commands: what it wrote, and its
+// error line in `errors`.
+std::string Adapter::runCommand(std::string_view line, std::string& errors) {
+    commandOut_.str("");
+    commandErrors_.str("");
+    if (environment_.watchMessages) {
+        environment_.watchMessages(true);
+    }
+    commands_->execute(line);
+    if (environment_.watchMessages) {
+        environment_.watchMessages(false);
+    }
+    errors = withoutFinalLineEnd(commandErrors_.str());
+    return withoutFinalLineEnd(commandOut_.str());
+}
+
+Json Adapter::setVariable(const Json& arguments, std::vector<Json>& after) {
+    const Debug::Session& debugged = session();
+    const std::int64_t scope = integerArgument(arguments, "variablesReference").value_or(0);
+    const std::string name = requiredString(arguments, "name");
+    const std::string value = requiredString(arguments, "value");
+    if (scope == definitionsScope) {
+        fail("A definition is a number of the program, not a location: it cannot be set.");
+    }
+    std::string target = name;
+    if (scope == labelsScope) {
+        target = "[" + name + "]";
+    } else if (scope != registersScope ||
+               (!registerNamed(name) && name != "$pc" && name != "$step")) {
+        fail("No variable " + inQuotes(name) + " to set.");
+    }
+    std::string errors;
+    runCommand("set " + target + " = " + value, errors);
+    if (!errors.empty()) {
+        fail(errors);
+    }
+    if (invalidatedEvents_) {
+        after.push_back(event("invalidated", {{"areas", {name == "$pc" ? "all" : "variables"}},
+                                              {"threadId", threadId}}));
+    }
+    const Machine& machine = debugged.machine();
+    Json answer{{"variablesReference", 0}};
+    if (const auto reg = registerNamed(name); reg && scope == registersScope) {
+        answer["value"] = wordText(machine.registers.at(*reg), false);
+    } else if (name == "$pc") {
+        answer["value"] = std::to_string(machine.programCounter);
+    } else {
+        const auto address = debugged.program().numberOf(name);
+        answer["value"] =
+            address ? wordText(machine.memory[static_cast<std::uint16_t>(*address)], false) : value;
+    }
+    return answer;
+}
+
+Json Adapter::evaluate(const Json& arguments, std::vector<Json>& after) {
+    Debug::Session& debugged = session();
+    const std::string expression = requiredString(arguments, "expression");
+    const std::string context = stringArgument(arguments, "context").value_or("repl");
+    if (motion_ != Motion::None) {
+        fail("The program is running: pause it first.");
+    }
+    if (context != "repl") {
+        // An expression: what print says of it, without its name.
+        if (expression.find_first_of("\n;") != std::string::npos) {
+            fail("Not an expression: " + inQuotes(expression) + ".");
+        }
+        std::string errors;
+        const std::string printed = runCommand("print " + expression, errors);
+        if (!errors.empty()) {
+            fail(errors);
+        }
+        const std::size_t equals = printed.find(" = ");
+        return {{"result", equals == std::string::npos ? printed : printed.substr(equals + 3)},
+                {"variablesReference", 0}};
+    }
+    // The debug console: the terminal debugger's commands, as typed.
+    const std::uint64_t stepBefore = debugged.step();
+    const std::uint16_t pcBefore = debugged.programCounter();
+    const std::size_t pointsBefore = debugged.points().size();
+    std::string errors;
+    std::string result = runCommand(expression, errors);
+    if (!errors.empty()) {
+        if (result.empty()) {
+            fail(errors);
+        }
+        result += "\n" + errors;
+    }
+    if (debugged.points().size() != pointsBefore) {
+        after.push_back(event("output", {{"category", "console"},
+                                         {"output",
+                                          "The editor's breakpoints stay as they are set "
+                                          "there; this one holds for the session.\n"}}));
+    }
+    if (debugged.step() != stepBefore || debugged.programCounter() != pcBefore) {
+        if (debugged.machine().halted()) {
+            after.push_back(event("exited", {{"exitCode", 0}}));
+            after.push_back(event("terminated"));
+        } else {
+            after.push_back(event("stopped", {{"reason", "step"},
+                                              {"description", firstLine(result)},
+                                              {"threadId", threadId},
+                                              {"allThreadsStopped", true}}));
+        }
+    } else if (invalidatedEvents_) {
+        after.push_back(event("invalidated", {{"areas", {"variables"}}, {"threadId", threadId}}));
+    }
+    return {{"result", result}, {"variablesReference", 0}};
+}
+
+Json Adapter::readMemory(const Json& arguments) {
+    const Machine& machine = session().machine();
+    const std::uint16_t reference = referencedAddress(requiredString(arguments, "memoryReference"));
+    const std::int64_t start = reference + wordOffset(arguments);
+    const std::int64_t count = integerArgument(arguments, "count").value_or(0);
+    if (count < 0) {
+        fail("The count of bytes is negative.");
+    }
+    const auto bytes = static_cast<std::uint64_t>(std::min<std::int64_t>(count, maxMemoryBytes));
+    std::vector<std::uint8_t> data;
+    if (start >= 0) {
+        for (std::uint64_t i = 0; i < bytes; ++i) {
+            const std::uint64_t address = static_cast<std::uint64_t>(start) + i / 4;
+            if (address >= Machine::memorySize) {
+                break;
+            }
+            const std::uint32_t bits = machine.memory[static_cast<std::uint16_t>(address)].bits();
+            data.push_back(static_cast<std::uint8_t>(bits >> (24 - 8 * (i % 4))));
+        }
+    }
+    return {{"address", hexAddress(start)},
+            {"data", toBase64(data)},
+            {"unreadableBytes", static_cast<std::uint64_t>(count) - data.size()}};
+}
+
+Json Adapter::writeMemory(const Json& arguments, std::vector<Json>& after) {
+    Debug::Session& debugged = session();
+    const std::string referenceText = requiredString(arguments, "memoryReference");
+    const std::uint16_t reference = referencedAddress(referenceText);
+    const std::int64_t start = reference + wordOffset(arguments);
+    const bool partial = flagArgument(arguments, "allowPartial");
+    const std::vector<std::uint8_t> data = fromBase64(requiredString(arguments, "data"));
+    if (data.size() % 4 != 0 && !partial) {
+        fail("Memory is written in words of 4 bytes: " + std::to_string(data.size()) +
+             " bytes are not a multiple of 4.");
+    }
+    std::uint64_t words = data.size() / 4;
+    if (start < 0 || static_cast<std::uint64_t>(start) + words > Machine::memorySize) {
+        if (!partial || start < 0) {
+            fail("The write goes past the last address, 65535.");
+        }
+        words = Machine::memorySize - static_cast<std::uint64_t>(start);
+    }
+    for (std::uint64_t i = 0; i < words; ++i) {
+        std::uint32_t bits = 0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            bits = (bits << 8) | data[4 * i + k];
+        }
+        debugged.setMemory(static_cast<std::uint16_t>(static_cast<std::uint64_t>(start) + i),
+                           Word(static_cast<std::int32_t>(bits)));
+    }
+    if (invalidatedEvents_) {
+        after.push_back(event("invalidated", {{"areas", {"variables"}}, {"threadId", threadId}}));
+    }
+    if (memoryEvents_) {
+        after.push_back(
+            event("memory", {{"memoryReference", referenceText},
+                             {"offset", integerArgument(arguments, "offset").value_or(0)},
+                             {"count", words * 4}}));
+    }
+    return {{"offset", integerArgument(arguments, "offset").value_or(0)},
+            {"bytesWritten", words * 4}};
+}
+
+Json Adapter::disassemble(const Json& arguments) {
+    const Debug::Session& debugged = session();
+    const Debug::DebugProgram& program = debugged.program();
+    const Machine& machine = debugged.machine();
+    const std::uint16_t reference = referencedAddress(requiredString(arguments, "memoryReference"));
+    const std::int64_t start = reference + wordOffset(arguments) +
+                               integerArgument(arguments, "instructionOffset").value_or(0);
+    const std::int64_t count = integerArgument(arguments, "instructionCount").value_or(0);
+    if (count < 0 || count > static_cast<std::int64_t>(Machine::memorySize)) {
+        fail("The count of instructions is not from 0 to 65536.");
+    }
+    Json list = Json::array();
+    for (std::int64_t address = start; address < start + count; ++address) {
+        if (address < 0 || address >= static_cast<std::int64_t>(Machine::memorySize)) {
+            list.push_back(
+                {{"address", address < 0 ? std::to_string(address) : hexAddress(address)},
+                 {"instruction", ""},
+                 {"presentationHint", "invalid"}});
+            continue;
+        }
+        const auto at = static_cast<std::uint16_t>(address);
+        const Word word = machine.memory[at];
+        // A data word of a source shows as the number it holds.
+        const bool data = program.hasSource() && at < program.cells.size() &&
+                          program.cells[at].line > 0 && !program.cells[at].isInstruction;
+        std::ostringstream instruction;
+        if (data) {
+            instruction << word.value();
+        } else {
+            writeInstruction(instruction, word, program.labels.empty() ? nullptr : &program.labels);
+        }
+        char bytes[16];
+        std::snprintf(bytes, sizeof bytes, "%08X", word.bits());
+        Json item{{"address", hexAddress(at)},
+                  {"instructionBytes", bytes},
+                  {"instruction", instruction.str()}};
+        if (const std::string* label = program.labels.find(at)) {
+            item["symbol"] = *label;
+        }
+        if (const std::int32_t line = program.lineOf(at); line > 0) {
+            item["location"] = sourceJson();
+            item["line"] = clientLine(line);
+        }
+        list.push_back(std::move(item));
+    }
+    return {{"instructions", std::move(list)}};
+}
+
+Json Adapter::gotoTargets(const Json& arguments) {
+    session();
+    const auto line = integerArgument(arguments, "line");
+    if (!line) {
+        fail("The argument 'line' is missing.");
+    }
+    std::int32_t movedTo = 0;
+    std::string problem;
+    const auto address = lineAddress(adapterLine(*line), movedTo, problem);
+    if (!address) {
+        fail(problem);
+    }
+    return {{"targets", Json::array({{{"id", *address + 1},
+                                      {"label", "line " + std::to_string(movedTo) + ", address " +
+                                                    std::to_string(*address)},
+                                      {"line", clientLine(movedTo)},
+                                      {"instructionPointerReference", hexAddress(*address)}}})}};
+}
+
+// Moves the program counter, as set $pc does: the registers and memory stay.
+Json Adapter::gotoLine(const Json& arguments, std::vector<Json>& after) {
+    Debug::Session& debugged = session();
+    const auto target = integerArgument(arguments, "targetId");
+    if (!target || *target < 1 || *target > static_cast<std::int64_t>(Machine::memorySize)) {
+        fail("No such target: gotoTargets gives them.");
+    }
+    if (motion_ != Motion::None) {
+        fail("The program is running: pause it first.");
+    }
+    debugged.setProgramCounter(static_cast<std::uint16_t>(*target - 1));
+    Stop stop;
+    stop.reason = Stop::Reason::Interrupted;
+    std::string description;
+    stopText(stop, {}, description);
+    after.push_back(
+        event("stopped", {{"reason", "goto"},
+                          {"description", "Moved" + description.substr(description.find(';'))},
+                          {"threadId", threadId},
+                          {"allThreadsStopped", true}}));
+    return nullptr;
+}
+
+Json Adapter::exceptionInfo() {
+    const Debug::Session& debugged = session();
+    if (!lastFault_ || debugged.machine().halted()) {
+        fail("The program has not stopped at a fault.");
+    }
+    return {{"exceptionId", "fault"},
+            {"description", lastFault_->message},
+            {"breakMode", "always"},
+            {"details", {{"message", lastFault_->message}, {"typeName", "fault"}}}};
+}
+
+Json Adapter::loadedSources() {
+    Json list = Json::array();
+    if (session().program().hasSource()) {
+        list.push_back(sourceJson());
+    }
+    return {{"sources", std::move(list)}};
+}
+
+}  // namespace Vorn::Dap
