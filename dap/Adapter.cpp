@@ -437,7 +437,7 @@ void Adapter::handle(const Json& message) {
         if (!arguments.is_object()) {
             fail("The arguments of a request are an object.");
         }
-        if (!initialized_ && command != "initialize") {
+        if (!initialized_ && command != "initialize" && command != "disconnect") {
             fail("The adapter is not initialized: the first request is initialize.");
         }
         Json body = this->request(command, arguments, after);

@@ -50,9 +50,10 @@ int serveEditor(std::istream& in, std::ostream& out) {
         bool failed = false;
         Debug::DebugProgram program = loadProgram(path, !image, errors, failed);
         if (failed) {
+            // vornasm's line, without its "Error: " (the editor says that itself).
             std::string message = errors.str();
             message.erase(message.find_last_not_of('\n') + 1);
-            throw Tools::ToolError(message);
+            throw Tools::ToolError(message.starts_with("Error: ") ? message.substr(7) : message);
         }
         return program;
     };

@@ -7,20 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "support/Framing.h"
 #include "support/RunProgram.h"
 
 namespace {
 
 using Json = nlohmann::json;
 using Vorn::Testing::builtWithSanitizers;
+using Vorn::Testing::framed;
 using Vorn::Testing::runProgram;
+using Vorn::Testing::unframe;
 
 const std::string uri = "file:///work/countdown.vorn";
-
-std::string framed(const Json& message) {
-    const std::string body = message.dump();
-    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
 
 Json request(int id, const std::string& method, Json params = Json::object()) {
     return {{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", std::move(params)}};
@@ -61,24 +59,6 @@ struct Session {
         return found;
     }
 };
-
-// Reads the framed messages of the server's output; fails on a bad frame.
-std::vector<Json> unframe(const std::string& out) {
-    std::vector<Json> messages;
-    std::size_t at = 0;
-    while (at < out.size()) {
-        const std::size_t headerEnd = out.find("\r\n\r\n", at);
-        const std::string prefix = "Content-Length: ";
-        if (headerEnd == std::string::npos || out.compare(at, prefix.size(), prefix) != 0) {
-            ADD_FAILURE() << "bad frame at " << at << ": " << out.substr(at, 80);
-            break;
-        }
-        const std::size_t length = std::stoul(out.substr(at + prefix.size(), headerEnd));
-        messages.push_back(Json::parse(out.substr(headerEnd + 4, length)));
-        at = headerEnd + 4 + length;
-    }
-    return messages;
-}
 
 Session run(const std::string& input, const std::vector<std::string>& arguments = {}) {
     const auto result = runProgram(VORNLS_PATH, arguments, input, {20, 2048});
