@@ -913,10 +913,30 @@ Json Adapter::replaceBreakpoints(int kind, const Json& list,
         }
         added.push_back(std::move(breakpoint));
     }
-    std::erase_if(breakpoints_, [ofKind](const Breakpoint& b) { return b.kind == ofKind; });
+    // The breakpoints of this kind give way; one set again keeps its id (its
+    // number in the stop lines) and its count of hits.
+    std::vector<Breakpoint> previous;
+    std::erase_if(breakpoints_, [ofKind, &previous](Breakpoint& b) {
+        if (b.kind != ofKind) {
+            return false;
+        }
+        previous.push_back(std::move(b));
+        return true;
+    });
     const std::size_t firstNew = breakpoints_.size();
     for (Breakpoint& breakpoint : added) {
-        breakpoint.id = nextBreakpointId_++;
+        const auto kept =
+            std::find_if(previous.begin(), previous.end(), [&breakpoint](const Breakpoint& old) {
+                return old.id != 0 && old.requestedLine == breakpoint.requestedLine &&
+                       old.name == breakpoint.name && old.offset == breakpoint.offset;
+            });
+        if (kept != previous.end()) {
+            breakpoint.id = kept->id;
+            breakpoint.hits = kept->hits;
+            kept->id = 0;  // taken
+        } else {
+            breakpoint.id = nextBreakpointId_++;
+        }
         breakpoints_.push_back(std::move(breakpoint));
     }
     syncPoints();

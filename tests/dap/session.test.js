@@ -136,7 +136,7 @@ test('a debugging session from the launch to the halt', async () => {
       breakpoints: [{ dataId: info.body.dataId, accessType: 'write' }],
     });
     const dataId = again.body.breakpoints[0].id;
-    assert.notEqual(dataId, watchId);
+    assert.equal(dataId, watchId);  // set again, the same breakpoint
     await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [] });
 
     // Continue to the write of count (4 -> 2); the write of 4 is output.
