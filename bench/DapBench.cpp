@@ -11,12 +11,10 @@
 // Targets: 5 ms for each round trip, 2 s for the reverse-continue.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
-#include "bench/BenchSources.h"
+#include "bench/CountdownProgram.h"
 #include "dap/Adapter.h"
 
 namespace {
@@ -53,14 +51,7 @@ class Debugging {
     static Dap::Environment environment(std::uint32_t count) {
         Dap::Environment environment;
         environment.loadProgram = [count](const std::string&, bool) {
-            std::optional<Assembly::AssemblyError> error;
-            Debug::DebugProgram program =
-                Debug::DebugProgram::fromSource(Bench::countdownSource(count), error);
-            if (error) {
-                std::fprintf(stderr, "vorn-dap-bench: the countdown source does not assemble\n");
-                std::exit(1);
-            }
-            return program;
+            return Bench::countdownProgram(count);
         };
         return environment;
     }

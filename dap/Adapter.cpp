@@ -426,7 +426,7 @@ void Adapter::handle(const Json& message) {
         respond(request, false, nullptr, "A request's command is a string.");
         return;
     }
-    if (!message["seq"].is_number_integer()) {
+    if (!message.contains("seq") || !message["seq"].is_number_integer()) {
         respond(request, false, nullptr, "A request's seq is a whole number.");
         return;
     }

@@ -129,6 +129,10 @@ INSTANTIATE_TEST_SUITE_P(
                     framed({{"seq", "2"}, {"type", "request"}, {"command", "threads"}}) +
                     disconnect(),
                 0, "", "", 0},
+        Hostile{
+            "SeqMissing",
+            initialized() + framed({{"type", "request"}, {"command", "threads"}}) + disconnect(), 0,
+            "", "", 0},
         Hostile{"ArgumentsNotAnObject",
                 initialized() +
                     framed({{"seq", 2},
@@ -214,6 +218,19 @@ TEST(Dap, AnAssemblyErrorFailsTheLaunch) {
     EXPECT_FALSE(answer.value("success", true));
     EXPECT_EQ(answer.value("message", ""),
               "(line 1, token identifier('A')) expecting end-of-line or end-of-file.");
+}
+
+// With its output closed the adapter stops at its first answer, status 1,
+// and with its input closed it ends at once.
+TEST(Dap, ClosedStandardStreams) {
+    const std::string input = launched() + framed(request(3, "configurationDone")) + disconnect();
+    const ProgramResult noOutput =
+        runProgram("/bin/sh", {"-c", "exec \"$0\" --dap >&-", VORNDBG_PATH}, input, {30, 0});
+    EXPECT_EQ(noOutput.status, 1);
+    const ProgramResult noInput =
+        runProgram("/bin/sh", {"-c", "exec \"$0\" --dap <&-", VORNDBG_PATH}, "", {30, 0});
+    EXPECT_EQ(noInput.status, 1);
+    EXPECT_EQ(noInput.out, "");
 }
 
 TEST(Dap, TheCommandLine) {
