@@ -418,19 +418,21 @@ void Adapter::handle(const Json& message) {
         return;  // the adapter sends no requests, and takes no events
     }
     // The answer names the request by its seq and command, as far as they are usable.
-    Json request = message;
-    if (!request["seq"].is_number_integer()) {
-        request["seq"] = 0;
-    }
-    if (!request["command"].is_string()) {
+    const auto seq = message.find("seq");
+    const auto name = message.find("command");
+    const bool seqUsable = seq != message.end() && seq->is_number_integer();
+    const bool commandUsable = name != message.end() && name->is_string();
+    const Json request{{"seq", seqUsable ? *seq : Json(0)},
+                       {"command", commandUsable ? *name : Json("")}};
+    if (!commandUsable) {
         respond(request, false, nullptr, "A request's command is a string.");
         return;
     }
-    if (!message.contains("seq") || !message["seq"].is_number_integer()) {
+    if (!seqUsable) {
         respond(request, false, nullptr, "A request's seq is a whole number.");
         return;
     }
-    const std::string command = request["command"].get<std::string>();
+    const std::string command = name->get<std::string>();
     const Json arguments = message.contains("arguments") ? message["arguments"] : Json::object();
     std::vector<Json> after;
     try {
