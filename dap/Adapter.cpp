@@ -698,6 +698,16 @@ void Adapter::start(const Launch& launch) {
     }
     std::sort(instructionWords_.begin(), instructionWords_.end(),
               [](Word a, Word b) { return a.bits() < b.bits(); });
+    // Each line's first instruction, for the breakpoints on lines.
+    const Debug::DebugProgram& loaded = session_->program();
+    lineStarts_.assign(loaded.lines.size() + 1, -1);
+    for (std::size_t address = loaded.cells.size(); address-- > 0;) {
+        const Assembly::ProgramCell& cell = loaded.cells[address];
+        if (cell.isInstruction && cell.line >= 1 &&
+            static_cast<std::size_t>(cell.line) < lineStarts_.size()) {
+            lineStarts_[static_cast<std::size_t>(cell.line)] = static_cast<std::int32_t>(address);
+        }
+    }
     syncPoints();
 }
 
@@ -757,18 +767,11 @@ std::optional<std::uint16_t> Adapter::lineAddress(std::int32_t line, std::int32_
                   std::to_string(lines) + " lines.";
         return std::nullopt;
     }
-    // Each line's first instruction, once.
-    std::vector<std::int32_t> first(static_cast<std::size_t>(lines) + 2, -1);
-    for (std::size_t address = program.cells.size(); address-- > 0;) {
-        const Assembly::ProgramCell& cell = program.cells[address];
-        if (cell.isInstruction && cell.line >= 1 && cell.line <= lines) {
-            first[static_cast<std::size_t>(cell.line)] = static_cast<std::int32_t>(address);
-        }
-    }
     for (std::int32_t next = line; next <= lines; ++next) {
-        if (first[static_cast<std::size_t>(next)] >= 0) {
+        if (const std::int32_t address = lineStarts_[static_cast<std::size_t>(next)];
+            address >= 0) {
             movedTo = next;
-            return static_cast<std::uint16_t>(first[static_cast<std::size_t>(next)]);
+            return static_cast<std::uint16_t>(address);
         }
     }
     problem = "No instruction on line " + std::to_string(line) + " or after it.";

@@ -157,7 +157,8 @@ class Adapter {
     std::unique_ptr<Debug::CommandInterpreter> commands_;
     Motion motion_ = Motion::None;
     std::optional<Debug::Stop> lastFault_;
-    std::vector<Word> instructionWords_;  // sorted: the program's instruction cells
+    std::vector<Word> instructionWords_;    // sorted: the program's instruction cells
+    std::vector<std::int32_t> lineStarts_;  // by line: its first instruction's address, or -1
 
     std::vector<Breakpoint> breakpoints_;
     int nextBreakpointId_ = 1;
