@@ -785,7 +785,13 @@ void Adapter::syncPoints() {
         return;
     }
     const Debug::DebugProgram& program = session_->program();
-    session_->removeAll();
+    // Only the points set here: those of the console's break and watch stay.
+    for (const auto& [number, address] : breakAddress_) {
+        session_->remove(number);
+    }
+    for (const auto& [number, id] : watchOf_) {
+        session_->remove(number);
+    }
     breakAddress_.clear();
     watchOf_.clear();
     std::vector<std::uint16_t> addresses;
@@ -1124,7 +1130,8 @@ void Adapter::proceed(std::uint64_t steps) {
         (forward && stop.reason == Stop::Reason::Stepped)) {
         return;  // a message arrived, or the steps ran out: the owner goes on
     }
-    if (stop.reason == Stop::Reason::Breakpoint && !hitsAt(debugged.programCounter(), forward)) {
+    if (stop.reason == Stop::Reason::Breakpoint && breakAddress_.contains(stop.point) &&
+        !hitsAt(debugged.programCounter(), forward)) {
         return;  // not its count yet: on
     }
     if (stop.reason == Stop::Reason::Watchpoint) {
@@ -1197,6 +1204,7 @@ void Adapter::report(const Stop& stop, std::vector<Json>& out) {
     std::string reason = "step";
     std::vector<int> ids;
     if (stop.reason == Stop::Reason::Breakpoint) {
+        reason = "breakpoint";  // also one the console set
         for (const Breakpoint& breakpoint : breakpoints_) {
             if (breakpoint.verified && breakpoint.kind != Breakpoint::Kind::Data &&
                 breakpoint.address == session_->programCounter() &&
@@ -1464,8 +1472,8 @@ Json Adapter::evaluate(const Json& arguments, std::vector<Json>& after) {
     if (debugged.points().size() != pointsBefore) {
         after.push_back(event("output", {{"category", "console"},
                                          {"output",
-                                          "The editor's breakpoints stay as they are set "
-                                          "there; this one holds for the session.\n"}}));
+                                          "The console's breakpoints and watchpoints hold "
+                                          "beside the editor's, which does not list them.\n"}}));
     }
     if (debugged.step() != stepBefore || debugged.programCounter() != pcBefore) {
         if (debugged.machine().halted()) {

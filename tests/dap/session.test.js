@@ -240,6 +240,13 @@ test('reading past the input stops for more, given in the debug console', async 
     stop = await stopped(dc, dc.nextRequest({ threadId: 1 }), 'pause');
     assert.match(stop.description, /^Stopped at read/);
     await dc.evaluateRequest({ expression: 'input 2', context: 'repl' });
+    // A breakpoint the console sets holds beside the editor's.
+    const set = await dc.evaluateRequest({ expression: 'break 7', context: 'repl' });
+    assert.equal(set.body.result, 'Breakpoint 1 at address 4, line 7.');
+    await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [{ line: LINE.jumpLoop }] });
+    stop = await stopped(dc, dc.continueRequest({ threadId: 1 }), 'breakpoint');
+    assert.match(stop.description, /^Breakpoint 1; \$step = 5, \$pc = 4, line 7: write/);
+    await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [] });
     const output = dc.assertOutput('stdout', '2\n');
     await Promise.all([dc.waitForEvent('exited'), dc.continueRequest({ threadId: 1 })]);
     await output;
