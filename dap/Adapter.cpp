@@ -1443,6 +1443,23 @@ Json Adapter::evaluate(const Json& arguments, std::vector<Json>& after) {
     if (motion_ != Motion::None) {
         fail("The program is running: pause it first.");
     }
+    const Debug::DebugProgram& program = debugged.program();
+    if (context == "hover") {
+        // A label under the mouse: the word it names, as the Labels scope shows it.
+        for (const Assembly::ProgramSymbol& symbol : program.symbols) {
+            if (symbol.name == expression && symbol.kind == Assembly::ProgramSymbol::Kind::Label &&
+                symbol.number && *symbol.number >= 0 &&
+                *symbol.number < static_cast<std::int32_t>(Machine::memorySize)) {
+                const auto address = static_cast<std::uint16_t>(*symbol.number);
+                const bool instruction =
+                    address < program.cells.size() && program.cells[address].isInstruction;
+                return {{"result", "[" + std::to_string(address) + "] = " +
+                                       wordText(debugged.machine().memory[address], instruction)},
+                        {"memoryReference", hexAddress(address)},
+                        {"variablesReference", 0}};
+            }
+        }
+    }
     if (context != "repl") {
         // An expression: what print says of it, without its name.
         if (expression.find_first_of("\n;") != std::string::npos) {

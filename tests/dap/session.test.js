@@ -195,6 +195,8 @@ test('a debugging session from the launch to the halt', async () => {
     assert.equal(printed.body.result, '[10] = 0');
     const watched = await dc.evaluateRequest({ expression: 'I', context: 'watch' });
     assert.equal(watched.body.result, '4');
+    const hovered = await dc.evaluateRequest({ expression: 'loop', context: 'hover' });
+    assert.equal(hovered.body.result, '[2] = 503316490 (0x1E00000A) load O count');
 
     // An odd n: the endless loop, paused, then ended at the halt.
     await dc.setDataBreakpointsRequest({ breakpoints: [] });
