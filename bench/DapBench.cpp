@@ -7,7 +7,9 @@
 // - stackTrace + variables: the frame, the scopes, the registers and the
 //   labels, as an editor asks after each stop;
 // - reverseContinue: back over 10^8 steps to the start, with a data
-//   breakpoint on a word never written (once per run).
+//   breakpoint on a word never written (once per run);
+// - continue: the whole run of 10^8 steps to the halt, with the history on
+//   (as the terminal debugger's continue; bench/debugger.sh gives its speed).
 // Targets: 5 ms for each round trip, 2 s for the reverse-continue.
 #include <benchmark/benchmark.h>
 
@@ -113,10 +115,24 @@ void reverseContinue(benchmark::State& state) {
     }
 }
 
+void continueToTheHalt(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto debugging = std::make_unique<Debugging>(33'333'333);
+        state.ResumeTiming();
+        debugging->request("continue", {{"threadId", 1}});
+        state.PauseTiming();
+        debugging.reset();
+        state.ResumeTiming();
+    }
+    state.counters["steps/s"] = benchmark::Counter(1e8, benchmark::Counter::kIsRate);
+}
+
 BENCHMARK(next)->Unit(benchmark::kMillisecond);
 BENCHMARK(stepBack)->Unit(benchmark::kMillisecond);
 BENCHMARK(stackTraceAndVariables)->Unit(benchmark::kMillisecond);
 BENCHMARK(reverseContinue)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(continueToTheHalt)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 
