@@ -3,17 +3,15 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 
 #include "bench/BenchSources.h"
-#include "debug/Session.h"
+#include "program/Program.h"
 
 namespace Vorn::Bench {
 
-inline Debug::DebugProgram countdownProgram(std::uint32_t count) {
-    std::optional<Assembly::AssemblyError> error;
-    Debug::DebugProgram program = Debug::DebugProgram::fromSource(countdownSource(count), error);
-    if (error) {
+inline Program countdownProgram(std::uint32_t count) {
+    Program program = Program::fromSource(countdownSource(count));
+    if (program.error()) {
         std::fprintf(stderr, "the countdown source does not assemble\n");
         std::exit(1);
     }

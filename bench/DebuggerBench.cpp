@@ -39,7 +39,7 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-Debug::DebugProgram countdown(std::uint32_t count) {
+Program countdown(std::uint32_t count) {
     return Bench::countdownProgram(count);
 }
 

@@ -296,6 +296,7 @@ struct Adapter::Launch {
     std::optional<std::string> inputFile;
     bool stopOnEntry = false;
     bool noDebug = false;
+    bool strict = false;  // running into a data word or an unfilled cell is a fault
     std::optional<std::uint64_t> history;
 };
 
@@ -307,11 +308,7 @@ Adapter::Launch parseLaunch(const Json& arguments) {
     launch.image = flagArgument(arguments, "image");
     launch.stopOnEntry = flagArgument(arguments, "stopOnEntry");
     launch.noDebug = flagArgument(arguments, "noDebug");
-    if (flagArgument(arguments, "strict")) {
-        fail(
-            "strict is not available in the debugger: vornsim -s --strict runs the program "
-            "with it.");
-    }
+    launch.strict = flagArgument(arguments, "strict");
     for (const Json& number : listArgument(arguments, "input")) {
         if (!number.is_number_integer() || number.get<std::int64_t>() < INT32_MIN ||
             number.get<std::int64_t>() > INT32_MAX) {
@@ -649,7 +646,7 @@ Json Adapter::configurationDone(std::vector<Json>& after) {
 }
 
 void Adapter::start(const Launch& launch) {
-    Debug::DebugProgram program;
+    Program program;
     std::function<InputResult()> input;
     try {
         program = environment_.loadProgram(launch.program, launch.image);
@@ -681,6 +678,7 @@ void Adapter::start(const Launch& launch) {
         }
     };
     options.interrupt = interrupt_;
+    options.limits.strict = launch.strict;
     motion_ = Motion::None;
     lastFault_.reset();
     commands_.reset();
@@ -691,7 +689,7 @@ void Adapter::start(const Launch& launch) {
     }
     launch_ = std::make_unique<Launch>(launch);
     instructionWords_.clear();
-    for (const Assembly::ProgramCell& cell : session_->program().cells) {
+    for (const Assembly::ProgramCell& cell : session_->program().cells()) {
         if (cell.isInstruction) {
             instructionWords_.push_back(cell.word);
         }
@@ -699,10 +697,10 @@ void Adapter::start(const Launch& launch) {
     std::sort(instructionWords_.begin(), instructionWords_.end(),
               [](Word a, Word b) { return a.bits() < b.bits(); });
     // Each line's first instruction, for the breakpoints on lines.
-    const Debug::DebugProgram& loaded = session_->program();
-    lineStarts_.assign(loaded.lines.size() + 1, -1);
-    for (std::size_t address = loaded.cells.size(); address-- > 0;) {
-        const Assembly::ProgramCell& cell = loaded.cells[address];
+    const Program& loaded = session_->program();
+    lineStarts_.assign(loaded.lines().size() + 1, -1);
+    for (std::size_t address = loaded.cells().size(); address-- > 0;) {
+        const Assembly::ProgramCell& cell = loaded.cells()[address];
         if (cell.isInstruction && cell.line >= 1 &&
             static_cast<std::size_t>(cell.line) < lineStarts_.size()) {
             lineStarts_[static_cast<std::size_t>(cell.line)] = static_cast<std::int32_t>(address);
@@ -756,12 +754,12 @@ std::int32_t Adapter::adapterLine(std::int64_t line) const {
 // that has one.
 std::optional<std::uint16_t> Adapter::lineAddress(std::int32_t line, std::int32_t& movedTo,
                                                   std::string& problem) const {
-    const Debug::DebugProgram& program = session_->program();
+    const Program& program = session_->program();
     if (!program.hasSource()) {
         problem = "An image has no source lines: launch the source.";
         return std::nullopt;
     }
-    const auto lines = static_cast<std::int32_t>(program.lines.size());
+    const auto lines = static_cast<std::int32_t>(program.lines().size());
     if (line < 1 || line > lines) {
         problem = "Line " + std::to_string(line) + " is out of range: the source has " +
                   std::to_string(lines) + " lines.";
@@ -784,7 +782,7 @@ void Adapter::syncPoints() {
     if (session_ == nullptr) {
         return;
     }
-    const Debug::DebugProgram& program = session_->program();
+    const Program& program = session_->program();
     // Only the points set here: those of the console's break and watch stay.
     for (const auto& [number, address] : breakAddress_) {
         session_->remove(number);
@@ -814,19 +812,13 @@ void Adapter::syncPoints() {
                 break;
             }
             case Breakpoint::Kind::Function: {
-                const auto number = program.numberOf(breakpoint.name);
-                const bool label = std::any_of(
-                    program.symbols.begin(), program.symbols.end(), [&](const auto& symbol) {
-                        return symbol.name == breakpoint.name &&
-                               symbol.kind == Assembly::ProgramSymbol::Kind::Label;
-                    });
-                if (!label || !number || *number < 0 ||
-                    *number >= static_cast<std::int32_t>(Machine::memorySize)) {
+                const auto address = program.labelAddress(breakpoint.name);
+                if (!address) {
                     breakpoint.message =
                         "No label " + inQuotes(breakpoint.name) + " in the program.";
                     continue;
                 }
-                breakpoint.address = static_cast<std::uint16_t>(*number);
+                breakpoint.address = *address;
                 break;
             }
             case Breakpoint::Kind::Instruction: {
@@ -855,7 +847,7 @@ void Adapter::syncPoints() {
                 continue;
             }
             // Named as the terminal would name it: the register, the label, *ADDRESS.
-            const std::string* label = program.labels.find(breakpoint.address);
+            const std::string* label = program.labelFor(breakpoint.address);
             const Debug::Point& point =
                 breakpoint.reg
                     ? session_->addRegisterWatch(*breakpoint.reg,
@@ -1035,7 +1027,7 @@ std::optional<DataTarget> parseDataId(std::string_view id) {
 }  // namespace
 
 Json Adapter::dataBreakpointInfo(const Json& arguments) {
-    const Debug::DebugProgram& program = session().program();
+    const Program& program = session().program();
     std::string name = requiredString(arguments, "name");
     const std::int64_t scope = integerArgument(arguments, "variablesReference").value_or(0);
     const bool asAddress = flagArgument(arguments, "asAddress");
@@ -1065,11 +1057,9 @@ Json Adapter::dataBreakpointInfo(const Json& arguments) {
     std::optional<std::int64_t> address = parseNumber(name);
     std::string description = "the word at address ";
     if (!address && !asAddress) {
-        for (const Assembly::ProgramSymbol& symbol : program.symbols) {
-            if (symbol.name == name && symbol.kind == Assembly::ProgramSymbol::Kind::Label) {
-                address = symbol.number;
-                description = name + ", the word at address ";
-            }
+        if (const auto label = program.labelAddress(name)) {
+            address = *label;
+            description = name + ", the word at address ";
         }
     }
     if (!address || *address < 0 || *address >= static_cast<std::int64_t>(Machine::memorySize)) {
@@ -1187,14 +1177,17 @@ std::string Adapter::stopText(const Stop& stop, const std::vector<int>& hitIds,
         commandOut_ << error.what() << '\n';
     }
     std::string text = commandOut_.str();
+    // The stop line, after the warning of a first run into data if there is one.
+    const std::size_t line = text.starts_with("Warning: ") ? text.find('\n') + 1 : 0;
     // The terminal numbers its points itself; the editor knows them by its ids.
     for (const std::string_view kind : {"Breakpoint ", "Watchpoint "}) {
-        if (text.starts_with(kind) && !hitIds.empty()) {
-            const std::size_t end = text.find_first_not_of("0123456789", kind.size());
-            text.replace(kind.size(), end - kind.size(), std::to_string(hitIds.front()));
+        if (text.compare(line, kind.size(), kind) == 0 && !hitIds.empty()) {
+            const std::size_t number = line + kind.size();
+            const std::size_t end = text.find_first_not_of("0123456789", number);
+            text.replace(number, end - number, std::to_string(hitIds.front()));
         }
     }
-    description = firstLine(text);
+    description = firstLine(text.substr(line));
     return text;
 }
 
@@ -1265,8 +1258,7 @@ std::string Adapter::wordText(Word word, bool instruction) const {
     std::string text = std::to_string(word.value()) + " (" + hexWord(word) + ")";
     if (instruction) {
         std::ostringstream mnemonic;
-        const AddressNames& labels = session_->program().labels;
-        writeInstruction(mnemonic, word, labels.empty() ? nullptr : &labels);
+        writeInstruction(mnemonic, word, session_->program().labels());
         text += " " + mnemonic.str();
     }
     return text;
@@ -1274,12 +1266,12 @@ std::string Adapter::wordText(Word word, bool instruction) const {
 
 Json Adapter::stackTrace(const Json&) {
     const Debug::Session& debugged = session();
-    const Debug::DebugProgram& program = debugged.program();
+    const Program& program = debugged.program();
     const std::uint16_t pc = debugged.programCounter();
     // The frame is named by the nearest label at or before the program counter.
     std::string name = debugged.machine().halted() ? "halted" : "address " + std::to_string(pc);
     std::int32_t nearest = -1;
-    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
+    for (const Assembly::ProgramSymbol& symbol : program.symbols()) {
         if (symbol.kind == Assembly::ProgramSymbol::Kind::Label && symbol.number &&
             *symbol.number <= pc && *symbol.number > nearest && !debugged.machine().halted()) {
             nearest = *symbol.number;
@@ -1300,7 +1292,7 @@ Json Adapter::stackTrace(const Json&) {
 }
 
 Json Adapter::scopes(const Json&) {
-    const Debug::DebugProgram& program = session().program();
+    const Program& program = session().program();
     Json list = Json::array({{{"name", "Registers"},
                               {"presentationHint", "registers"},
                               {"variablesReference", registersScope},
@@ -1317,7 +1309,7 @@ Json Adapter::scopes(const Json&) {
 
 Json Adapter::variables(const Json& arguments) {
     const Debug::Session& debugged = session();
-    const Debug::DebugProgram& program = debugged.program();
+    const Program& program = debugged.program();
     const Machine& machine = debugged.machine();
     const std::int64_t scope = integerArgument(arguments, "variablesReference").value_or(0);
     Json list = Json::array();
@@ -1355,7 +1347,7 @@ Json Adapter::variables(const Json& arguments) {
     }
     const auto kind = scope == labelsScope ? Assembly::ProgramSymbol::Kind::Label
                                            : Assembly::ProgramSymbol::Kind::Definition;
-    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
+    for (const Assembly::ProgramSymbol& symbol : program.symbols()) {
         if (symbol.kind != kind) {
             continue;
         }
@@ -1370,7 +1362,7 @@ Json Adapter::variables(const Json& arguments) {
                    *symbol.number < static_cast<std::int32_t>(Machine::memorySize)) {
             const auto address = static_cast<std::uint16_t>(*symbol.number);
             const bool instruction =
-                address < program.cells.size() && program.cells[address].isInstruction;
+                address < program.cells().size() && program.cells()[address].isInstruction;
             variable["value"] = wordText(machine.memory[address], instruction);
             variable["evaluateName"] = "[" + symbol.name + "]";
             variable["memoryReference"] = hexAddress(address);
@@ -1429,9 +1421,8 @@ Json Adapter::setVariable(const Json& arguments, std::vector<Json>& after) {
     } else if (name == "$pc") {
         answer["value"] = std::to_string(machine.programCounter);
     } else {
-        const auto address = debugged.program().numberOf(name);
-        answer["value"] =
-            address ? wordText(machine.memory[static_cast<std::uint16_t>(*address)], false) : value;
+        const auto address = debugged.program().addressOf(name);
+        answer["value"] = address ? wordText(machine.memory[*address], false) : value;
     }
     return answer;
 }
@@ -1443,21 +1434,16 @@ Json Adapter::evaluate(const Json& arguments, std::vector<Json>& after) {
     if (motion_ != Motion::None) {
         fail("The program is running: pause it first.");
     }
-    const Debug::DebugProgram& program = debugged.program();
+    const Program& program = debugged.program();
     if (context == "hover") {
         // A label under the mouse: the word it names, as the Labels scope shows it.
-        for (const Assembly::ProgramSymbol& symbol : program.symbols) {
-            if (symbol.name == expression && symbol.kind == Assembly::ProgramSymbol::Kind::Label &&
-                symbol.number && *symbol.number >= 0 &&
-                *symbol.number < static_cast<std::int32_t>(Machine::memorySize)) {
-                const auto address = static_cast<std::uint16_t>(*symbol.number);
-                const bool instruction =
-                    address < program.cells.size() && program.cells[address].isInstruction;
-                return {{"result", "[" + std::to_string(address) + "] = " +
-                                       wordText(debugged.machine().memory[address], instruction)},
-                        {"memoryReference", hexAddress(address)},
-                        {"variablesReference", 0}};
-            }
+        if (const auto address = program.labelAddress(expression)) {
+            const bool instruction =
+                *address < program.cells().size() && program.cells()[*address].isInstruction;
+            return {{"result", "[" + std::to_string(*address) + "] = " +
+                                   wordText(debugged.machine().memory[*address], instruction)},
+                    {"memoryReference", hexAddress(*address)},
+                    {"variablesReference", 0}};
         }
     }
     if (context != "repl") {
@@ -1574,7 +1560,7 @@ Json Adapter::writeMemory(const Json& arguments, std::vector<Json>& after) {
 
 Json Adapter::disassemble(const Json& arguments) {
     const Debug::Session& debugged = session();
-    const Debug::DebugProgram& program = debugged.program();
+    const Program& program = debugged.program();
     const Machine& machine = debugged.machine();
     const std::uint16_t reference = referencedAddress(requiredString(arguments, "memoryReference"));
     const std::int64_t start = reference + wordOffset(arguments) +
@@ -1595,20 +1581,20 @@ Json Adapter::disassemble(const Json& arguments) {
         const auto at = static_cast<std::uint16_t>(address);
         const Word word = machine.memory[at];
         // A data word of a source shows as the number it holds.
-        const bool data = program.hasSource() && at < program.cells.size() &&
-                          program.cells[at].line > 0 && !program.cells[at].isInstruction;
+        const bool data = program.hasSource() && at < program.cells().size() &&
+                          program.cells()[at].line > 0 && !program.cells()[at].isInstruction;
         std::ostringstream instruction;
         if (data) {
             instruction << word.value();
         } else {
-            writeInstruction(instruction, word, program.labels.empty() ? nullptr : &program.labels);
+            writeInstruction(instruction, word, program.labels());
         }
         char bytes[16];
         std::snprintf(bytes, sizeof bytes, "%08X", word.bits());
         Json item{{"address", hexAddress(at)},
                   {"instructionBytes", bytes},
                   {"instruction", instruction.str()}};
-        if (const std::string* label = program.labels.find(at)) {
+        if (const std::string* label = program.labelFor(at)) {
             item["symbol"] = *label;
         }
         if (const std::int32_t line = program.lineOf(at); line > 0) {

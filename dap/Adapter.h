@@ -38,7 +38,7 @@ using Json = Protocol::Json;
 // with the message to show when it cannot.
 struct Environment {
     // The program of a launch: a source, or with `image` a memory image.
-    std::function<Debug::DebugProgram(const std::string& path, bool image)> loadProgram;
+    std::function<Program(const std::string& path, bool image)> loadProgram;
     // The numbers of an input file, one at a time.
     std::function<std::function<InputResult()>(const std::string& path)> openInput;
     // Called with true before a command of the debug console runs, false

@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 
@@ -22,40 +21,15 @@ namespace {
 
 constexpr const char* prompt = "(vorndbg) ";
 
-// The program of FILE: an image, or a source assembled (its error written
-// on `errors`, as vornasm writes it).
-Debug::DebugProgram loadProgram(const std::string& path, bool source, std::ostream& errors,
-                                bool& failed) {
-    if (!source) {
-        return Debug::DebugProgram::fromImage(Tools::readImageFile(path));
-    }
-    std::ifstream file = Tools::openForReading(path, "source file");
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    std::optional<Assembly::AssemblyError> error;
-    Debug::DebugProgram program = Debug::DebugProgram::fromSource(text, error);
-    if (error) {
-        Assembly::writeErrorLine(errors, *error);
-        failed = true;
-    }
-    return program;
-}
-
 // vorndbg --dap: the editor's launch names the program and its input, read
 // here as the command line's are.
 int serveEditor(std::istream& in, std::ostream& out) {
     std::cin.tie(nullptr);  // the messages are read on a thread of their own
     Dap::Environment environment;
     environment.loadProgram = [](const std::string& path, bool image) {
-        std::ostringstream errors;
-        bool failed = false;
-        Debug::DebugProgram program = loadProgram(path, !image, errors, failed);
-        if (failed) {
-            // vornasm's line, without its "Error: " (the editor says that itself).
-            std::string message = errors.str();
-            message.erase(message.find_last_not_of('\n') + 1);
-            throw Tools::ToolError(message.starts_with("Error: ") ? message.substr(7) : message);
-        }
-        return program;
+        // Every line of a source is kept, for the views that show any of them.
+        return Tools::loadProgramFile(
+            path, image ? Program::Format::Image : Program::Format::Source, Tools::KeptLines::All);
     };
     environment.openInput = [](const std::string& path) -> std::function<InputResult()> {
         auto file = std::make_shared<std::ifstream>(Tools::openForReading(path, "input file"));
@@ -103,11 +77,10 @@ bool runLines(std::istream& lines, Debug::CommandInterpreter& commands) {
 }
 
 int debug(const Options& options, std::istream& in, std::ostream& out, std::ostream& errors) {
-    bool failed = false;
-    Debug::DebugProgram program = loadProgram(options.file, options.source, errors, failed);
-    if (failed) {
-        return 1;
-    }
+    // Every line of a source is kept: list shows any of them.
+    Program program = Tools::loadProgramFile(
+        options.file, options.source ? Program::Format::Source : Program::Format::Image,
+        Tools::KeptLines::All);
     const bool interactive = !options.batch && isatty(STDIN_FILENO) != 0;
 
     std::ifstream inputFile;
@@ -172,7 +145,7 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
     try {
         return debug(options, in, out, errors);
     } catch (const Tools::ToolError& error) {
-        errors << "Error: " << error.what() << std::endl;
+        Tools::writeError(errors, error.what());
         return 1;
     }
 }

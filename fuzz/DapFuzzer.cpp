@@ -65,9 +65,8 @@ class Harness {
     static Dap::Environment environment() {
         Dap::Environment environment;
         environment.loadProgram = [](const std::string&, bool image) {
-            std::optional<Assembly::AssemblyError> error;
-            Debug::DebugProgram program = Debug::DebugProgram::fromSource(source, error);
-            return image ? Debug::DebugProgram::fromImage(program.image) : program;
+            Program program = Program::fromSource(source);
+            return image ? Program::fromImage(program.words()) : program;
         };
         environment.openInput = [](const std::string&) {
             return [n = 0]() mutable {

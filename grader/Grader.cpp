@@ -33,7 +33,7 @@ struct Options {
 };
 
 int fail(std::ostream& errors, const std::string& message) {
-    errors << "Error: " << message << std::endl;
+    Tools::writeError(errors, message);
     return unusable;
 }
 
@@ -51,14 +51,11 @@ std::string readSuiteText(const std::string& path) {
 }
 
 Grading::Submission load(const std::string& path, bool image) {
+    const Program::Format format = image ? Program::Format::Image : Program::Format::Source;
     try {
-        if (image) {
-            return Grading::imageSubmission(path, Tools::readImageFile(path));
-        }
-        std::ifstream file = Tools::openForReading(path, "source file");
-        return Grading::sourceSubmission(path, file);
+        return Grading::loadedSubmission(path, Tools::loadProgramFile(path, format));
     } catch (const Tools::ToolError& error) {
-        return Grading::failedSubmission(path, std::string("Error: ") + error.what(), image);
+        return Grading::failedSubmission(path, Tools::errorText(error.what()), format);
     }
 }
 

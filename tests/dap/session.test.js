@@ -5,6 +5,8 @@
 'use strict';
 
 const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
 const path = require('node:path');
 const { test } = require('node:test');
 const { DebugClient } = require('@vscode/debugadapter-testsupport');
@@ -268,7 +270,7 @@ test('a fault stops as an exception, with its message', async () => {
     assert.match(stop.description, /^Entry; \$step = 0, \$pc = 0, line 3: load B ptr/);
     stop = await stopped(dc, dc.continueRequest({ threadId: 1 }), 'exception');
     assert.equal(stop.text,
-      'fault at address 2 (loadi A B): register B holds 7, a word without an address field.');
+      'fault at address 2, line 5 (loadi A B): register B holds 7, a word without an address field.');
     const fault = await dc.exceptionInfoRequest({ threadId: 1 });
     assert.equal(fault.body.breakMode, 'always');
     assert.equal(fault.body.description, stop.text);
@@ -277,4 +279,31 @@ test('a fault stops as an exception, with its message', async () => {
   } finally {
     await dc.stop();
   }
+});
+
+test('strict: running into a data word is a fault, otherwise a warning', async () => {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vorndbg-dap-'));
+  const intoData = path.join(dir, 'into-data.vorn');
+  fs.writeFileSync(intoData, '        load A x\n:x      5\n');
+  for (const strict of [true, false]) {
+    const dc = client();
+    await dc.start();
+    try {
+      await dc.initializeRequest();
+      await andEvent(dc, 'initialized', dc.launchRequest({ program: intoData, strict }));
+      if (strict) {
+        const stop = await stopped(dc, dc.configurationDoneRequest(), 'exception');
+        assert.equal(stop.text,
+          "fault at address 1 (strict): execution enters a data word from line 2 (':x      5').");
+      } else {
+        const warning = dc.assertOutput('console',
+          "Warning: execution enters address 1, a data word from line 2 (':x      5'), as an instruction.");
+        await Promise.all([dc.waitForEvent('exited'), dc.configurationDoneRequest()]);
+        await warning;
+      }
+    } finally {
+      await dc.stop();
+    }
+  }
+  fs.rmSync(dir, { recursive: true });
 });
