@@ -824,4 +824,8 @@ std::vector<std::string> CommandInterpreter::completions(std::string_view line) 
     return matching;
 }
 
+std::optional<std::int64_t> parseNumber(std::string_view text) {
+    return parseInteger(text);
+}
+
 }  // namespace Vorn::Debug

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,5 +84,9 @@ class CommandInterpreter {
     std::int32_t listedFirst_ = 0;
     std::int32_t listedLast_ = 0;
 };
+
+// A whole number as the commands read one: decimal with an optional sign,
+// or hexadecimal after 0x; nothing for anything else.
+std::optional<std::int64_t> parseNumber(std::string_view text);
 
 }  // namespace Vorn::Debug
