@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/BenchSources.h"
+#include "bench/CountdownProgram.h"
 #include "debug/Session.h"
 
 namespace {
@@ -39,12 +40,7 @@ double median(std::vector<double> values) {
 }
 
 Program countdown(std::uint32_t count) {
-    Program program = Program::fromSource(Bench::countdownSource(count));
-    if (program.error()) {
-        std::fprintf(stderr, "vorn-debugger-bench: the countdown source does not assemble\n");
-        std::exit(1);
-    }
-    return program;
+    return Bench::countdownProgram(count);
 }
 
 // The data word after the loop and the address after it: never run.

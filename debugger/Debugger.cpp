@@ -4,9 +4,11 @@
 
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <sstream>
 
+#include "dap/Server.h"
 #include "debug/Commands.h"
 #include "debug/Session.h"
 #include "debugger/Options.h"
@@ -21,6 +23,25 @@ namespace Vorn::Debugger {
 namespace {
 
 constexpr const char* prompt = "(vorndbg) ";
+
+// vorndbg --dap: the editor's launch names the program and its input, read
+// here as the command line's are.
+int serveEditor(std::istream& in, std::ostream& out) {
+    std::cin.tie(nullptr);  // the messages are read on a thread of their own
+    Dap::Environment environment;
+    environment.loadProgram = [](const std::string& path, bool image) {
+        // Every line of a source is kept, for the views that show any of them.
+        return Tools::loadProgramFile(
+            path, image ? Program::Format::Image : Program::Format::Source, Tools::KeptLines::All);
+    };
+    environment.openInput = [](const std::string& path) -> std::function<InputResult()> {
+        auto file = std::make_shared<std::ifstream>(Tools::openForReading(path, "input file"));
+        auto unused = std::make_shared<std::ostringstream>();
+        auto input = std::make_shared<StreamIO>(*file, *unused);
+        return [file, unused, input] { return input->read(); };
+    };
+    return Dap::serve(in, out, std::move(environment));
+}
 
 // A number typed at the terminal for read; Ctrl-D ends the input, Ctrl-C
 // stops the command.
@@ -190,6 +211,9 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
     Options options;
     if (const auto status = parseOptions(argc, argv, options, out, errors)) {
         return *status;
+    }
+    if (options.dap) {
+        return serveEditor(in, out);
     }
     try {
         return debug(options, in, out, errors);

@@ -14,8 +14,11 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
         "running backwards over the recorded run. \"help\" at the prompt lists the commands.",
         "vorndbg");
     app.set_version_flag("--version", Tools::versionText("vorndbg"));
-    app.add_option("FILE", options.file, "Memory image as vornasm writes it (or a source, with -s)")
-        ->required();
+    CLI::Option* file = app.add_option("FILE", options.file,
+                                       "Memory image as vornasm writes it (or a source, with -s)");
+    app.add_flag("--dap", options.dap,
+                 "Serve an editor: the Debug Adapter Protocol on standard input and output "
+                 "(the editor's launch request names the program)");
     app.add_flag("-s,--source", options.source,
                  "FILE is an assembly source: assemble it, and show its lines and names");
     app.add_option("--input", options.inputFile, "Take the numbers for read from this file")
@@ -24,6 +27,7 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
                    "Run the commands in SCRIPT first (repeatable)")
         ->type_name("SCRIPT")
         ->expected(1)
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_flag("--batch", options.batch,
                  "Run the commands of -x and of standard input, then exit: no prompt, no line "
@@ -51,6 +55,15 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
     app.add_flag("--strict", options.strict,
                  "Running a data word or a cell no statement filled (for an image, a cell past "
                  "the image) is a fault; with -s, without it, a warning");
+    app.final_callback([&options, file] {
+        if (!options.dap && file->count() == 0) {
+            throw CLI::RequiredError("FILE");
+        }
+        if (options.dap && file->count() != 0) {
+            throw CLI::ValidationError(
+                "--dap takes no FILE: the editor's launch request names the program");
+        }
+    });
     app.footer(
         "Without --input, a program that reads at a terminal is asked for each number.\n"
         "Exit status: 0 after quit or the end of the commands, 1 bad usage, an\n"

@@ -20,6 +20,7 @@ struct Options {
     std::optional<std::uint64_t> maxSteps;
     std::optional<std::uint64_t> maxOutput;
     bool strict = false;
+    bool dap = false;  // the Debug Adapter Protocol on the standard streams
 };
 
 // Fills `options`; returns the exit status when the run is already over

@@ -113,6 +113,25 @@ Json errorResponse(const Json& id, int code, const std::string& message) {
     return {{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}};
 }
 
+// A line for the client's log (the protocol's message type 1, an error).
+Json logMessage(const std::string& message) {
+    return {{"jsonrpc", "2.0"},
+            {"method", "window/logMessage"},
+            {"params", {{"type", 1}, {"message", message}}}};
+}
+
+// A document's version: an integer, when the client gives one.
+std::int64_t versionOf(const Json& item, std::int64_t otherwise) {
+    if (!item.contains("version")) {
+        return otherwise;
+    }
+    const Json& version = item["version"];
+    if (!version.is_number_integer()) {
+        invalidParams("field 'version' is not an integer");
+    }
+    return version.get<std::int64_t>();
+}
+
 // The byte offset of a protocol position in a text (clamped to the text).
 std::size_t offsetIn(const std::string& text, const Json& position) {
     const std::int32_t line = countField(position, "line");
@@ -159,14 +178,11 @@ const Analysis::Document* Server::document(const std::string& uri) const {
 }
 
 std::vector<Json> Server::handleBody(std::string_view body) {
-    Json message;
-    try {
-        message = Json::parse(body);
-    } catch (const Json::exception& error) {
-        return {errorResponse(nullptr, ErrorCode::parseError,
-                              std::string("the message is not JSON: ") + error.what())};
+    const Protocol::ParsedBody parsed = Protocol::parseBody(body);
+    if (!parsed.message) {
+        return {errorResponse(nullptr, ErrorCode::parseError, parsed.problem)};
     }
-    return handle(message);
+    return handle(*parsed.message);
 }
 
 std::vector<Json> Server::handle(const Json& message) {
@@ -197,11 +213,16 @@ std::vector<Json> Server::handle(const Json& message) {
     const std::string method = message["method"].get<std::string>();
     const Json params = message.contains("params") ? message["params"] : Json::object();
     if (!hasId) {
+        // A notification gets no answer, not even an error: a malformed one is
+        // dropped, and the client's log says why.
         try {
             notification(method, params, out);
-        } catch (const ProtocolError&) {
-            // A notification gets no answer, not even an error.
-        } catch (const Json::exception&) {
+        } catch (const ProtocolError& error) {
+            out.push_back(logMessage(method + " dropped: " + error.message));
+        } catch (const Json::exception& error) {
+            out.push_back(logMessage(method + " dropped: " + error.what()));
+        } catch (const std::bad_alloc&) {
+            out.push_back(logMessage(method + " dropped: out of memory"));
         }
         return out;
     }
@@ -260,11 +281,15 @@ void Server::notification(const std::string& method, const Json& params, std::ve
         return;  // before initialize and after shutdown, notifications are dropped
     }
     if (method == "textDocument/didOpen") {
+        // Every field is checked before the document is kept: a malformed
+        // notification leaves no half-open document behind.
         const Json& item = field(params, "textDocument");
         const std::string uri = stringField(item, "uri");
+        const std::int64_t version = versionOf(item, 0);
+        auto analysis = std::make_unique<Document>(stringField(item, "text"));
         OpenDocument& document = documents_[uri];
-        document.version = item.value("version", 0);
-        document.analysis = std::make_unique<Document>(stringField(item, "text"));
+        document.version = version;
+        document.analysis = std::move(analysis);
         out.push_back(diagnosticsOf(uri, document));
     } else if (method == "textDocument/didChange") {
         const std::string uri = uriOf(params);
@@ -289,8 +314,10 @@ void Server::notification(const std::string& method, const Json& params, std::ve
             }
         }
         OpenDocument& document = found->second;
-        document.version = field(params, "textDocument").value("version", document.version);
-        document.analysis = std::make_unique<Document>(std::move(text));
+        const std::int64_t version = versionOf(field(params, "textDocument"), document.version);
+        auto analysis = std::make_unique<Document>(std::move(text));
+        document.version = version;
+        document.analysis = std::move(analysis);
         out.push_back(diagnosticsOf(uri, document));
     } else if (method == "textDocument/didClose") {
         const std::string uri = uriOf(params);

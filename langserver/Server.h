@@ -10,13 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "analysis/Document.h"
+#include "protocol/Message.h"
 
 namespace Vorn::LanguageServer {
 
-using Json = nlohmann::json;
+using Json = Protocol::Json;
 
 class Server {
   public:

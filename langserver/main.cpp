@@ -7,19 +7,14 @@
 #include <optional>
 #include <string>
 
-#include "langserver/MessageReader.h"
 #include "langserver/Server.h"
 #include "machine/Printable.h"
+#include "protocol/MessageReader.h"
 #include "text/Number.h"
 #include "tools/CommandLine.h"
 #include "tools/StandardDescriptors.h"
 
 namespace {
-
-void send(const Vorn::LanguageServer::Json& message) {
-    const std::string body = message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    std::cout << Vorn::LanguageServer::frame(body) << std::flush;
-}
 
 // Reads the options into `bodyLimit`: no value when the server should start,
 // or the exit status.
@@ -60,6 +55,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, std::size_t& 
 
 int main(int argc, char** argv) {
     using namespace Vorn::LanguageServer;
+    using Vorn::Protocol::MessageReader;
+    using Vorn::Protocol::ReadResult;
     if (!Vorn::Tools::holdStandardDescriptors()) {
         return 1;
     }
@@ -69,6 +66,8 @@ int main(int argc, char** argv) {
     }
     std::ios::sync_with_stdio(false);
     MessageReader reader(std::cin, bodyLimit);
+    Vorn::Protocol::MessageWriter writer(std::cout);
+    const auto send = [&writer](const Json& message) { writer.write(message); };
     Server server;
     for (;;) {
         ReadResult read = reader.read();

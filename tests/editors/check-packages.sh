@@ -22,8 +22,23 @@ assert package["contributes"]["grammars"][0]["scopeName"] == grammar["scopeName"
 assert ".vorn" in package["contributes"]["languages"][0]["extensions"]
 lock = json.load(open(vscode / "package-lock.json"))
 assert "node_modules/vscode-languageclient" in lock["packages"], "vscode-languageclient not pinned"
+assert "node_modules/esbuild" in lock["packages"], "esbuild not pinned"
+# The debugger: the type "vorn", breakpoints in the language, snippets that
+# launch, and the bundle that the extension ships instead of node_modules.
+debugger = package["contributes"]["debuggers"][0]
+assert debugger["type"] == "vorn" and "vorn" in debugger["languages"]
+assert {"language": "vorn"} in package["contributes"]["breakpoints"]
+launch = debugger["configurationAttributes"]["launch"]["properties"]
+for snippet in debugger["configurationSnippets"]:
+    body = snippet["body"]
+    assert body["type"] == "vorn" and body["request"] == "launch", snippet
+    assert set(body) - {"type", "request", "name"} <= set(launch), snippet
+assert package["main"] == "./dist/extension.js"
+assert "esbuild" in package["scripts"]["bundle"] and "--external:vscode" in package["scripts"]["bundle"]
+assert "node_modules/**" in (vscode / ".vscodeignore").read_text()
 table = (root / "machine/InstructionSet.h").read_text()
-operations = re.findall(r'X\(\w+, (\w+), (?:true|false), (?:true|false), (?:true|false)[,)]', table)
+# Each row of the table: X(Enumerator, name, then its columns).
+operations = re.findall(r'^\s*X\(\w+, (\w+),', table, re.MULTILINE)
 assert len(operations) == 16, operations
 operation_rule = re.compile(grammar["repository"]["operation"]["match"])
 syntax = (root / "editors/vim/syntax/vorn.vim").read_text()

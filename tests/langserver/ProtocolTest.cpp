@@ -7,19 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "support/Framing.h"
 #include "support/RunProgram.h"
 
 namespace {
 
 using Json = nlohmann::json;
+using Vorn::Testing::builtWithSanitizers;
+using Vorn::Testing::framed;
 using Vorn::Testing::runProgram;
+using Vorn::Testing::unframe;
 
 const std::string uri = "file:///work/countdown.vorn";
-
-std::string framed(const Json& message) {
-    const std::string body = message.dump();
-    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
 
 Json request(int id, const std::string& method, Json params = Json::object()) {
     return {{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", std::move(params)}};
@@ -60,24 +59,6 @@ struct Session {
         return found;
     }
 };
-
-// Reads the framed messages of the server's output; fails on a bad frame.
-std::vector<Json> unframe(const std::string& out) {
-    std::vector<Json> messages;
-    std::size_t at = 0;
-    while (at < out.size()) {
-        const std::size_t headerEnd = out.find("\r\n\r\n", at);
-        const std::string prefix = "Content-Length: ";
-        if (headerEnd == std::string::npos || out.compare(at, prefix.size(), prefix) != 0) {
-            ADD_FAILURE() << "bad frame at " << at << ": " << out.substr(at, 80);
-            break;
-        }
-        const std::size_t length = std::stoul(out.substr(at + prefix.size(), headerEnd));
-        messages.push_back(Json::parse(out.substr(headerEnd + 4, length)));
-        at = headerEnd + 4 + length;
-    }
-    return messages;
-}
 
 Session run(const std::string& input, const std::vector<std::string>& arguments = {}) {
     const auto result = runProgram(VORNLS_PATH, arguments, input, {20, 2048});
@@ -364,6 +345,138 @@ INSTANTIATE_TEST_SUITE_P(
                 1},
         Hostile{"InputClosedAtOnce", "", {}, 1}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// A notification that cannot be used is dropped and logged, and leaves no
+// half-open document behind: a request on that document is answered.
+struct Malformed {
+    const char* name;
+    Json textDocument;
+};
+
+class MalformedNotification : public ::testing::TestWithParam<Malformed> {};
+
+TEST_P(MalformedNotification, IsDroppedAndLoggedAndRequestsAreAnswered) {
+    const Malformed& c = GetParam();
+    const Session session = run(
+        initialized() +
+        framed(notification("textDocument/didOpen", {{"textDocument", c.textDocument}})) +
+        framed(request(2, "textDocument/hover", at(0, 0))) +
+        framed(request(3, "textDocument/semanticTokens/full", {{"textDocument", {{"uri", uri}}}})) +
+        closing());
+    EXPECT_EQ(session.status, 0) << session.err;
+    EXPECT_EQ(session.answer(2)["error"]["code"], -32602);
+    EXPECT_EQ(session.answer(3)["error"]["code"], -32602);
+    const std::vector<Json> logged = session.notifications("window/logMessage");
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0]["params"]["type"], 1);
+    EXPECT_EQ(logged[0]["params"]["message"].get<std::string>().rfind(
+                  "textDocument/didOpen dropped: ", 0),
+              0u)
+        << logged[0];
+    EXPECT_TRUE(session.notifications("textDocument/publishDiagnostics").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Protocol, MalformedNotification,
+    ::testing::Values(
+        Malformed{"WithoutText", {{"uri", uri}, {"languageId", "vorn"}, {"version", 1}}},
+        Malformed{"TextANumber", {{"uri", uri}, {"version", 1}, {"text", 5}}},
+        Malformed{"VersionAString", {{"uri", uri}, {"version", "1"}, {"text", "5\n"}}},
+        Malformed{"VersionAFraction", {{"uri", uri}, {"version", 1.5}, {"text", "5\n"}}},
+        Malformed{"UriAList", {{"uri", {uri}}, {"version", 1}, {"text", "5\n"}}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(Protocol, AMalformedChangeKeepsTheDocumentAsItWas) {
+    const Json change = {{"textDocument", {{"uri", uri}, {"version", "two"}}},
+                         {"contentChanges", Json::array({{{"text", "lod\n"}}})}};
+    const Session session =
+        run(initialized() + opened("5\n") + framed(notification("textDocument/didChange", change)) +
+            framed(request(2, "textDocument/formatting",
+                           {{"textDocument", {{"uri", uri}}}, {"options", Json::object()}})) +
+            closing());
+    EXPECT_EQ(session.status, 0) << session.err;
+    // The text formatted is the one opened.
+    EXPECT_EQ(session.answer(2)["result"][0]["newText"], "        5");
+    ASSERT_EQ(session.notifications("window/logMessage").size(), 1u);
+    // Only didOpen's diagnostics: the change was not applied.
+    EXPECT_EQ(session.notifications("textDocument/publishDiagnostics").size(), 1u);
+}
+
+// A million levels of nesting in a 2 MB message, below the size limit: the
+// protocol's parse error, and the session goes on.
+TEST(Protocol, DeepNestingIsAParseError) {
+    const std::string deep = std::string(1000000, '[') + std::string(1000000, ']');
+    const auto body = [](const std::string& text) {
+        return "Content-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text;
+    };
+    const Session session = run(
+        initialized() +
+        body(R"({"jsonrpc":"2.0","id":2,"method":"textDocument/hover","params":)" + deep + "}") +
+        body(R"({"jsonrpc":"2.0","id":)" + deep + R"(,"method":"shutdown"})") +
+        body(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":)" + deep + "}") +
+        // Brackets inside strings do not count.
+        framed(request(3, "workspace/unheardOf", {{"text", std::string(100000, '[')}})) +
+        closing());
+    EXPECT_EQ(session.status, 0) << session.err;
+    std::vector<Json> parseErrors;
+    for (const Json& message : session.messages) {
+        if (message.contains("error") && message["error"]["code"] == -32700) {
+            parseErrors.push_back(message);
+        }
+    }
+    ASSERT_EQ(parseErrors.size(), 3u);
+    EXPECT_EQ(parseErrors[0]["id"], nullptr);
+    EXPECT_EQ(parseErrors[0]["error"]["message"], "the message nests deeper than 256 levels");
+    EXPECT_EQ(session.answer(3)["error"]["code"], -32601);
+}
+
+// Runs vornls through a shell command line ("$0" is vornls) on `input`.
+Session runInShell(const std::string& command, const std::string& input,
+                   const std::vector<std::string>& arguments = {}) {
+    std::vector<std::string> all = {"-c", command, VORNLS_PATH};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    const auto result = runProgram("/bin/sh", all, input, {60, 0});
+    EXPECT_EQ(result.limitPassed, "");
+    return {result.status, unframe(result.out), result.err};
+}
+
+// A length announced in the header costs nothing until its bytes arrive.
+TEST(Protocol, AHugeLengthInTheHeaderIsNotAllocated) {
+    const Session unlimited = run(initialized() + "Content-Length: 999999999999999999\r\n\r\n{}",
+                                  {"--max-message-bytes", "1000000000000000000"});
+    EXPECT_EQ(unlimited.status, 1) << unlimited.err;  // the input ended within the body
+    EXPECT_EQ(unlimited.answer(1)["result"]["serverInfo"]["name"], "vornls");
+    if (builtWithSanitizers()) {
+        GTEST_SKIP() << "the sanitizers need more address space than the limit";
+    }
+    // 67 MB announced, below the default limit, under a 48 MB address space.
+    const Session limited = runInShell("ulimit -v 48000 && exec \"$0\"",
+                                       initialized() + "Content-Length: 67000000\r\n\r\n{}");
+    EXPECT_EQ(limited.status, 1) << limited.err;
+    EXPECT_EQ(limited.answer(1)["result"]["serverInfo"]["name"], "vornls");
+    // 40 MB that do arrive, more than that address space holds: skipped and
+    // answered, and the session goes on.
+    const std::string large = "Content-Length: 40000000\r\n\r\n" + std::string(40000000, ' ');
+    const Session skipped =
+        runInShell("ulimit -v 48000 && exec \"$0\"", initialized() + large + closing());
+    EXPECT_EQ(skipped.status, 0) << skipped.err;
+    ASSERT_EQ(skipped.messages.size(), 3u);
+    EXPECT_EQ(skipped.messages[1]["error"]["code"], -32700);
+    EXPECT_EQ(skipped.messages[1]["error"]["message"],
+              "there is not enough memory for a message of 40000000 bytes");
+    EXPECT_EQ(skipped.answer(999)["result"], nullptr);
+}
+
+// Started with a standard descriptor closed, vornls neither reads nor writes
+// anything else in its place.
+TEST(Protocol, ClosedStandardDescriptors) {
+    const Session noInput = runInShell("exec \"$0\" <&-", "");
+    EXPECT_EQ(noInput.status, 1);
+    EXPECT_TRUE(noInput.messages.empty());
+    const Session noOutput = runInShell("exec \"$0\" >&- && echo", initialized() + closing());
+    EXPECT_EQ(noOutput.status, 0) << noOutput.err;
+    EXPECT_TRUE(noOutput.messages.empty());
+}
 
 TEST(Command, HelpAndVersion) {
     const auto help = runProgram(VORNLS_PATH, {"--help"});

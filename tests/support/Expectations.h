@@ -19,22 +19,6 @@ inline void expectFailure(const ProgramResult& result, int status, const std::st
     EXPECT_EQ(result.out, "");
 }
 
-// Whether the tests run under AddressSanitizer, which reserves far more
-// address space than a limit on it (ulimit -v) lets a program have.
-inline bool builtWithSanitizers() {
-#if defined(__SANITIZE_ADDRESS__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    return true;
-#else
-    return false;
-#endif
-#else
-    return false;
-#endif
-}
-
 // Runs a shell command line; "$0", "$1"... are `arguments`.
 inline ProgramResult runShell(const std::string& command, const std::vector<std::string>& arguments,
                               const std::string& input, const Limits& limits) {

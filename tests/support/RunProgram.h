@@ -45,6 +45,22 @@ class TemporaryDirectory {
     std::string path_;
 };
 
+// Whether this test was built with AddressSanitizer, whose shadow memory
+// needs more address space than a test's `ulimit -v` leaves.
+inline bool builtWithSanitizers() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& contents);
 bool fileExists(const std::string& path);

@@ -1,12 +1,13 @@
-#include "langserver/MessageReader.h"
+#include "protocol/MessageReader.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <istream>
+#include <new>
 #include <optional>
 
-namespace Vorn::LanguageServer {
+namespace Vorn::Protocol {
 
 namespace {
 
@@ -63,7 +64,7 @@ std::optional<std::size_t> lengthOf(const std::string& text) {
 
 // Reads and drops `count` bytes; false if the input ends first.
 bool skip(std::istream& in, std::size_t count) {
-    std::array<char, 65536> chunk;
+    std::array<char, MessageReader::chunkSize> chunk;
     while (count > 0) {
         const auto want = static_cast<std::streamsize>(std::min(count, chunk.size()));
         in.read(chunk.data(), want);
@@ -73,6 +74,32 @@ bool skip(std::istream& in, std::size_t count) {
         count -= static_cast<std::size_t>(want);
     }
     return true;
+}
+
+enum class BodyStatus : unsigned char { Read, EndOfInput, OutOfMemory };
+
+// Reads `length` bytes into `body` a chunk at a time: an announced length
+// costs nothing until its bytes arrive. When memory runs out, the rest of the
+// body is skipped.
+BodyStatus readBody(std::istream& in, std::size_t length, std::string& body) {
+    std::size_t done = 0;
+    try {
+        while (done < length) {
+            const std::size_t want = std::min(length - done, MessageReader::chunkSize);
+            body.resize(done + want);
+            in.read(body.data() + done, static_cast<std::streamsize>(want));
+            const auto got = static_cast<std::size_t>(in.gcount());
+            done += got;
+            if (got != want) {
+                body.clear();
+                return BodyStatus::EndOfInput;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        std::string().swap(body);
+        return skip(in, length - done) ? BodyStatus::OutOfMemory : BodyStatus::EndOfInput;
+    }
+    return BodyStatus::Read;
 }
 
 }  // namespace
@@ -132,18 +159,19 @@ ReadResult MessageReader::read() {
                          " bytes is over the limit of " + std::to_string(bodyLimit_) + " bytes";
         return result;
     }
-    result.body.resize(*length);
-    in_.read(result.body.data(), static_cast<std::streamsize>(*length));
-    if (static_cast<std::size_t>(in_.gcount()) != *length) {
-        result.body.clear();
-        return result;  // EndOfInput within the body
+    switch (readBody(in_, *length, result.body)) {
+        case BodyStatus::EndOfInput:
+            return result;  // EndOfInput within the body
+        case BodyStatus::OutOfMemory:
+            result.status = ReadResult::Status::TooLarge;
+            result.problem =
+                "there is not enough memory for a message of " + std::to_string(*length) + " bytes";
+            return result;
+        case BodyStatus::Read:
+            break;
     }
     result.status = ReadResult::Status::Message;
     return result;
 }
 
-std::string frame(const std::string& body) {
-    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-}  // namespace Vorn::LanguageServer
+}  // namespace Vorn::Protocol
