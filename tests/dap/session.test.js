@@ -190,7 +190,7 @@ test('a debugging session from the launch to the halt', async () => {
     assert.deepEqual(invalidated.body.areas, ['variables']);
     assert.equal((await variable(dc, 'Registers', 'A')).variable.value, '16 (0x00000010)');
     await assert.rejects(dc.setVariableRequest({ variablesReference: 1, name: 'A', value: 'ten' }),
-      /Invalid number "ten"/);
+      /No symbol "ten" in the program/);
 
     // The debug console runs the terminal debugger's commands.
     const printed = await dc.evaluateRequest({ expression: 'print [count]', context: 'repl' });
