@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "analysis/Document.h"
+#include "analysis/Hints.h"
 #include "analysis/Hover.h"
 #include "analysis/Words.h"
 #include "assembly/Program.h"
@@ -365,7 +366,9 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
     const Program program = Program::fromSource(source);
     std::ostringstream errors;
     if (program.error()) {
-        Tools::writeError(errors, *program.error());
+        const Assembly::AssemblyError& error = *program.error();
+        Tools::writeError(errors,
+                          Tools::ToolError(error.message + ".", Analysis::hintFor(error, source)));
         return streams("", "stdout", errors.str());
     }
     std::istringstream in(input);
