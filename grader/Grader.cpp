@@ -9,6 +9,7 @@
 #include "grading/Parallel.h"
 #include "grading/Report.h"
 #include "grading/Suite.h"
+#include "machine/Printable.h"
 #include "tools/CommandLine.h"
 #include "tools/ProgramFile.h"
 #include "tools/ToolError.h"
@@ -50,13 +51,24 @@ std::string readSuiteText(const std::string& path) {
     return text;
 }
 
+// A program that cannot be had (a FIFO, a read error) gets its verdict, as
+// an assembly error does; the others are graded.
 Grading::Submission load(const std::string& path, bool image) {
+    const std::string what = image ? "image file" : "source file";
     try {
+        Tools::refuseSpecialFile(path, what);
         if (image) {
             return Grading::imageSubmission(path, Tools::readImageFile(path));
         }
-        std::ifstream file = Tools::openForReading(path, "source file");
-        return Grading::sourceSubmission(path, file);
+        std::ifstream file = Tools::openForReading(path, what);
+        try {
+            Grading::Submission submission = Grading::sourceSubmission(path, file);
+            if (!file.bad()) {
+                return submission;
+            }
+        } catch (const std::ios_base::failure&) {
+        }
+        throw Tools::ToolError("cannot read source file '" + printable(path) + "'.");
     } catch (const Tools::ToolError& error) {
         return Grading::failedSubmission(path, std::string("Error: ") + error.what(), image);
     }
@@ -124,9 +136,13 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
     std::vector<Grading::ProgramResult> results(options.programs.size());
     const unsigned jobs =
         options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
-    Grading::forEachInParallel(results.size(), jobs, [&](std::size_t i) {
-        results[i] = Grading::gradeProgram(suite, load(options.programs[i], options.image));
-    });
+    try {
+        Grading::forEachInParallel(results.size(), jobs, [&](std::size_t i) {
+            results[i] = Grading::gradeProgram(suite, load(options.programs[i], options.image));
+        });
+    } catch (const std::bad_alloc&) {
+        return fail(errors, "out of memory.");
+    }
 
     const Grading::Report report{suite, results};
     if (options.json) {

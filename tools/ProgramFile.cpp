@@ -1,5 +1,7 @@
 #include "tools/ProgramFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -130,6 +132,14 @@ std::ifstream openForReading(const std::string& path, const std::string& what) {
         throw ToolError("cannot read " + what + " '" + printable(path) + "'.");
     }
     return in;
+}
+
+void refuseSpecialFile(const std::string& path, const std::string& what) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode) &&
+        !S_ISDIR(info.st_mode)) {
+        throw ToolError("cannot read " + what + " '" + printable(path) + "' (not a regular file).");
+    }
 }
 
 std::vector<Word> readImageFile(const std::string& path) {

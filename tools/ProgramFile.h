@@ -18,6 +18,12 @@ namespace Vorn::Tools {
 // file that cannot be opened or is a directory.
 std::ifstream openForReading(const std::string& path, const std::string& what);
 
+// Throws ToolError "cannot read WHAT 'PATH' (not a regular file)." for a
+// FIFO, a socket or a block device, which opening to read could block on or
+// which is no program: only a regular file or a character device (/dev/null)
+// is read. Looks without opening; a path that does not exist passes.
+void refuseSpecialFile(const std::string& path, const std::string& what);
+
 // Throws ToolError for a file that cannot be read or a line that is not a word.
 std::vector<Word> readImageFile(const std::string& path);
 

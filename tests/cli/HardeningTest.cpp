@@ -30,20 +30,6 @@ ProgramResult shell(const std::string& command, const std::vector<std::string>& 
     return runProgram("/bin/sh", all, input, bounds);
 }
 
-bool builtWithSanitizers() {
-#if defined(__SANITIZE_ADDRESS__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    return true;
-#else
-    return false;
-#endif
-#else
-    return false;
-#endif
-}
-
 // A source written to a fresh directory.
 class Source {
   public:

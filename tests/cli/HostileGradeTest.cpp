@@ -2,6 +2,7 @@
 // ends in a verdict, every hostile suite in one error line, within bounded
 // time and memory. The big files are made here, at test time.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
@@ -76,6 +77,58 @@ TEST_F(HostileGrade, SubmissionsEndInAVerdict) {
                             : std::vector<std::string>{verdict, verdict};
         EXPECT_EQ(verdicts(result), expected) << program << ": " << result.out.substr(0, 400);
     }
+}
+
+// A program that cannot be had is one verdict among the others: the run
+// neither stops nor blocks on it.
+TEST_F(HostileGrade, UnreadableProgramsEndInAVerdictAndTheOthersAreGraded) {
+    const std::string fifo = dir.file("fifo.vorn");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string suite = file("suite.toml", "[[case]]\noutput = []\n");
+    const std::string good = file("good.vorn", "jump end\n");
+    // Reading /proc/self/mem at offset 0 fails with EIO.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{suite, "/proc/self/mem", good}, "cannot read source file '/proc/self/mem'."},
+        {{suite, fifo, good}, "cannot read source file '" + fifo + "' (not a regular file)."},
+        {{"--image", suite, fifo, good},
+         "cannot read image file '" + fifo + "' (not a regular file)."},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const ProgramResult result =
+            runProgram(VORNGRADE_PATH, arguments, "", {.seconds = 20, .memoryMb = 1024});
+        EXPECT_EQ(result.limitPassed, "") << message;
+        EXPECT_EQ(result.status, 1) << message;
+        EXPECT_EQ(result.err, "") << message;
+        EXPECT_NE(result.out.find("  assembly-error  case 1 (0/1)\n      Error: " + message + "\n"),
+                  std::string::npos)
+            << result.out;
+        // The good program is graded: a pass for a source, an image that is no image else.
+        EXPECT_NE(result.out.find(good + ": "), std::string::npos) << result.out;
+    }
+}
+
+// Threads that cannot start, or run out of memory once started, leave their
+// programs to the ones that did: every program is graded.
+TEST_F(HostileGrade, ThreadsThatCannotStartLeaveTheWorkToTheOthers) {
+    if (builtWithSanitizers()) {
+        GTEST_SKIP() << "a sanitizer reserves more address space than the limit";
+    }
+    const std::string suite = file("suite.toml", "[[case]]\noutput = []\n");
+    std::vector<std::string> arguments = {"-c",
+                                          "ulimit -v 600000 && exec \"$0\" -j 300 \"$@\"",
+                                          VORNGRADE_PATH,
+                                          "--csv",
+                                          dir.file("out.csv"),
+                                          suite};
+    for (int i = 0; i < 300; ++i) {
+        arguments.push_back(file("p" + std::to_string(i) + ".vorn", "jump end\n"));
+    }
+    const ProgramResult result = runProgram("/bin/sh", arguments, "", bounds);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_NE(result.out.find("suite: 300 of 300 programs passed every case\n"), std::string::npos);
+    const std::string csv = readFile(dir.file("out.csv"));
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 301);
 }
 
 TEST_F(HostileGrade, EndlessWritesKeepAtMostMaxOutputLines) {

@@ -18,6 +18,22 @@ inline void expectFailure(const ProgramResult& result, int status, const std::st
     EXPECT_EQ(result.out, "");
 }
 
+// Whether the tests run under AddressSanitizer, which reserves far more
+// address space than a limit on it (ulimit -v) lets a program have.
+inline bool builtWithSanitizers() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
 // `count` copies of `line`, each ended by a line feed: a file of many lines.
 inline std::string repeatedLine(const std::string& line, std::size_t count) {
     std::string text;
