@@ -12,6 +12,7 @@
 #include "assembly/ParseError.h"
 #include "assembly/SourceBuffer.h"
 #include "driver/SourceFile.h"
+#include "tools/OutputFile.h"
 
 namespace Vorn {
 
@@ -27,21 +28,14 @@ bool isDirectory(const char* path) {
     return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Another spelling of the path, a symbolic link or a hard link to the input
-// would be emptied before the source is read.
-bool sameFile(const char* inputPath, const char* outputPath) {
-    struct stat input {};
-    struct stat output {};
-    return ::stat(inputPath, &input) == 0 && ::stat(outputPath, &output) == 0 &&
-           input.st_dev == output.st_dev && input.st_ino == output.st_ino;
-}
-
 int assembleFiles(const char* inputPath, const char* outputPath, std::ostream& errors) {
     std::ifstream input(inputPath);
     if (!input || isDirectory(inputPath)) {
         return fail(errors, "invalid input file.");
     }
-    if (sameFile(inputPath, outputPath)) {
+    // Another spelling of the path, a symbolic link or a hard link to the
+    // input would be emptied before the source is read.
+    if (Tools::sameFile(inputPath, outputPath)) {
         return fail(errors, "input and output are the same file.");
     }
     std::ofstream output(outputPath, std::ios::out | std::ios::trunc);

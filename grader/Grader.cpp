@@ -11,6 +11,7 @@
 #include "grading/Suite.h"
 #include "machine/Printable.h"
 #include "tools/CommandLine.h"
+#include "tools/OutputFile.h"
 #include "tools/ProgramFile.h"
 #include "tools/ToolError.h"
 
@@ -45,7 +46,7 @@ std::string readSuiteText(const std::string& path) {
     std::string text(Grading::Suite::maxFileBytes + 1, '\0');
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (file.bad()) {
-        throw Tools::ToolError("cannot read suite file '" + path + "'.");
+        throw Tools::ToolError("cannot read suite file '" + printable(path) + "'.");
     }
     text.resize(static_cast<std::size_t>(file.gcount()));
     return text;
@@ -74,14 +75,46 @@ Grading::Submission load(const std::string& path, bool image) {
     }
 }
 
-bool writeFile(const std::string& path, const Grading::Report& report,
-               void (*writer)(std::ostream&, const Grading::Report&)) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) {
-        writer(file, report);
-        file.close();
+// A report file that the options ask for.
+struct ReportFile {
+    std::string what;  // "the JUnit report"
+    std::string path;
+    void (*writer)(std::ostream&, const Grading::Report&);
+};
+
+std::vector<ReportFile> reportFiles(const Options& options) {
+    std::vector<ReportFile> files;
+    if (!options.junit.empty()) {
+        files.push_back({"the JUnit report", options.junit, Grading::writeJUnit});
     }
-    return static_cast<bool>(file);
+    if (!options.csv.empty()) {
+        files.push_back({"the CSV report", options.csv, Grading::writeCsv});
+    }
+    return files;
+}
+
+// A report written over the suite, a program or another report would lose
+// it: refused before anything is graded.
+std::optional<std::string> clash(const Options& options, const std::vector<ReportFile>& reports) {
+    const auto named = [](const std::string& what, const std::string& path) {
+        return what + " '" + printable(path) + "'";
+    };
+    for (auto report = reports.begin(); report != reports.end(); ++report) {
+        std::vector<std::pair<std::string, std::string>> others = {{"the suite", options.suite}};
+        for (const std::string& program : options.programs) {
+            others.emplace_back("the program", program);
+        }
+        for (auto other = reports.begin(); other != report; ++other) {
+            others.emplace_back(other->what, other->path);
+        }
+        for (const auto& [what, path] : others) {
+            if (Tools::sameFile(report->path, path)) {
+                return named(report->what, report->path) + " and " + named(what, path) +
+                       " are the same file.";
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<int> parse(int argc, const char* const* argv, Options& options, std::ostream& out,
@@ -124,6 +157,10 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
     if (const auto status = parse(argc, argv, options, out, errors)) {
         return *status;
     }
+    const std::vector<ReportFile> reports = reportFiles(options);
+    if (const auto problem = clash(options, reports)) {
+        return fail(errors, *problem);
+    }
     Grading::Suite suite;
     try {
         suite = Grading::readSuite(readSuiteText(options.suite), options.suite);
@@ -155,11 +192,11 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
     if (!out) {
         return fail(errors, "cannot write the standard output.");
     }
-    if (!options.junit.empty() && !writeFile(options.junit, report, Grading::writeJUnit)) {
-        return fail(errors, "cannot write the JUnit report '" + options.junit + "'.");
-    }
-    if (!options.csv.empty() && !writeFile(options.csv, report, Grading::writeCsv)) {
-        return fail(errors, "cannot write the CSV report '" + options.csv + "'.");
+    for (const ReportFile& file : reports) {
+        if (!Tools::writeWholeFile(file.path,
+                                   [&](std::ostream& stream) { file.writer(stream, report); })) {
+            return fail(errors, "cannot write " + file.what + " '" + printable(file.path) + "'.");
+        }
     }
     const bool passed = std::all_of(results.begin(), results.end(),
                                     [](const auto& result) { return result.passed(); });

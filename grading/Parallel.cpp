@@ -35,6 +35,7 @@ void forEachInParallel(std::size_t count, unsigned jobs,
         }
     };
     const std::size_t threads = std::min<std::size_t>(std::max(jobs, 1U), count);
+    retry.reserve(threads);  // each thread gives back one index at most
     if (threads <= 1) {
         worker();
     } else {
@@ -45,6 +46,8 @@ void forEachInParallel(std::size_t count, unsigned jobs,
             } catch (const std::system_error&) {
                 // No thread more can start (too little address space for
                 // its stack): the ones running share the work.
+                break;
+            } catch (const std::bad_alloc&) {
                 break;
             }
         }

@@ -288,7 +288,7 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
 
 std::string parseErrorText(const toml::parse_error& error, const std::string& file) {
     const toml::source_position begin = error.source().begin;
-    std::string text = file;
+    std::string text = printable(file);
     if (begin.line != 0) {
         text += ", line " + std::to_string(begin.line) + ", column " + std::to_string(begin.column);
     }
@@ -321,7 +321,7 @@ std::string baseName(const std::string& file) {
 }  // namespace
 
 std::string SuitePlace::text() const {
-    std::string result = file;
+    std::string result = printable(file);
     if (line > 0) {
         result += ", line " + std::to_string(line);
     }
@@ -338,8 +338,8 @@ std::int64_t Suite::maxScore() const {
 
 Suite readSuite(std::string_view text, const std::string& file) {
     if (text.size() > Suite::maxFileBytes) {
-        throw SuiteError(file + ": larger than " + std::to_string(Suite::maxFileBytes >> 20) +
-                         " MB, too large for a suite");
+        throw SuiteError(printable(file) + ": larger than " +
+                         std::to_string(Suite::maxFileBytes >> 20) + " MB, too large for a suite");
     }
     toml::table document;
     try {
@@ -373,7 +373,7 @@ Suite readSuite(std::string_view text, const std::string& file) {
         }
     }
     if (cases == nullptr || cases->as_array()->empty()) {
-        throw SuiteError(file + ": no cases (each begins with [[case]])");
+        throw SuiteError(printable(file) + ": no cases (each begins with [[case]])");
     }
     std::set<std::string> names;
     const toml::array& array = *cases->as_array();

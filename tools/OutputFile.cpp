@@ -1,0 +1,86 @@
+#include "tools/OutputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace Vorn::Tools {
+
+namespace {
+
+// A new file beside `path`, made with the permissions a new file gets (those
+// of `path` when it exists); its name, or empty when none could be made.
+std::string temporaryBeside(const std::string& path, const struct stat* existing) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name =
+            path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0) {
+            if (existing != nullptr) {
+                static_cast<void>(::fchmod(descriptor, existing->st_mode & 07777));
+            }
+            ::close(descriptor);
+            return name;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    return "";
+}
+
+}  // namespace
+
+bool sameFile(const std::string& first, const std::string& second) {
+    struct stat one {};
+    struct stat other {};
+    const bool firstExists = ::stat(first.c_str(), &one) == 0;
+    const bool secondExists = ::stat(second.c_str(), &other) == 0;
+    if (firstExists || secondExists) {
+        return firstExists && secondExists && one.st_dev == other.st_dev &&
+               one.st_ino == other.st_ino;
+    }
+    std::error_code error;
+    const std::filesystem::path firstPlace = std::filesystem::weakly_canonical(first, error);
+    const std::filesystem::path secondPlace =
+        error ? std::filesystem::path() : std::filesystem::weakly_canonical(second, error);
+    return !error && firstPlace == secondPlace;
+}
+
+bool writeWholeFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
+    struct stat info {};
+    const bool exists = ::stat(path.c_str(), &info) == 0;
+    if (exists && !S_ISREG(info.st_mode)) {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        if (file) {
+            write(file);
+            file.close();
+        }
+        return static_cast<bool>(file);
+    }
+    // Through a symbolic link, the file it names is the one replaced.
+    std::error_code error;
+    const std::string target =
+        exists ? std::filesystem::canonical(path, error).string() : std::string(path);
+    const std::string temporary = error ? "" : temporaryBeside(target, exists ? &info : nullptr);
+    if (temporary.empty()) {
+        return false;
+    }
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    if (file) {
+        write(file);
+        file.close();
+    }
+    if (!file || std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace Vorn::Tools
