@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <map>
 #include <set>
 
 // toml++ 3.3 marks the end of its non-ASCII whitespace test as unreachable,
@@ -214,8 +215,20 @@ std::vector<MemoryExpectation> readMemory(const Reader& reader, const toml::node
     }
     std::stable_sort(read.begin(), read.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Two spellings of one address (100 and 0x64) would expect two values of
+    // one word: a case no program could pass.
+    std::map<std::uint16_t, std::string> named;
     std::vector<MemoryExpectation> result;
     for (auto& [position, expectation] : read) {
+        if (expectation.address) {
+            const auto [earlier, added] =
+                named.emplace(*expectation.address, expectation.place.key);
+            if (!added) {
+                throw SuiteError(expectation.place.text() + ": address " +
+                                 std::to_string(*expectation.address) + " is " + earlier->second +
+                                 " too");
+            }
+        }
         result.push_back(std::move(expectation));
     }
     return result;
