@@ -32,6 +32,7 @@ struct Options {
     std::string csv;
     unsigned jobs = 0;
     std::string colour = "auto";
+    std::optional<std::string> printInput;  // a case's name
 };
 
 int fail(std::ostream& errors, const std::string& message) {
@@ -117,6 +118,20 @@ std::optional<std::string> clash(const Options& options, const std::vector<Repor
     return std::nullopt;
 }
 
+int printInput(const Grading::Suite& suite, const std::string& name, std::ostream& out,
+               std::ostream& errors) {
+    const auto found = std::find_if(suite.cases.begin(), suite.cases.end(),
+                                    [&](const Grading::Case& test) { return test.name == name; });
+    if (found == suite.cases.end()) {
+        return fail(errors, "the suite '" + printable(suite.file) + "' has no case named '" +
+                                printable(name) + "'.");
+    }
+    for (const std::int32_t value : found->input) {
+        out << value << '\n';
+    }
+    return Tools::finishOutput(out, errors) == 0 ? allPassed : unusable;
+}
+
 std::optional<int> parse(int argc, const char* const* argv, Options& options, std::ostream& out,
                          std::ostream& errors) {
     CLI::App app(
@@ -126,8 +141,7 @@ std::optional<int> parse(int argc, const char* const* argv, Options& options, st
         "vorngrade");
     app.set_version_flag("--version", Tools::versionText("vorngrade"));
     app.add_option("SUITE", options.suite, "The test suite (TOML)")->required();
-    app.add_option("PROGRAM", options.programs, "Assembly sources (memory images, with --image)")
-        ->required();
+    app.add_option("PROGRAM", options.programs, "Assembly sources (memory images, with --image)");
     app.add_flag("--image", options.image, "Each PROGRAM is a memory image as vornasm writes it");
     app.add_flag("--json", options.json, "Write the report as JSON on standard output");
     app.add_option("--junit", options.junit, "Also write a JUnit XML report to FILE")
@@ -143,8 +157,15 @@ std::optional<int> parse(int argc, const char* const* argv, Options& options, st
                    "always or never")
         ->type_name("WHEN")
         ->check(CLI::IsMember({"auto", "always", "never"}));
+    app.add_option("--print-input", options.printInput,
+                   "Print the input of the case named CASE, one number a line, and grade "
+                   "nothing (the replay commands use it for a long input)")
+        ->type_name("CASE");
     if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
         return *status == 0 ? allPassed : unusable;
+    }
+    if (options.programs.empty() && !options.printInput) {
+        return fail(errors, "no PROGRAM given (vorngrade --help lists the options).");
     }
     return std::nullopt;
 }
@@ -170,12 +191,19 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
         return fail(errors, std::string(error.what()) + ".");
     }
 
+    if (options.printInput) {
+        return printInput(suite, *options.printInput, out, errors);
+    }
+
     std::vector<Grading::ProgramResult> results(options.programs.size());
     const unsigned jobs =
         options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
+    // Only the JSON report shows what a case wrote.
+    const std::size_t keptOutput = options.json ? Grading::reportedOutputLines : 0;
     try {
         Grading::forEachInParallel(results.size(), jobs, [&](std::size_t i) {
-            results[i] = Grading::gradeProgram(suite, load(options.programs[i], options.image));
+            results[i] =
+                Grading::gradeProgram(suite, load(options.programs[i], options.image), keptOutput);
         });
     } catch (const std::bad_alloc&) {
         return fail(errors, "out of memory.");

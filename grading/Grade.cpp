@@ -13,33 +13,45 @@ namespace Vorn::Grading {
 
 namespace {
 
-// Feeds the case's input to read and keeps what write writes, up to the
-// case's max-output lines; the write of one line more ends the run.
+// Feeds the case's input to read and compares what write writes with the
+// expected output as it comes, keeping the first `kept` lines; the write of
+// one line more than the case's max-output ends the run.
 class CaseIO : public MachineIO {
   public:
-    CaseIO(const std::vector<std::int32_t>& input, std::size_t maxOutput)
-        : input_(input), maxOutput_(maxOutput) {}
+    CaseIO(const Case& test, std::size_t kept) : test_(test), kept_(kept) {}
 
     InputResult read() override {
-        if (next_ == input_.size()) {
+        if (next_ == test_.input.size()) {
             return {InputResult::Kind::Ended, 0};
         }
-        return {InputResult::Kind::Number, input_[next_++]};
+        return {InputResult::Kind::Number, test_.input[next_++]};
     }
 
     void write(std::int32_t value) override {
-        if (output.size() == maxOutput_) {
+        if (written == test_.maxOutput) {
             throw Stop();
         }
-        output.push_back(value);
+        if (!mismatch && (written >= test_.output.size() || test_.output[written] != value)) {
+            mismatch = written;
+            mismatchValue = value;
+        }
+        if (output.size() < kept_) {
+            output.push_back(value);
+        }
+        ++written;
     }
 
+    bool matches() const { return !mismatch && written == test_.output.size(); }
+
     std::vector<std::int32_t> output;
+    std::size_t written = 0;
+    std::optional<std::size_t> mismatch;  // the first line that differs from the expected one
+    std::int32_t mismatchValue = 0;
 
   private:
-    const std::vector<std::int32_t>& input_;
+    const Case& test_;
+    std::size_t kept_;
     std::size_t next_ = 0;
-    std::size_t maxOutput_;
 };
 
 std::string lines(std::size_t count) {
@@ -54,23 +66,21 @@ std::string lineOf(const Submission& submission, std::uint32_t address) {
     return "";
 }
 
-std::string outputProblem(const std::vector<std::int32_t>& expected,
-                          const std::vector<std::int32_t>& actual) {
-    const auto [expectedEnd, actualEnd] =
-        std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
-    const auto line = std::to_string(expectedEnd - expected.begin() + 1);
+std::string outputProblem(const std::vector<std::int32_t>& expected, const CaseIO& io) {
+    const std::size_t at = io.mismatch.value_or(io.written);
+    const auto line = std::to_string(at + 1);
     const std::string counts =
-        " (" + lines(actual.size()) + " written, " + std::to_string(expected.size()) + " expected)";
-    if (expectedEnd == expected.end()) {
-        return "output line " + line + " is " + std::to_string(*actualEnd) +
+        " (" + lines(io.written) + " written, " + std::to_string(expected.size()) + " expected)";
+    if (at >= expected.size()) {
+        return "output line " + line + " is " + std::to_string(io.mismatchValue) +
                ", expected no more lines" + counts + ".";
     }
-    if (actualEnd == actual.end()) {
-        return "output line " + line + " is missing, expected " + std::to_string(*expectedEnd) +
+    if (!io.mismatch) {
+        return "output line " + line + " is missing, expected " + std::to_string(expected[at]) +
                counts + ".";
     }
-    return "output line " + line + " is " + std::to_string(*actualEnd) + ", expected " +
-           std::to_string(*expectedEnd) + ".";
+    return "output line " + line + " is " + std::to_string(io.mismatchValue) + ", expected " +
+           std::to_string(expected[at]) + ".";
 }
 
 // One line per memory word or register that differs; empty when all hold.
@@ -125,18 +135,26 @@ std::string strictProblem(const Submission& submission, std::uint16_t address) {
     return entered + ", which no statement filled.";
 }
 
-// The replay commands: vornsim traces the same run, vorndbg opens it.
+// A path as a command's argument: quoted, and not taken for an option.
+std::string pathArgument(const std::string& path) {
+    return shellQuoted(path.starts_with('-') ? "./" + path : path);
+}
+
+// The replay commands: vornsim traces the same run, vorndbg opens it. A
+// long input is not written out: vorngrade --print-input gives it from the
+// suite, so that the feedback stays a few lines whatever the input.
 std::string replay(const Case& test, const Submission& submission) {
-    std::string numbers;
-    for (const std::int32_t value : test.input) {
-        numbers += " " + std::to_string(value);
+    std::string input;
+    if (test.input.size() <= inlinedInput) {
+        input = "printf '%s\\n'";
+        for (const std::int32_t value : test.input) {
+            input += " " + std::to_string(value);
+        }
+    } else {
+        input = "vorngrade --print-input " + shellQuoted(test.name) + " " +
+                pathArgument(test.suiteFile);
     }
-    const std::string input = "printf '%s\\n'" + numbers;
-    std::string file = submission.file;
-    if (file.starts_with('-')) {
-        file = "./" + file;
-    }
-    const std::string program = (submission.image ? "" : "-s ") + shellQuoted(file);
+    const std::string program = (submission.image ? "" : "-s ") + pathArgument(submission.file);
     std::string simulator = "vornsim " + program + " --max-steps " + std::to_string(test.maxSteps) +
                             (test.strict ? " --strict" : "") + " --trace";
     std::string debugger = "vorndbg " + program;
@@ -244,14 +262,14 @@ Submission failedSubmission(std::string file, std::string error, bool image) {
     return submission;
 }
 
-CaseResult gradeCase(const Case& test, const Submission& submission) {
+CaseResult gradeCase(const Case& test, const Submission& submission, std::size_t keptOutput) {
     CaseResult result;
     if (submission.error) {
         result.verdict = Verdict::AssemblyError;
         result.message = *submission.error;
         return result;
     }
-    CaseIO io(test.input, test.maxOutput);
+    CaseIO io(test, keptOutput);
     Machine machine(io);
     machine.load(submission.words);
     const Machine::RunResult run =
@@ -260,9 +278,9 @@ CaseResult gradeCase(const Case& test, const Submission& submission) {
     std::string problem;
     switch (run.end) {
         case Machine::RunResult::End::Halted:
-            if (io.output != test.output) {
+            if (!io.matches()) {
                 result.verdict = Verdict::WrongOutput;
-                problem = outputProblem(test.output, io.output);
+                problem = outputProblem(test.output, io);
             } else if (problem = stateProblem(test, submission, machine); !problem.empty()) {
                 result.verdict = Verdict::WrongState;
             }
@@ -292,6 +310,7 @@ CaseResult gradeCase(const Case& test, const Submission& submission) {
         }
     }
     result.output = std::move(io.output);
+    result.outputLines = io.written;
     if (result.verdict == Verdict::Pass) {
         result.points = test.points;
     } else {
@@ -305,12 +324,13 @@ bool ProgramResult::passed() const {
                        [](const CaseResult& each) { return each.verdict == Verdict::Pass; });
 }
 
-ProgramResult gradeProgram(const Suite& suite, const Submission& submission) {
+ProgramResult gradeProgram(const Suite& suite, const Submission& submission,
+                           std::size_t keptOutput) {
     ProgramResult result;
     result.file = submission.file;
     result.maxScore = suite.maxScore();
     for (const Case& test : suite.cases) {
-        result.cases.push_back(gradeCase(test, submission));
+        result.cases.push_back(gradeCase(test, submission, keptOutput));
         result.score += result.cases.back().points;
     }
     return result;

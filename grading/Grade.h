@@ -49,11 +49,19 @@ Submission imageSubmission(std::string file, std::vector<Word> words);
 // A program that could not be read; `error` is the line the tools print.
 Submission failedSubmission(std::string file, std::string error, bool image);
 
+// The most output lines of a case that a report shows; the run compares
+// every line as it comes and keeps no more than these.
+constexpr std::size_t reportedOutputLines = 1000;
+// The longest input that the replay commands write out; a longer one is
+// read from the suite by `vorngrade --print-input CASE SUITE`.
+constexpr std::size_t inlinedInput = 20;
+
 struct CaseResult {
     Verdict verdict = Verdict::Pass;
     std::int64_t points = 0;  // earned
     std::uint64_t steps = 0;
-    std::vector<std::int32_t> output;  // at most the case's max-output lines
+    std::vector<std::int32_t> output;  // the first lines written, as many as asked for
+    std::size_t outputLines = 0;       // every line written
     // Empty for a pass; for anything else the feedback: what went wrong, then
     // the lines "replay: COMMAND" (vornsim --trace) and "debug: COMMAND" (vorndbg).
     std::string message;
@@ -68,8 +76,12 @@ struct ProgramResult {
     bool passed() const;
 };
 
-CaseResult gradeCase(const Case& test, const Submission& submission);
-ProgramResult gradeProgram(const Suite& suite, const Submission& submission);
+// `keptOutput`: how many of the lines a case writes its result keeps (0 when
+// no report shows them).
+CaseResult gradeCase(const Case& test, const Submission& submission,
+                     std::size_t keptOutput = reportedOutputLines);
+ProgramResult gradeProgram(const Suite& suite, const Submission& submission,
+                           std::size_t keptOutput = reportedOutputLines);
 
 // A word for a shell: as it is when that is safe, else in single quotes.
 std::string shellQuoted(std::string_view word);

@@ -208,6 +208,7 @@ void writeJson(std::ostream& out, const Report& report) {
                              {"steps", result.steps},
                              {"expected", test.output},
                              {"output", result.output},
+                             {"output_lines", result.outputLines},
                              {"message", validUtf8(result.message)}});
         }
         programs.push_back({{"file", validUtf8(program.file)},

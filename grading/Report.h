@@ -22,7 +22,9 @@ struct Report {
 // program, a closing count. `colour` adds terminal colours.
 void writeText(std::ostream& out, const Report& report, bool colour);
 // {"suite": NAME, "programs": [{"file", "score", "max_score", "cases": [{"name",
-// "verdict", "points", "steps", "expected", "output", "message"}]}]}, one line.
+// "verdict", "points", "steps", "expected", "output", "output_lines", "message"}]}]},
+// one line; "output" holds at most the first reportedOutputLines lines written,
+// "output_lines" counts them all.
 void writeJson(std::ostream& out, const Report& report);
 // JUnit XML: one test suite per program, one test case per case.
 void writeJUnit(std::ostream& out, const Report& report);

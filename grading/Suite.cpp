@@ -259,6 +259,7 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
     const Reader reader(file, key);
     Case result;
     result.name = "case " + std::to_string(number);
+    result.suiteFile = file;
     result.maxSteps = defaults.maxSteps;
     result.maxOutput = defaults.maxOutput;
     result.strict = defaults.strict;

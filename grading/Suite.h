@@ -59,6 +59,7 @@ struct RegisterExpectation {
 
 struct Case {
     std::string name;
+    std::string suiteFile;  // the suite's file, as readSuite was given it
     std::vector<std::int32_t> input;
     std::vector<std::int32_t> output;
     std::int64_t points = 1;

@@ -142,9 +142,10 @@ TEST(GraderCommand, ImagesAreGradedWithoutLabels) {
                               "case\n");
     const std::string bad = files.program("bad.image", "1\nx\n");
     const ProgramResult malformed = vorngrade({"--json", "--image", files.suite, bad});
-    EXPECT_NE(malformed.out.find("\"verdict\":\"assembly-error\",\"points\":0,\"steps\":0,"
-                                 "\"expected\":[3],\"output\":[],\"message\":\"Error: " +
-                                 bad + ", line 2: 'x' is not a signed decimal number.\"}"),
+    EXPECT_NE(malformed.out.find(
+                  "\"verdict\":\"assembly-error\",\"points\":0,\"steps\":0,"
+                  "\"expected\":[3],\"output\":[],\"output_lines\":0,\"message\":\"Error: " +
+                  bad + ", line 2: 'x' is not a signed decimal number.\"}"),
               std::string::npos)
         << malformed.out;
 }

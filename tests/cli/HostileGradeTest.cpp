@@ -264,17 +264,92 @@ TEST_F(HostileGrade, PathsInMessagesAreEscaped) {
         << feedback.out;
 }
 
-TEST_F(HostileGrade, EndlessWritesKeepAtMostMaxOutputLines) {
-    const std::string suite = file("suite.toml",
-                                   "max-output = 1000000\nmax-steps = 100000000\n"
-                                   "[[case]]\noutput = []\n");
-    const ProgramResult result =
-        vorngrade({"--json", suite, file("writes.vorn", ":l write\njump l\n")});
-    EXPECT_EQ(verdicts(result), (std::vector<std::string>{"too-much-output"}));
-    const std::size_t start = result.out.find("\"output\":[");
-    ASSERT_NE(start, std::string::npos);
-    const std::string output = result.out.substr(start, result.out.find(']', start) - start);
-    EXPECT_EQ(std::count(output.begin(), output.end(), '0'), 1000000);
+// A case's output is compared as it comes and kept only as far as a report
+// shows it: forty cases of endless writers need no more memory than one.
+TEST_F(HostileGrade, EndlessWritesKeepAtMostTheReportedLines) {
+    std::string text = "max-output = 1000000\nmax-steps = 100000000\n";
+    for (int i = 0; i < 40; ++i) {
+        text += "[[case]]\noutput = []\n";
+    }
+    const std::string suite = file("suite.toml", text);
+    const std::string writer = file("writes.vorn", ":l write\njump l\n");
+    for (const char* format : {"--json", "--color=never"}) {
+        const ProgramResult result = runProgram(VORNGRADE_PATH, {format, suite, writer}, "",
+                                                {.seconds = 120, .memoryMb = 100});
+        EXPECT_EQ(result.limitPassed, "") << format << ": " << result.peakMemoryMb << " MB";
+        EXPECT_EQ(result.status, 1) << format;
+        EXPECT_NE(result.out.find("more than 1000000 lines written (max-output)"),
+                  std::string::npos)
+            << format;
+        if (format == std::string("--json")) {
+            EXPECT_EQ(verdicts(result), std::vector<std::string>(40, "too-much-output"));
+            const std::size_t start = result.out.find("\"output\":[");
+            ASSERT_NE(start, std::string::npos);
+            const std::size_t end = result.out.find(']', start);
+            const std::string output = result.out.substr(start, end - start);
+            EXPECT_EQ(std::count(output.begin(), output.end(), '0'), 1000);
+            EXPECT_EQ(result.out.substr(end, 25), "],\"output_lines\":1000000,");
+        }
+    }
+
+    // The first line that differs is found past the lines kept.
+    std::string expected;
+    for (int i = 3000; i > 1000; --i) {
+        expected += std::to_string(i) + ", ";
+    }
+    const std::string late = file("late.toml", "[[case]]\noutput = [" + expected + "]\n");
+    const std::string counter = file("count.vorn",
+                                     "        load O start\n:l      jz O done\n        write\n"
+                                     "        decr O\n        jump l\n:done   jump end\n"
+                                     ":start  3000\n");
+    for (const char* format : {"--json", "--color=never"}) {
+        const ProgramResult counted = vorngrade({format, late, counter});
+        EXPECT_NE(counted.out.find("output line 2001 is 1000, expected no more lines (3000 lines "
+                                   "written, 2000 expected)."),
+                  std::string::npos)
+            << counted.out.substr(0, 300);
+    }
+}
+
+// The replay and debug commands name a long input instead of writing it
+// out: the feedback stays short, and the commands run as printed.
+TEST_F(HostileGrade, LongInputsAreReferredToNotCopied) {
+    std::string input;
+    for (int i = 1; i <= 10000; ++i) {
+        input += std::to_string(i) + (i < 10000 ? ", " : "");
+    }
+    const std::string suite = file(
+        "long.toml", "[[case]]\nname = \"it's long\"\ninput = [" + input + "]\noutput = [1]\n");
+    std::vector<std::string> programs;
+    for (int i = 0; i < 50; ++i) {
+        programs.push_back(file("p" + std::to_string(i) + ".vorn", "jump end\n"));
+    }
+    std::vector<std::string> arguments = {suite};
+    arguments.insert(arguments.end(), programs.begin(), programs.end());
+    const ProgramResult result = vorngrade(arguments);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_LT(result.out.size(), 50U * 600U);
+    const std::string replay = "vorngrade --print-input 'it'\\''s long' " + suite;
+    EXPECT_NE(result.out.find("      replay: " + replay + " | vornsim -s " + programs[0] +
+                              " --max-steps 1000000 --trace\n      debug: vorndbg -s " +
+                              programs[0] + " --input <(" + replay + ")\n"),
+              std::string::npos)
+        << result.out.substr(0, 600);
+
+    // As printed, with vorngrade on the path: the suite's input, a number a line.
+    const std::string bin =
+        std::string(VORNGRADE_PATH).substr(0, std::string(VORNGRADE_PATH).rfind('/'));
+    const ProgramResult printed =
+        runProgram("/bin/sh", {"-c", "PATH=\"$0:$PATH\" && " + replay + " | sha256sum", bin});
+    std::string lines;
+    for (int i = 1; i <= 10000; ++i) {
+        lines += std::to_string(i) + "\n";
+    }
+    writeFile(dir.file("expected"), lines);
+    EXPECT_EQ(printed.out,
+              runProgram("/bin/sh", {"-c", "sha256sum < \"$0\"", dir.file("expected")}).out);
+    expectFailure(vorngrade({"--print-input", "none", suite}), 2,
+                  "the suite '" + suite + "' has no case named 'none'.");
 }
 
 TEST_F(HostileGrade, ImagesEndInAVerdict) {

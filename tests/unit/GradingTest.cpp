@@ -166,8 +166,8 @@ class Reports : public ::testing::Test {
         program.file = "dir/x,\n\"y\"\r.vorn";
         program.score = 1;
         program.maxScore = 2;
-        program.cases = {CaseResult{Verdict::Pass, 1, 3, {1}, ""},
-                         CaseResult{Verdict::WrongOutput, 0, 2, {5}, "why <\x02>\nreplay: x"}};
+        program.cases = {CaseResult{Verdict::Pass, 1, 3, {1}, 1, ""},
+                         CaseResult{Verdict::WrongOutput, 0, 2, {5}, 1, "why <\x02>\nreplay: x"}};
         results = {program};
     }
 
@@ -193,14 +193,15 @@ TEST_F(Reports, TextShowsControlBytes) {
 TEST_F(Reports, JsonIsValidUtf8WithEveryControlByteEscaped) {
     std::ostringstream out;
     writeJson(out, {suite, results});
-    EXPECT_EQ(out.str(),
-              R"({"suite":"s","programs":[{"file":"dir/x,\n\"y\"\r.vorn","score":1,"max_score":2,)"
-              R"("cases":[{"name":"a,\"b\"","verdict":"pass","points":1,"steps":3,"expected":[1],)"
-              R"("output":[1],"message":""},{"name":"<&>\t\u0001)"
-              "\x7f\xef\xbf\xbd\xc3\xa9"
-              R"(","verdict":"wrong-output","points":0,"steps":2,"expected":[],"output":[5],)"
-              R"("message":"why <\u0002>\nreplay: x"}]}]})"
-              "\n");
+    EXPECT_EQ(
+        out.str(),
+        R"({"suite":"s","programs":[{"file":"dir/x,\n\"y\"\r.vorn","score":1,"max_score":2,)"
+        R"("cases":[{"name":"a,\"b\"","verdict":"pass","points":1,"steps":3,"expected":[1],)"
+        R"("output":[1],"output_lines":1,"message":""},{"name":"<&>\t\u0001)"
+        "\x7f\xef\xbf\xbd\xc3\xa9"
+        R"(","verdict":"wrong-output","points":0,"steps":2,"expected":[],"output":[5],"output_lines":1,)"
+        R"("message":"why <\u0002>\nreplay: x"}]}]})"
+        "\n");
 }
 
 TEST_F(Reports, JUnitEscapesMarkupAndReplacesWhatXmlCannotHold) {
