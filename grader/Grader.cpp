@@ -1,6 +1,8 @@
 #include "grader/Grader.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <ostream>
 #include <thread>
@@ -30,6 +32,11 @@ struct Options {
     bool json = false;
     std::string junit;
     std::string csv;
+    std::string gradescope;
+    std::string prairieLearn;
+    std::string gitHubClassroom;
+    bool teacher = false;
+    bool summary = false;
     unsigned jobs = 0;
     std::string colour = "auto";
     std::optional<std::string> printInput;  // a case's name
@@ -53,26 +60,48 @@ std::string readSuiteText(const std::string& path) {
     return text;
 }
 
+// Why the file at `path` is no assembly source at all (empty, or binary: a
+// NUL byte in its first block), or empty when it may be one.
+std::string notASource(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char block[4096];
+    file.read(block, sizeof block);
+    const auto size = static_cast<std::size_t>(file.gcount());
+    const std::string name = "Error: '" + printable(path) + "' is ";
+    if (size == 0) {
+        return name + "empty, not an assembly source.";
+    }
+    return std::find(block, block + size, '\0') != block + size
+               ? name + "a binary file, not an assembly source."
+               : "";
+}
+
+struct Loaded {
+    Grading::Submission submission;
+    std::string notASource;
+};
+
 // A program that cannot be had (a FIFO, a read error) gets its verdict, as
 // an assembly error does; the others are graded.
-Grading::Submission load(const std::string& path, bool image) {
+Loaded load(const std::string& path, bool image) {
     const std::string what = image ? "image file" : "source file";
     try {
         Tools::refuseSpecialFile(path, what);
         if (image) {
-            return Grading::imageSubmission(path, Tools::readImageFile(path));
+            return {Grading::imageSubmission(path, Tools::readImageFile(path)), ""};
         }
         std::ifstream file = Tools::openForReading(path, what);
         try {
             Grading::Submission submission = Grading::sourceSubmission(path, file);
             if (!file.bad()) {
-                return submission;
+                return {std::move(submission), notASource(path)};
             }
         } catch (const std::ios_base::failure&) {
         }
         throw Tools::ToolError("cannot read source file '" + printable(path) + "'.");
     } catch (const Tools::ToolError& error) {
-        return Grading::failedSubmission(path, std::string("Error: ") + error.what(), image);
+        const std::string message = std::string("Error: ") + error.what();
+        return {Grading::failedSubmission(path, message, image), message};
     }
 }
 
@@ -90,6 +119,17 @@ std::vector<ReportFile> reportFiles(const Options& options) {
     }
     if (!options.csv.empty()) {
         files.push_back({"the CSV report", options.csv, Grading::writeCsv});
+    }
+    if (!options.gradescope.empty()) {
+        files.push_back({"the Gradescope results", options.gradescope, Grading::writeGradescope});
+    }
+    if (!options.prairieLearn.empty()) {
+        files.push_back(
+            {"the PrairieLearn results", options.prairieLearn, Grading::writePrairieLearn});
+    }
+    if (!options.gitHubClassroom.empty()) {
+        files.push_back({"the GitHub Classroom results", options.gitHubClassroom,
+                         Grading::writeGitHubClassroom});
     }
     return files;
 }
@@ -148,6 +188,23 @@ std::optional<int> parse(int argc, const char* const* argv, Options& options, st
         ->type_name("FILE");
     app.add_option("--csv", options.csv, "Also write a grade book (CSV) to FILE")
         ->type_name("FILE");
+    app.add_option("--gradescope", options.gradescope,
+                   "Also write Gradescope's results.json for the one PROGRAM to FILE")
+        ->type_name("FILE");
+    app.add_option("--prairielearn", options.prairieLearn,
+                   "Also write PrairieLearn's external grader results for the one PROGRAM to FILE")
+        ->type_name("FILE");
+    app.add_option("--github-classroom", options.gitHubClassroom,
+                   "Also write the result GitHub Classroom's autograding reporter reads for the "
+                   "one PROGRAM to FILE")
+        ->type_name("FILE");
+    app.add_flag("--teacher", options.teacher,
+                 "Show every case's input, output and feedback, hidden cases too");
+    app.add_flag("--summary", options.summary,
+                 "Print one line per program: FILE: SCORE/MAX and a letter per case (. pass, "
+                 "O wrong-output, S wrong-state, L step-limit, F fault, W too-much-output, "
+                 "A assembly-error)")
+        ->excludes("--json");
     app.add_option("-j,--jobs", options.jobs,
                    "Grade N programs at once (default: the number of processors)")
         ->type_name("N")
@@ -166,6 +223,15 @@ std::optional<int> parse(int argc, const char* const* argv, Options& options, st
     }
     if (options.programs.empty() && !options.printInput) {
         return fail(errors, "no PROGRAM given (vorngrade --help lists the options).");
+    }
+    for (const auto& [option, path] : {std::pair{"--gradescope", &options.gradescope},
+                                       std::pair{"--prairielearn", &options.prairieLearn},
+                                       std::pair{"--github-classroom", &options.gitHubClassroom}}) {
+        if (!path->empty() && options.programs.size() != 1) {
+            return fail(errors, std::string(option) +
+                                    " reports one submission: give one PROGRAM, not " +
+                                    std::to_string(options.programs.size()) + ".");
+        }
     }
     return std::nullopt;
 }
@@ -198,20 +264,26 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
     std::vector<Grading::ProgramResult> results(options.programs.size());
     const unsigned jobs =
         options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
+    const auto start = std::chrono::steady_clock::now();
     // Only the JSON report shows what a case wrote.
     const std::size_t keptOutput = options.json ? Grading::reportedOutputLines : 0;
     try {
         Grading::forEachInParallel(results.size(), jobs, [&](std::size_t i) {
-            results[i] =
-                Grading::gradeProgram(suite, load(options.programs[i], options.image), keptOutput);
+            const Loaded loaded = load(options.programs[i], options.image);
+            results[i] = Grading::gradeProgram(suite, loaded.submission, keptOutput);
+            results[i].notASource = loaded.notASource;
         });
     } catch (const std::bad_alloc&) {
         return fail(errors, "out of memory.");
     }
 
-    const Grading::Report report{suite, results};
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    const Grading::Report report{suite, results, options.teacher, seconds.count()};
     if (options.json) {
         Grading::writeJson(out, report);
+    } else if (options.summary) {
+        Grading::writeSummary(out, report);
     } else {
         const bool colour = options.colour == "always" || (options.colour == "auto" && terminal);
         Grading::writeText(out, report, colour);

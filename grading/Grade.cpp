@@ -324,6 +324,12 @@ bool ProgramResult::passed() const {
                        [](const CaseResult& each) { return each.verdict == Verdict::Pass; });
 }
 
+const std::string* ProgramResult::error() const {
+    return !cases.empty() && cases.front().verdict == Verdict::AssemblyError
+               ? &cases.front().message
+               : nullptr;
+}
+
 ProgramResult gradeProgram(const Suite& suite, const Submission& submission,
                            std::size_t keptOutput) {
     ProgramResult result;

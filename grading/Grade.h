@@ -72,8 +72,15 @@ struct ProgramResult {
     std::int64_t score = 0;
     std::int64_t maxScore = 0;
     std::vector<CaseResult> cases;  // in the suite's order
+    // Set by the caller for a file that is no source at all (a directory, an
+    // empty or a binary file), which some platforms do not count as a try:
+    // why, as a message line "Error: ...".
+    std::string notASource;
 
     bool passed() const;
+    // The message of a program that could not be run at all (an assembly
+    // error, a file that cannot be read), which every case shares; or null.
+    const std::string* error() const;
 };
 
 // `keptOutput`: how many of the lines a case writes its result keeps (0 when

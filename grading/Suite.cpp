@@ -171,6 +171,21 @@ class Reader {
                     "a number of lines from 0 to " + std::to_string(Suite::maxMaxOutput)));
     }
 
+    Visibility visibility(const toml::node& node, const std::string& key) const {
+        constexpr Visibility all[] = {Visibility::Visible, Visibility::Hidden,
+                                      Visibility::AfterDueDate, Visibility::AfterPublished};
+        const std::string word = string(node, key);
+        for (const Visibility each : all) {
+            if (word == nameOf(each)) {
+                return each;
+            }
+        }
+        fail(node, key,
+             quoted(word) +
+                 " is not a visibility (visible, hidden, after_due_date, "
+                 "after_published)");
+    }
+
     bool boolean(const toml::node& node, const std::string& key) const {
         requireType(node, key, toml::node_type::boolean, "true or false");
         return node.as_boolean()->get();
@@ -191,6 +206,7 @@ struct Defaults {
     std::uint64_t maxSteps = Suite::defaultMaxSteps;
     std::size_t maxOutput = Suite::defaultMaxOutput;
     bool strict = false;
+    Visibility visibility = Visibility::Visible;
 };
 
 std::vector<MemoryExpectation> readMemory(const Reader& reader, const toml::node& node,
@@ -263,6 +279,7 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
     result.maxSteps = defaults.maxSteps;
     result.maxOutput = defaults.maxOutput;
     result.strict = defaults.strict;
+    result.visibility = defaults.visibility;
     bool hasOutput = false;
     for (auto&& [name, value] : *node.as_table()) {
         const std::string valueKey = reader.path(name.str());
@@ -283,6 +300,8 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
             result.maxOutput = reader.maxOutput(value, valueKey);
         } else if (name == "strict") {
             result.strict = reader.boolean(value, valueKey);
+        } else if (name == "visibility") {
+            result.visibility = reader.visibility(value, valueKey);
         } else if (name == "memory") {
             result.memory = readMemory(reader, value, valueKey, file);
         } else if (name == "registers") {
@@ -290,7 +309,7 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
         } else {
             throw SuiteError(reader.place(name.source().begin.line, valueKey).text() +
                              ": unknown key (a case has name, input, output, points, "
-                             "max-steps, max-output, strict, memory, registers)");
+                             "max-steps, max-output, strict, visibility, memory, registers)");
         }
     }
     if (!hasOutput) {
@@ -333,6 +352,20 @@ std::string baseName(const std::string& file) {
 }
 
 }  // namespace
+
+std::string_view nameOf(Visibility visibility) {
+    switch (visibility) {
+        case Visibility::Visible:
+            return "visible";
+        case Visibility::Hidden:
+            return "hidden";
+        case Visibility::AfterDueDate:
+            return "after_due_date";
+        case Visibility::AfterPublished:
+            return "after_published";
+    }
+    return "visible";
+}
 
 std::string SuitePlace::text() const {
     std::string result = printable(file);
@@ -377,13 +410,15 @@ Suite readSuite(std::string_view text, const std::string& file) {
             defaults.maxOutput = reader.maxOutput(value, key);
         } else if (name == "strict") {
             defaults.strict = reader.boolean(value, key);
+        } else if (name == "visibility") {
+            defaults.visibility = reader.visibility(value, key);
         } else if (name == "case") {
             reader.requireType(value, key, toml::node_type::array, "an array of tables ([[case]])");
             cases = &value;
         } else {
             throw SuiteError(reader.place(name.source().begin.line, key).text() +
                              ": unknown key (a suite has name, max-steps, max-output, strict, "
-                             "case)");
+                             "visibility, case)");
         }
     }
     if (cases == nullptr || cases->as_array()->empty()) {

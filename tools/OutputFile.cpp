@@ -55,7 +55,10 @@ bool sameFile(const std::string& first, const std::string& second) {
 bool writeWholeFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
     struct stat info {};
     const bool exists = ::stat(path.c_str(), &info) == 0;
-    if (exists && !S_ISREG(info.st_mode)) {
+    // /dev/stdout names a stream even where it leads to a regular file (the
+    // shell's redirection): replacing that file would lose what was written.
+    const bool stream = path.starts_with("/dev/") || path.starts_with("/proc/");
+    if (exists && (!S_ISREG(info.st_mode) || stream)) {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         if (file) {
             write(file);

@@ -18,7 +18,8 @@ bool sameFile(const std::string& first, const std::string& second);
 // the same permissions; when `write` leaves the stream failed, or the file
 // cannot be written or replaced (a full disk), the temporary file is removed
 // and the old file, if any, is as it was. What is not a regular file (a
-// device, /dev/stdout on a pipe) is written in place. Returns false on any
+// device, a pipe), and a path under /dev or /proc (/dev/stdout), is written
+// in place. Returns false on any
 // failure.
 bool writeWholeFile(const std::string& path, const std::function<void(std::ostream&)>& write);
 

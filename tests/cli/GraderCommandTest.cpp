@@ -58,7 +58,8 @@ TEST(GraderCommand, HelpAndVersion) {
     const ProgramResult help = vorngrade({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"SUITE", "PROGRAM", "--image", "--json", "--junit", "--csv",
-                               "--jobs", "--color", "Exit status"}) {
+                               "--gradescope", "--prairielearn", "--github-classroom", "--teacher",
+                               "--summary", "--print-input", "--jobs", "--color", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     const ProgramResult version = vorngrade({"--version"});
@@ -82,6 +83,9 @@ TEST(GraderCommand, UsageAndFileErrorsAreStatusTwo) {
          "cannot write the JUnit report '" + files.dir.path() + "'."},
         {{"--csv", files.dir.file("no/such/dir.csv"), files.suite, program},
          "cannot write the CSV report '" + files.dir.file("no/such/dir.csv") + "'."},
+        {{"--gradescope", files.dir.file("r.json"), files.suite, program, program},
+         "--gradescope reports one submission: give one PROGRAM, not 2."},
+        {{"--summary", "--json", files.suite, program}, "--json excludes --summary" + usageHint},
     };
     for (const auto& [arguments, message] : cases) {
         const ProgramResult result = vorngrade(arguments);
@@ -142,10 +146,14 @@ TEST(GraderCommand, ImagesAreGradedWithoutLabels) {
                               "case\n");
     const std::string bad = files.program("bad.image", "1\nx\n");
     const ProgramResult malformed = vorngrade({"--json", "--image", files.suite, bad});
-    EXPECT_NE(malformed.out.find(
-                  "\"verdict\":\"assembly-error\",\"points\":0,\"steps\":0,"
-                  "\"expected\":[3],\"output\":[],\"output_lines\":0,\"message\":\"Error: " +
-                  bad + ", line 2: 'x' is not a signed decimal number.\"}"),
+    // The error once, for the program; each case has its verdict.
+    EXPECT_NE(malformed.out.find("\"error\":\"Error: " + bad +
+                                 ", line 2: 'x' is not a signed decimal number.\""),
+              std::string::npos)
+        << malformed.out;
+    EXPECT_NE(malformed.out.find("\"verdict\":\"assembly-error\",\"points\":0,\"visibility\":"
+                                 "\"visible\",\"steps\":0,\"expected\":[3],\"output\":[],"
+                                 "\"output_lines\":0,\"message\":\"\"}"),
               std::string::npos)
         << malformed.out;
 }
