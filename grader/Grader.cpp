@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <ostream>
 #include <thread>
 
@@ -37,6 +38,7 @@ struct Options {
     std::string gitHubClassroom;
     bool teacher = false;
     bool summary = false;
+    std::string symbols;
     unsigned jobs = 0;
     std::string colour = "auto";
     std::optional<std::string> printInput;  // a case's name
@@ -198,6 +200,10 @@ std::optional<int> parse(int argc, const char* const* argv, Options& options, st
                    "Also write the result GitHub Classroom's autograding reporter reads for the "
                    "one PROGRAM to FILE")
         ->type_name("FILE");
+    app.add_option("--symbols", options.symbols,
+                   "With --image: the labels of SOURCE name the images' words in memory checks")
+        ->type_name("SOURCE")
+        ->needs("--image");
     app.add_flag("--teacher", options.teacher,
                  "Show every case's input, output and feedback, hidden cases too");
     app.add_flag("--summary", options.summary,
@@ -264,12 +270,25 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
     std::vector<Grading::ProgramResult> results(options.programs.size());
     const unsigned jobs =
         options.jobs != 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
+    // The labels that memory checks of images use.
+    std::map<std::string, std::uint16_t, std::less<>> symbols;
+    if (!options.symbols.empty()) {
+        const Loaded source = load(options.symbols, false);
+        if (source.submission.error) {
+            return fail(errors, "--symbols '" + printable(options.symbols) +
+                                    "': " + source.submission.error->substr(7));
+        }
+        symbols = source.submission.labels;
+    }
     const auto start = std::chrono::steady_clock::now();
     // Only the JSON report shows what a case wrote.
     const std::size_t keptOutput = options.json ? Grading::reportedOutputLines : 0;
     try {
         Grading::forEachInParallel(results.size(), jobs, [&](std::size_t i) {
-            const Loaded loaded = load(options.programs[i], options.image);
+            Loaded loaded = load(options.programs[i], options.image);
+            if (!loaded.submission.error) {
+                loaded.submission.labels.insert(symbols.begin(), symbols.end());
+            }
             results[i] = Grading::gradeProgram(suite, loaded.submission, keptOutput);
             results[i].notASource = loaded.notASource;
         });

@@ -99,7 +99,9 @@ std::string stateProblem(const Case& test, const Submission& submission, const M
             const auto label = submission.labels.find(word.label);
             if (label == submission.labels.end()) {
                 add(word.place.text() + ": the program defines no label '" + word.label + "'" +
-                    (submission.image ? " (a memory image has no labels)." : "."));
+                    (submission.image && submission.labels.empty()
+                         ? " (a memory image has no labels: give its source with --symbols)."
+                         : "."));
                 continue;
             }
             address = label->second;
@@ -140,7 +142,8 @@ std::string pathArgument(const std::string& path) {
     return shellQuoted(path.starts_with('-') ? "./" + path : path);
 }
 
-// The replay commands: vornsim traces the same run, vorndbg opens it. A
+// The replay commands: vornsim traces the same run, vorndbg opens it (for
+// an image, without --strict, which vornsim takes for a source only). A
 // long input is not written out: vorngrade --print-input gives it from the
 // suite, so that the feedback stays a few lines whatever the input.
 std::string replay(const Case& test, const Submission& submission) {
@@ -156,7 +159,7 @@ std::string replay(const Case& test, const Submission& submission) {
     }
     const std::string program = (submission.image ? "" : "-s ") + pathArgument(submission.file);
     std::string simulator = "vornsim " + program + " --max-steps " + std::to_string(test.maxSteps) +
-                            (test.strict ? " --strict" : "") + " --trace";
+                            (test.strict && !submission.image ? " --strict" : "") + " --trace";
     std::string debugger = "vorndbg " + program;
     if (test.input.empty()) {
         simulator += " < /dev/null";

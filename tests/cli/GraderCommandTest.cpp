@@ -136,7 +136,7 @@ TEST(GraderCommand, ImagesAreGradedWithoutLabels) {
                               "      " +
                               files.suite +
                               ", line 10: case[2].memory.sum: the program defines no label 'sum' "
-                              "(a memory image has no labels).\n"
+                              "(a memory image has no labels: give its source with --symbols).\n"
                               "      replay: printf '%s\\n' 0 | vornsim " +
                               image +
                               " --max-steps 1000000 --trace\n"
@@ -156,6 +156,36 @@ TEST(GraderCommand, ImagesAreGradedWithoutLabels) {
                                  "\"output_lines\":0,\"message\":\"\"}"),
               std::string::npos)
         << malformed.out;
+}
+
+// With the labels of its source, an image's memory is checked by label; a
+// strict case's replay command runs as printed (vornsim takes --strict for a
+// source only).
+TEST(GraderCommand, ImagesTakeTheirSourcesSymbolsAndReplayAsPrinted) {
+    const Files files(sumSuite + "strict = true\n");
+    const std::string image = examples + "/sum.image";
+    const ProgramResult labelled =
+        vorngrade({"--image", "--symbols", examples + "/sum.vorn", files.suite, image});
+    EXPECT_EQ(labelled.status, 0) << labelled.out;
+    expectFailure(
+        vorngrade({"--image", "--symbols", files.dir.file("none.vorn"), files.suite, image}), 2,
+        "--symbols '" + files.dir.file("none.vorn") + "': cannot read source file '" +
+            files.dir.file("none.vorn") + "'.");
+    expectFailure(vorngrade({"--symbols", examples + "/sum.vorn", files.suite, image}), 2,
+                  "--symbols requires --image" + usageHint);
+
+    const ProgramResult failed = vorngrade({"--image", files.suite, examples + "/countdown.image"});
+    const std::size_t start = failed.out.find("replay: ");
+    ASSERT_NE(start, std::string::npos) << failed.out;
+    const std::string replay =
+        failed.out.substr(start + 8, failed.out.find('\n', start) - start - 8);
+    EXPECT_EQ(replay.find("--strict"), std::string::npos) << replay;
+    const std::string simulator = VORNSIM_PATH;
+    const ProgramResult replayed = runProgram(
+        "/bin/bash",
+        {"-c", "PATH=\"$0:$PATH\" && " + replay, simulator.substr(0, simulator.rfind('/'))});
+    EXPECT_EQ(replayed.status, 0) << replay << "\n" << replayed.err;
+    EXPECT_NE(replayed.err.find("step 1 @0:"), std::string::npos) << replayed.err.substr(0, 300);
 }
 
 // Colour on a terminal only, unless --color says otherwise.
