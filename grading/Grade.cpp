@@ -83,12 +83,11 @@ std::string outputProblem(const std::vector<std::int32_t>& expected, const CaseI
            std::to_string(expected[at]) + ".";
 }
 
-// One line per memory word or register that differs; empty when all hold.
-std::string stateProblem(const Case& test, const Submission& submission, const Machine& machine) {
-    std::string problems;
-    const auto add = [&](const std::string& problem) {
-        problems += (problems.empty() ? "" : "\n") + problem;
-    };
+// One entry per memory word, then per register, of the case: what differs,
+// or empty when it holds.
+std::vector<std::string> stateChecks(const Case& test, const Submission& submission,
+                                     const Machine& machine) {
+    std::vector<std::string> checks;
     for (const MemoryExpectation& word : test.memory) {
         std::uint16_t address = 0;
         std::string what;
@@ -98,29 +97,69 @@ std::string stateProblem(const Case& test, const Submission& submission, const M
         } else {
             const auto label = submission.labels.find(word.label);
             if (label == submission.labels.end()) {
-                add(word.place.text() + ": the program defines no label '" + word.label + "'" +
-                    (submission.image && submission.labels.empty()
-                         ? " (a memory image has no labels: give its source with --symbols)."
-                         : "."));
+                checks.push_back(word.place.text() + ": the program defines no label '" +
+                                 word.label + "'" +
+                                 (submission.image && submission.labels.empty()
+                                      ? " (a memory image has no labels: give its source with "
+                                        "--symbols)."
+                                      : "."));
                 continue;
             }
             address = label->second;
             what = "memory word " + word.label + " (address " + std::to_string(address) + ")";
         }
         const std::int32_t value = machine.memory[address].value();
-        if (value != word.value) {
-            add(what + " holds " + std::to_string(value) + ", expected " +
-                std::to_string(word.value) + ".");
-        }
+        checks.push_back(value == word.value
+                             ? ""
+                             : what + " holds " + std::to_string(value) + ", expected " +
+                                   std::to_string(word.value) + ".");
     }
     for (const RegisterExpectation& expected : test.registers) {
         const std::int32_t value = machine.registers.at(expected.reg).value();
-        if (value != expected.value) {
-            add("register " + std::string(nameOf(expected.reg)) + " holds " +
-                std::to_string(value) + ", expected " + std::to_string(expected.value) + ".");
+        checks.push_back(value == expected.value
+                             ? ""
+                             : "register " + std::string(nameOf(expected.reg)) + " holds " +
+                                   std::to_string(value) + ", expected " +
+                                   std::to_string(expected.value) + ".");
+    }
+    return checks;
+}
+
+// The lines of the checks that failed; empty when all hold.
+std::string joined(const std::vector<std::string>& checks) {
+    std::string problems;
+    for (const std::string& check : checks) {
+        if (!check.empty()) {
+            problems += (problems.empty() ? "" : "\n") + check;
         }
     }
     return problems;
+}
+
+// A case that gives points per check: the points its checks earned after
+// the halt, and the line of feedback that says which earned what.
+std::pair<std::int64_t, std::string> credit(const Case& test, bool outputHolds,
+                                            const std::vector<std::string>& state) {
+    const CheckPoints& points = *test.checkPoints;
+    std::int64_t earned = 0;
+    std::string line = "checks:";
+    const auto add = [&](const std::string& name, bool holds, std::int64_t worth) {
+        earned += holds ? worth : 0;
+        line += " " + name + " " + std::to_string(holds ? worth : 0) + "/" + std::to_string(worth) +
+                ",";
+    };
+    add("output", outputHolds, points.output);
+    for (std::size_t i = 0; i < test.memory.size(); ++i) {
+        const MemoryExpectation& word = test.memory[i];
+        add("memory " + (word.address ? std::to_string(*word.address) : word.label),
+            state[i].empty(), points.memory);
+    }
+    for (std::size_t i = 0; i < test.registers.size(); ++i) {
+        add("register " + std::string(nameOf(test.registers[i].reg)),
+            state[test.memory.size() + i].empty(), points.registers);
+    }
+    line.back() = '.';
+    return {earned, line};
 }
 
 std::string strictProblem(const Submission& submission, std::uint16_t address) {
@@ -280,14 +319,21 @@ CaseResult gradeCase(const Case& test, const Submission& submission, std::size_t
     result.steps = run.steps;
     std::string problem;
     switch (run.end) {
-        case Machine::RunResult::End::Halted:
+        case Machine::RunResult::End::Halted: {
+            const std::vector<std::string> state = stateChecks(test, submission, machine);
             if (!io.matches()) {
                 result.verdict = Verdict::WrongOutput;
                 problem = outputProblem(test.output, io);
-            } else if (problem = stateProblem(test, submission, machine); !problem.empty()) {
+            } else if (problem = joined(state); !problem.empty()) {
                 result.verdict = Verdict::WrongState;
             }
+            if (test.checkPoints && result.verdict != Verdict::Pass) {
+                const auto [earned, line] = credit(test, io.matches(), state);
+                result.points = earned;
+                problem += "\n" + line;
+            }
             break;
+        }
         case Machine::RunResult::End::StepLimit:
             result.verdict = Verdict::StepLimit;
             problem = "step limit reached: " + std::to_string(test.maxSteps) +

@@ -267,6 +267,29 @@ std::vector<RegisterExpectation> readRegisters(const Reader& reader, const toml:
     return result;
 }
 
+CheckPoints readCheckPoints(const toml::node& node, const std::string& key,
+                            const std::string& file) {
+    const Reader table(file, key);
+    CheckPoints points;
+    for (auto&& [name, value] : *node.as_table()) {
+        const std::string checkKey = table.path(name.str());
+        const std::string what = "a number of points from 0 to " + std::to_string(Suite::maxPoints);
+        if (name == "output") {
+            points.output = table.integer(value, checkKey, 0, Suite::maxPoints, what);
+        } else if (name == "memory") {
+            points.memory =
+                table.integer(value, checkKey, 0, Suite::maxPoints, what + " (each word)");
+        } else if (name == "registers") {
+            points.registers =
+                table.integer(value, checkKey, 0, Suite::maxPoints, what + " (each register)");
+        } else {
+            throw SuiteError(table.place(name.source().begin.line, checkKey).text() +
+                             ": not a check (points per check name output, memory, registers)");
+        }
+    }
+    return points;
+}
+
 Case readCase(const toml::node& node, std::size_t number, const Defaults& defaults,
               const std::string& file) {
     const std::string key = "case[" + std::to_string(number) + "]";
@@ -291,9 +314,17 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
             result.output = reader.words(value, valueKey);
             hasOutput = true;
         } else if (name == "points") {
-            result.points =
-                reader.integer(value, valueKey, 0, Suite::maxPoints,
-                               "a number of points from 0 to " + std::to_string(Suite::maxPoints));
+            if (value.is_table()) {
+                result.checkPoints = readCheckPoints(value, valueKey, file);
+            } else if (!value.is_integer()) {
+                reader.fail(value, valueKey,
+                            "expected a number of points or a table of points per check, found " +
+                                typeName(value.type()));
+            } else {
+                result.points = reader.integer(
+                    value, valueKey, 0, Suite::maxPoints,
+                    "a number of points from 0 to " + std::to_string(Suite::maxPoints));
+            }
         } else if (name == "max-steps") {
             result.maxSteps = reader.maxSteps(value, valueKey);
         } else if (name == "max-output") {
@@ -315,6 +346,16 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
     if (!hasOutput) {
         reader.fail(node, key + ".output",
                     "missing: every case lists the output it expects (output = [] for none)");
+    }
+    if (const auto& each = result.checkPoints) {
+        result.points = each->output +
+                        each->memory * static_cast<std::int64_t>(result.memory.size()) +
+                        each->registers * static_cast<std::int64_t>(result.registers.size());
+        if (result.points > Suite::maxPoints) {
+            reader.fail(node, key + ".points",
+                        "the checks are worth " + std::to_string(result.points) +
+                            " points, more than " + std::to_string(Suite::maxPoints));
+        }
     }
     return result;
 }
