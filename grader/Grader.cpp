@@ -11,6 +11,7 @@
 #include "grading/Grade.h"
 #include "grading/Parallel.h"
 #include "grading/Report.h"
+#include "grading/Similarity.h"
 #include "grading/Suite.h"
 #include "machine/Printable.h"
 #include "tools/CommandLine.h"
@@ -39,6 +40,9 @@ struct Options {
     bool teacher = false;
     bool summary = false;
     std::string symbols;
+    bool similarity = false;
+    double threshold = 0.5;
+    std::string html;
     unsigned jobs = 0;
     std::string colour = "auto";
     std::optional<std::string> printInput;  // a case's name
@@ -49,18 +53,21 @@ int fail(std::ostream& errors, const std::string& message) {
     return unusable;
 }
 
-// The suite's text, read up to one byte past the largest suite accepted: a
-// larger file, or a device that never ends, is refused without reading it all.
-std::string readSuiteText(const std::string& path) {
-    std::ifstream file = Tools::openForReading(path, "suite file");
-    std::string text(Grading::Suite::maxFileBytes + 1, '\0');
+// A file's text, read up to one byte past `limit`: a larger file, or a
+// device that never ends, is refused without reading it all.
+std::string readText(const std::string& path, const std::string& what, std::size_t limit) {
+    std::ifstream file = Tools::openForReading(path, what);
+    std::string text(limit + 1, '\0');
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (file.bad()) {
-        throw Tools::ToolError("cannot read suite file '" + printable(path) + "'.");
+        throw Tools::ToolError("cannot read " + what + " '" + printable(path) + "'.");
     }
     text.resize(static_cast<std::size_t>(file.gcount()));
     return text;
 }
+
+// The largest submission --similarity compares (far more than an exercise's).
+constexpr std::size_t maxSourceBytes = 1 << 20;
 
 // Why the file at `path` is no assembly source at all (empty, or binary: a
 // NUL byte in its first block), or empty when it may be one.
@@ -182,7 +189,7 @@ std::optional<int> parse(int argc, const char* const* argv, Options& options, st
         "did not, 2 usage or suite errors.",
         "vorngrade");
     app.set_version_flag("--version", Tools::versionText("vorngrade"));
-    app.add_option("SUITE", options.suite, "The test suite (TOML)")->required();
+    app.add_option("SUITE", options.suite, "The test suite (TOML); with --similarity, a program");
     app.add_option("PROGRAM", options.programs, "Assembly sources (memory images, with --image)");
     app.add_flag("--image", options.image, "Each PROGRAM is a memory image as vornasm writes it");
     app.add_flag("--json", options.json, "Write the report as JSON on standard output");
@@ -220,12 +227,31 @@ std::optional<int> parse(int argc, const char* const* argv, Options& options, st
                    "always or never")
         ->type_name("WHEN")
         ->check(CLI::IsMember({"auto", "always", "never"}));
+    app.add_flag("--similarity", options.similarity,
+                 "Grade nothing: compare every pair of PROGRAMs (all arguments are programs) and "
+                 "print the pairs most alike, a signal for a person to read, not a verdict");
+    app.add_option("--threshold", options.threshold,
+                   "With --similarity: report pairs at or above P, from 0 to 1 (default 0.5)")
+        ->type_name("P")
+        ->check(CLI::Range(0.0, 1.0))
+        ->needs("--similarity");
+    app.add_option("--html", options.html,
+                   "With --similarity: also write a page with the matched lines side by side")
+        ->type_name("FILE")
+        ->needs("--similarity");
     app.add_option("--print-input", options.printInput,
                    "Print the input of the case named CASE, one number a line, and grade "
                    "nothing (the replay commands use it for a long input)")
         ->type_name("CASE");
     if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
         return *status == 0 ? allPassed : unusable;
+    }
+    if (options.suite.empty()) {
+        return fail(errors, "no SUITE given (vorngrade --help lists the options).");
+    }
+    if (options.similarity) {
+        options.programs.insert(options.programs.begin(), options.suite);
+        return std::nullopt;
     }
     if (options.programs.empty() && !options.printInput) {
         return fail(errors, "no PROGRAM given (vorngrade --help lists the options).");
@@ -242,6 +268,53 @@ std::optional<int> parse(int argc, const char* const* argv, Options& options, st
     return std::nullopt;
 }
 
+// vorngrade --similarity: every pair of programs compared, the pairs most
+// alike reported. Exit status 0 when none reaches the threshold, 1 when some
+// do, 2 for a program that cannot be read.
+int compareSubmissions(const Options& options, std::ostream& out, std::ostream& errors) {
+    if (!options.html.empty() && std::any_of(options.programs.begin(), options.programs.end(),
+                                             [&](const std::string& program) {
+                                                 return Tools::sameFile(options.html, program);
+                                             })) {
+        return fail(errors, "the page '" + printable(options.html) + "' is one of the programs.");
+    }
+    std::vector<std::string> sources(options.programs.size());
+    std::vector<Grading::Fingerprinted> prints(options.programs.size());
+    try {
+        for (std::size_t i = 0; i < options.programs.size(); ++i) {
+            const std::string& program = options.programs[i];
+            Tools::refuseSpecialFile(program, "source file");
+            sources[i] = readText(program, "source file", maxSourceBytes);
+            if (sources[i].size() > maxSourceBytes) {
+                throw Tools::ToolError(printable(program) + ": larger than " +
+                                       std::to_string(maxSourceBytes >> 20) +
+                                       " MB, too large to compare.");
+            }
+            prints[i] = Grading::fingerprint(sources[i]);
+        }
+    } catch (const Tools::ToolError& error) {
+        return fail(errors, error.what());
+    }
+    const std::vector<Grading::SimilarPair> pairs =
+        Grading::similarPairs(prints, options.threshold);
+    const Grading::SimilarityReport report{options.programs, sources, pairs, options.threshold};
+    if (options.json) {
+        Grading::writeSimilarityJson(out, report);
+    } else {
+        Grading::writeSimilarityText(out, report);
+    }
+    out.flush();
+    if (!out) {
+        return fail(errors, "cannot write the standard output.");
+    }
+    if (!options.html.empty() && !Tools::writeWholeFile(options.html, [&](std::ostream& stream) {
+            Grading::writeSimilarityHtml(stream, report);
+        })) {
+        return fail(errors, "cannot write the page '" + printable(options.html) + "'.");
+    }
+    return pairs.empty() ? allPassed : someFailed;
+}
+
 }  // namespace
 
 int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream& errors,
@@ -250,13 +323,17 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
     if (const auto status = parse(argc, argv, options, out, errors)) {
         return *status;
     }
+    if (options.similarity) {
+        return compareSubmissions(options, out, errors);
+    }
     const std::vector<ReportFile> reports = reportFiles(options);
     if (const auto problem = clash(options, reports)) {
         return fail(errors, *problem);
     }
     Grading::Suite suite;
     try {
-        suite = Grading::readSuite(readSuiteText(options.suite), options.suite);
+        suite = Grading::readSuite(
+            readText(options.suite, "suite file", Grading::Suite::maxFileBytes), options.suite);
     } catch (const Tools::ToolError& error) {
         return fail(errors, error.what());
     } catch (const Grading::SuiteError& error) {

@@ -188,6 +188,48 @@ TEST(GraderCommand, ImagesTakeTheirSourcesSymbolsAndReplayAsPrinted) {
     EXPECT_NE(replayed.err.find("step 1 @0:"), std::string::npos) << replayed.err.substr(0, 300);
 }
 
+// --similarity compares submissions instead of grading them: a copy under a
+// hostile name is found, named escaped in each format, and its lines shown.
+TEST(GraderCommand, SimilarityFindsACopyUnderAnyName) {
+    const Files files;
+    const std::string original = examples + "/sum.vorn";
+    const std::string copy =
+        files.program("it's\n<b>\"]]>.vorn",
+                      "; mine\n  zero A\n:again read\n  jz I finish ; stop\n  add I\n  jump again\n"
+                      ":finish store A total\n  load O total\n  write\n  jump end\n:total 0\n");
+    const std::string other = examples + "/table.vorn";
+    const ProgramResult text = vorngrade({"--similarity", original, other, copy});
+    EXPECT_EQ(text.status, 1) << text.err;
+    EXPECT_EQ(text.out.substr(0, 6), "1.00  ") << text.out;
+    EXPECT_NE(text.out.find("it's\\x0A<b>\"]]>.vorn\n      lines 2-11 ~ lines 2-11\n"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("1 pair of 3 submissions at or above 0.50 similarity"),
+              std::string::npos);
+
+    const std::string page = files.dir.file("page.html");
+    const ProgramResult json =
+        vorngrade({"--similarity", "--json", "--html", page, original, other, copy});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.out.find(R"(it's\n<b>\"]]>.vorn","similarity":1.0,)"
+                            R"("matches":[{"a_lines":[2,11],"b_lines":[2,11]}]})"),
+              std::string::npos)
+        << json.out;
+    const std::string html = readFile(page);
+    EXPECT_NE(html.find("it&#39;s\n&lt;b&gt;&quot;]]&gt;.vorn</h2>"), std::string::npos) << html;
+    EXPECT_EQ(html.find("<b>"), std::string::npos);
+
+    const ProgramResult none = vorngrade({"--similarity", "--threshold", "0.9", original, other});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out,
+              "0 pairs of 2 submissions at or above 0.90 similarity (a signal for a "
+              "person to read, not a verdict)\n");
+    expectFailure(vorngrade({"--similarity", original, files.dir.file("gone.vorn")}), 2,
+                  "cannot read source file '" + files.dir.file("gone.vorn") + "'.");
+    expectFailure(vorngrade({"--threshold", "0.3", files.suite, original}), 2,
+                  "--threshold requires --similarity" + usageHint);
+}
+
 // Colour on a terminal only, unless --color says otherwise.
 TEST(GraderCommand, ColourOnlyOnATerminal) {
     const Files files;
