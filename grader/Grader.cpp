@@ -63,6 +63,7 @@ std::string readText(const std::string& path, const std::string& what, std::size
         throw Tools::ToolError("cannot read " + what + " '" + printable(path) + "'.");
     }
     text.resize(static_cast<std::size_t>(file.gcount()));
+    text.shrink_to_fit();  // a thousand submissions keep their bytes, not the limit's
     return text;
 }
 
