@@ -37,16 +37,7 @@ SourcePosition placed(const Document& document, SourcePosition position) {
 }
 
 bool raisedWhileResolving(const Assembly::AssemblyError& error) {
-    if (!error.error) {
-        return false;
-    }
-    try {
-        std::rethrow_exception(error.error);
-    } catch (const Assembly::NameError&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return Assembly::familyOf(error.kind) == Assembly::ParseErrorFamily::Name;
 }
 
 Diagnostic warning(std::string_view code, std::string message, SourcePosition position) {
@@ -94,7 +85,8 @@ void fallsIntoData(const Document& document, std::vector<Diagnostic>& out) {
     for (std::size_t address = 0; address + 1 < cells.size(); ++address) {
         const Assembly::ProgramCell& cell = cells[address];
         const Assembly::ProgramCell& next = cells[address + 1];
-        if (!cell.isInstruction || next.isInstruction || cell.word.opcode() == Operation::Jump) {
+        if (!cell.isInstruction || next.isInstruction ||
+            !mayFallThrough(shapeOf(cell.word.opcode()).flow)) {
             continue;
         }
         out.push_back(warning(Codes::fallsIntoData,

@@ -33,30 +33,45 @@ struct ErrorFacts {
 };
 
 ErrorFacts factsOf(const Assembly::AssemblyError& error) {
-    ErrorFacts facts;
-    if (!error.error) {
-        return facts;
-    }
     using Kind = ErrorFacts::Kind;
-    try {
-        std::rethrow_exception(error.error);
-    } catch (const Assembly::Expecting& expecting) {
-        facts.found = expecting.foundToken();
-        if (dynamic_cast<const Assembly::ExpectingEndOfLineOrFile*>(&expecting)) {
+    using Assembly::ParseErrorKind;
+    ErrorFacts facts;
+    facts.found = error.found;
+    switch (error.kind) {
+        case ParseErrorKind::ExpectingEndOfLineOrFile:
             facts.kind = Kind::ExpectingEnd;
-        } else if (dynamic_cast<const Assembly::ExpectingRegister*>(&expecting)) {
+            break;
+        case ParseErrorKind::ExpectingRegister:
             facts.kind = Kind::ExpectingRegister;
-        } else if (dynamic_cast<const Assembly::ExpectingLabel*>(&expecting)) {
+            break;
+        case ParseErrorKind::ExpectingLabel:
             facts.kind = Kind::ExpectingLabel;
-        } else {
+            break;
+        case ParseErrorKind::ExpectingNumberOrIdentifier:
+        case ParseErrorKind::ExpectingIdentifier:
+        case ParseErrorKind::ExpectingDefinition:
+        case ParseErrorKind::ExpectingNumber:
+        case ParseErrorKind::ExpectingRepetition:
+        case ParseErrorKind::ExpectingComment:
             facts.kind = Kind::ExpectingOther;
-        }
-    } catch (const Assembly::InvalidToken&) {
-        facts.kind = Kind::InvalidToken;
-    } catch (const Assembly::UndefinedLabel& undefined) {
-        facts.kind = Kind::UndefinedName;
-        facts.name = undefined.missingName();
-    } catch (...) {
+            break;
+        case ParseErrorKind::InvalidToken:
+            facts.kind = Kind::InvalidToken;
+            break;
+        case ParseErrorKind::UndefinedLabel:
+            facts.kind = Kind::UndefinedName;
+            facts.name = error.name;
+            break;
+        case ParseErrorKind::RedefinitionOfLabel:
+        case ParseErrorKind::RedefinitionOfRegister:
+        case ParseErrorKind::RedefinitionOfOperation:
+        case ParseErrorKind::NumberOutOfRange:
+        case ParseErrorKind::MemoryFull:
+        case ParseErrorKind::AddressOutOfBounds:
+        case ParseErrorKind::NotAnIdentifier:
+        case ParseErrorKind::NotANumber:
+        case ParseErrorKind::CircularDefinition:
+            break;
     }
     return facts;
 }
@@ -146,12 +161,19 @@ std::string tooManyOperands(std::string_view operation) {
         wants = registers == 2 ? "two registers" : "one register";
     }
     std::string hint = quoted(operation) + " takes " + wants + " (" + operandForm(operation) + ")";
-    if (operation == "read") {
-        hint += ": it always reads into register I";
-    } else if (operation == "write") {
-        hint += ": it always prints register O";
-    } else if (operation == "add" || operation == "sub") {
-        hint += ": the result always goes to register A";
+    if (const auto implicit = implicitRegister(operationByName(operation))) {
+        const std::string reg(nameOf(*implicit));
+        switch (shape.io) {
+            case InputOutput::Input:
+                hint += ": it always reads into register " + reg;
+                break;
+            case InputOutput::Output:
+                hint += ": it always prints register " + reg;
+                break;
+            case InputOutput::None:
+                hint += ": the result always goes to register " + reg;
+                break;
+        }
     }
     return hint + ".";
 }

@@ -58,17 +58,30 @@ std::string_view operationEffect(Operation operation) {
 
 std::string registerRole(RegisterId reg) {
     const std::string name(nameOf(reg));
-    if (reg == accumulatorRegister) {
-        return "register " + name + ", the accumulator: add and sub leave their result in " + name;
+    // The operations that use the register without naming it ("add and sub"),
+    // and whether they talk to the outside.
+    std::string users;
+    InputOutput io = InputOutput::None;
+    for (std::size_t i = 0; i < operationCount; ++i) {
+        const auto op = static_cast<Operation>(i);
+        if (implicitRegister(op) == reg) {
+            users += (users.empty() ? "" : " and ") + std::string(nameOf(op));
+            io = shapeOf(op).io;
+        }
     }
-    if (reg == inputRegister) {
-        return "register " + name + ", the input: read puts the next number of the input in " +
-               name;
+    if (users.empty()) {
+        return "register " + name + ", a general-purpose register";
     }
-    if (reg == outputRegister) {
-        return "register " + name + ", the output: write prints " + name;
+    switch (io) {
+        case InputOutput::Input:
+            return "register " + name + ", the input: " + users +
+                   " puts the next number of the input in " + name;
+        case InputOutput::Output:
+            return "register " + name + ", the output: " + users + " prints " + name;
+        case InputOutput::None:
+            break;
     }
-    return "register " + name + ", a general-purpose register";
+    return "register " + name + ", the accumulator: " + users + " leave their result in " + name;
 }
 
 }  // namespace Vorn::Analysis

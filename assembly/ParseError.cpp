@@ -6,6 +6,39 @@
 
 namespace Vorn::Assembly {
 
+ParseErrorFamily familyOf(ParseErrorKind kind) {
+    using Kind = ParseErrorKind;
+    switch (kind) {
+        case Kind::ExpectingNumberOrIdentifier:
+        case Kind::ExpectingIdentifier:
+        case Kind::ExpectingDefinition:
+        case Kind::ExpectingLabel:
+        case Kind::ExpectingNumber:
+        case Kind::ExpectingRepetition:
+        case Kind::ExpectingRegister:
+        case Kind::ExpectingComment:
+        case Kind::ExpectingEndOfLineOrFile:
+            return ParseErrorFamily::Expecting;
+        case Kind::RedefinitionOfLabel:
+        case Kind::RedefinitionOfRegister:
+        case Kind::RedefinitionOfOperation:
+            return ParseErrorFamily::Redefinition;
+        case Kind::InvalidToken:
+        case Kind::NumberOutOfRange:
+        case Kind::MemoryFull:
+            return ParseErrorFamily::Line;
+        case Kind::AddressOutOfBounds:
+            return ParseErrorFamily::Address;
+        case Kind::NotAnIdentifier:
+        case Kind::NotANumber:
+            return ParseErrorFamily::Plain;
+        case Kind::UndefinedLabel:
+        case Kind::CircularDefinition:
+            return ParseErrorFamily::Name;
+    }
+    return ParseErrorFamily::Plain;
+}
+
 std::ostream& operator<<(std::ostream& out, const ParseError& error) {
     return error.print(out);
 }

@@ -12,10 +12,47 @@
 
 namespace Vorn::Assembly {
 
+// Which class an error is, one value per concrete class of the family, so
+// that a caller can tell them apart without a cast or a rethrow.
+enum class ParseErrorKind : std::uint8_t {
+    ExpectingNumberOrIdentifier,
+    ExpectingIdentifier,
+    ExpectingDefinition,
+    ExpectingLabel,
+    ExpectingNumber,
+    ExpectingRepetition,
+    ExpectingRegister,
+    ExpectingComment,
+    ExpectingEndOfLineOrFile,
+    RedefinitionOfLabel,
+    RedefinitionOfRegister,
+    RedefinitionOfOperation,
+    InvalidToken,
+    NumberOutOfRange,
+    MemoryFull,
+    AddressOutOfBounds,
+    NotAnIdentifier,
+    NotANumber,
+    UndefinedLabel,
+    CircularDefinition,
+};
+
+// The intermediate class an error of this kind derives from.
+enum class ParseErrorFamily : std::uint8_t {
+    Expecting,     // names the token met and the line
+    Redefinition,  // names the line
+    Line,          // names the line
+    Address,       // names the address
+    Plain,         // names nothing
+    Name,          // names a name; raised while the names are resolved
+};
+ParseErrorFamily familyOf(ParseErrorKind kind);
+
 class ParseError {
   public:
     virtual std::ostream& print(std::ostream& out) const = 0;
     virtual ~ParseError() = default;
+    virtual ParseErrorKind kind() const = 0;
 
   protected:
     ParseError() = default;
@@ -54,11 +91,12 @@ class Redefinition : public ParseError {
     std::int32_t line;
 };
 
-#define VORN_TOKEN_ERROR(Name, Base)                           \
-    class Name : public Base {                                 \
-      public:                                                  \
-        using Base::Base;                                      \
-        std::ostream& print(std::ostream& out) const override; \
+#define VORN_TOKEN_ERROR(Name, Base)                                          \
+    class Name : public Base {                                                \
+      public:                                                                 \
+        using Base::Base;                                                     \
+        std::ostream& print(std::ostream& out) const override;                \
+        ParseErrorKind kind() const override { return ParseErrorKind::Name; } \
     }
 
 VORN_TOKEN_ERROR(ExpectingNumberOrIdentifier, Expecting);
@@ -91,6 +129,7 @@ class InvalidToken : public LineError {
   public:
     using LineError::LineError;
     std::ostream& print(std::ostream& out) const override;
+    ParseErrorKind kind() const override { return ParseErrorKind::InvalidToken; }
 };
 
 // A run of digits whose value exceeds 2147483647.
@@ -98,6 +137,7 @@ class NumberOutOfRange : public LineError {
   public:
     using LineError::LineError;
     std::ostream& print(std::ostream& out) const override;
+    ParseErrorKind kind() const override { return ParseErrorKind::NumberOutOfRange; }
 };
 
 // A cell is stored when all 65536 cells are filled.
@@ -105,6 +145,7 @@ class MemoryFull : public LineError {
   public:
     using LineError::LineError;
     std::ostream& print(std::ostream& out) const override;
+    ParseErrorKind kind() const override { return ParseErrorKind::MemoryFull; }
 };
 
 // A numeric address operand outside 0 to 65535.
@@ -112,6 +153,7 @@ class AddressOutOfBounds : public ParseError {
   public:
     explicit AddressOutOfBounds(std::int32_t value) : address(value) {}
     std::ostream& print(std::ostream& out) const override;
+    ParseErrorKind kind() const override { return ParseErrorKind::AddressOutOfBounds; }
 
   private:
     std::int32_t address;
@@ -120,11 +162,13 @@ class AddressOutOfBounds : public ParseError {
 class NotAnIdentifier : public ParseError {
   public:
     std::ostream& print(std::ostream& out) const override;
+    ParseErrorKind kind() const override { return ParseErrorKind::NotAnIdentifier; }
 };
 
 class NotANumber : public ParseError {
   public:
     std::ostream& print(std::ostream& out) const override;
+    ParseErrorKind kind() const override { return ParseErrorKind::NotANumber; }
 };
 
 // A name that errors at resolution: it has no entry, or it comes back on its
@@ -145,6 +189,7 @@ class UndefinedLabel : public NameError {
     // of many names that do not resolve tells each its own.
     static std::string messageFor(std::string_view missing);
     std::ostream& print(std::ostream& out) const override;
+    ParseErrorKind kind() const override { return ParseErrorKind::UndefinedLabel; }
 };
 
 class CircularDefinition : public NameError {
@@ -152,6 +197,7 @@ class CircularDefinition : public NameError {
     using NameError::NameError;
     static std::string messageFor(std::string_view repeated);
     std::ostream& print(std::ostream& out) const override;
+    ParseErrorKind kind() const override { return ParseErrorKind::CircularDefinition; }
 };
 
 }  // namespace Vorn::Assembly

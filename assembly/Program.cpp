@@ -30,6 +30,30 @@ std::string messageOf(const ParseError& error) {
     return message.str();
 }
 
+// The error as a program keeps it: its message, its place, its kind and
+// what its kind carries.
+AssemblyError errorOf(const ParseError& error, SourcePosition at) {
+    AssemblyError result;
+    result.error = std::current_exception();
+    result.message = messageOf(error);
+    result.position = at;
+    result.kind = error.kind();
+    switch (familyOf(result.kind)) {
+        case ParseErrorFamily::Expecting:
+            result.found = static_cast<const Expecting&>(error).foundToken();
+            break;
+        case ParseErrorFamily::Name:
+            result.name = static_cast<const NameError&>(error).missingName();
+            break;
+        case ParseErrorFamily::Redefinition:
+        case ParseErrorFamily::Line:
+        case ParseErrorFamily::Address:
+        case ParseErrorFamily::Plain:
+            break;
+    }
+    return result;
+}
+
 // A name's first eight bytes as a number that orders as the text does.
 std::uint64_t prefixOf(std::string_view name) {
     std::uint64_t prefix = 0;
@@ -159,8 +183,9 @@ std::optional<SourcePosition> firstMention(const std::vector<ProgramRecorder::Me
 SourcePosition resolutionPlace(const ParseError& error, const Assembler& assembler,
                                const ProgramRecorder& recorder) {
     const SymbolTable& table = assembler.symbolTable();
-    if (const auto* nameError = dynamic_cast<const NameError*>(&error)) {
-        if (const std::optional<SymbolId> id = table.idOf(nameError->missingName())) {
+    if (familyOf(error.kind()) == ParseErrorFamily::Name) {
+        const auto& nameError = static_cast<const NameError&>(error);
+        if (const std::optional<SymbolId> id = table.idOf(nameError.missingName())) {
             if (const auto use = firstMention(recorder.uses, *id)) {
                 return *use;
             }
@@ -202,7 +227,7 @@ Program assemble(std::istream& source, const std::function<void(std::int32_t)>& 
             statementsRead
                 ? resolutionPlace(error, assembler, recorder)
                 : ProgramRecorder::placeOf(assembler.currentToken(), assembler.currentLine());
-        program.error = AssemblyError{std::current_exception(), messageOf(error), at};
+        program.error = errorOf(error, at);
     }
     if (statementsRead) {
         for (std::uint32_t address = 0; address < assembler.cellCount(); ++address) {
@@ -256,10 +281,6 @@ Program assembleProgram(std::istream& source) {
 
 Program assembleProgram(std::istream& source, const std::function<void(std::int32_t)>& filledLine) {
     return assemble(source, filledLine);
-}
-
-void writeErrorLine(std::ostream& errors, const AssemblyError& error) {
-    errors << "Error: " << error.message << "." << std::endl;
 }
 
 }  // namespace Vorn::Assembly

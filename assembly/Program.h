@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "assembly/ParseError.h"
+#include "assembly/Token.h"
 #include "machine/Word.h"
 
 namespace Vorn::Assembly {
@@ -60,6 +62,11 @@ struct AssemblyError {
     // The token the error names; for a name that cannot be resolved, its
     // first use.
     SourcePosition position;
+    // Which error it is, and what it carries beside its message: the token
+    // an Expecting error met, the name a name error names.
+    ParseErrorKind kind = ParseErrorKind::NotAnIdentifier;
+    std::optional<Token> found;
+    std::string name;
 };
 
 struct Program {
@@ -88,9 +95,5 @@ Program assembleProgram(std::istream& source);
 // as soon as it is read (lines in increasing order, a line at most once per
 // statement): a reader that keeps the text of those lines keeps no other.
 Program assembleProgram(std::istream& source, const std::function<void(std::int32_t)>& filledLine);
-
-// The one line every tool prints for an assembly error:
-// "Error: " + message + "." and a line end.
-void writeErrorLine(std::ostream& errors, const AssemblyError& error);
 
 }  // namespace Vorn::Assembly

@@ -38,11 +38,9 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-Debug::DebugProgram countdown(std::uint32_t count) {
-    std::optional<Assembly::AssemblyError> error;
-    Debug::DebugProgram program =
-        Debug::DebugProgram::fromSource(Bench::countdownSource(count), error);
-    if (error) {
+Program countdown(std::uint32_t count) {
+    Program program = Program::fromSource(Bench::countdownSource(count));
+    if (program.error()) {
         std::fprintf(stderr, "vorn-debugger-bench: the countdown source does not assemble\n");
         std::exit(1);
     }

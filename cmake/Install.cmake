@@ -69,7 +69,7 @@ endif()
 set_target_properties(vorncore PROPERTIES EXPORT_NAME core)
 install(TARGETS vorncore EXPORT VornTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vorn)
-foreach(folder IN ITEMS assembly machine debug grading analysis)
+foreach(folder IN ITEMS assembly machine program run debug grading analysis)
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${folder})
         install(DIRECTORY ${folder}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vorn/${folder}
                 FILES_MATCHING PATTERN "*.h")

@@ -9,7 +9,7 @@ _vorn() {
     local command=$1 current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD-1]}
     COMPREPLY=()
     case $previous in
-        --max-steps | --history | -j | --jobs)
+        --max-steps | --max-output | --history | -j | --jobs)
             return 0 ;;
     esac
     if [[ $command != vornasm && $current == -* ]]; then

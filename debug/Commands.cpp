@@ -287,22 +287,20 @@ void CommandInterpreter::dispatch(const Command& command, std::string_view argum
 
 namespace {
 
-std::int32_t numberOfName(const DebugProgram& program, std::string_view name) {
-    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
-        if (symbol.name == name) {
-            if (!symbol.number) {
-                throw CommandError("The name " + quoted(name) + " has no value: " + symbol.problem +
-                                   ".");
-            }
-            return *symbol.number;
+std::int32_t numberOfName(const Program& program, std::string_view name) {
+    if (const Assembly::ProgramSymbol* symbol = program.symbol(name)) {
+        if (!symbol->number) {
+            throw CommandError("The name " + quoted(name) + " has no value: " + symbol->problem +
+                               ".");
         }
+        return *symbol->number;
     }
     throw CommandError("No symbol " + quoted(name) + " in the program" +
                        (program.hasSource() ? "." : " (an image has no names; use --source)."));
 }
 
 // An address: a number, a label, or either after "*".
-std::uint16_t addressOf(const DebugProgram& program, std::string_view text) {
+std::uint16_t addressOf(const Program& program, std::string_view text) {
     text = trim(text);
     if (text.starts_with('*')) {
         text = trim(text.substr(1));
@@ -317,21 +315,21 @@ std::uint16_t addressOf(const DebugProgram& program, std::string_view text) {
 }
 
 // "[8]", "[0x08]", "[count]": the address inside, else nothing.
-std::optional<std::uint16_t> bracketedAddress(const DebugProgram& program, std::string_view text) {
+std::optional<std::uint16_t> bracketedAddress(const Program& program, std::string_view text) {
     if (!text.starts_with('[') || !text.ends_with(']')) {
         return std::nullopt;
     }
     return addressOf(program, text.substr(1, text.size() - 2));
 }
 
-std::int32_t lineOrThrow(const DebugProgram& program, std::string_view text) {
+std::int32_t lineOrThrow(const Program& program, std::string_view text) {
     if (!program.hasSource()) {
         throw CommandError("No source: a line number needs a program loaded with --source.");
     }
     const std::int64_t line = integerOrThrow(text);
-    if (line < 1 || static_cast<std::uint64_t>(line) > program.lines.size()) {
+    if (line < 1 || static_cast<std::uint64_t>(line) > program.lines().size()) {
         throw CommandError("Line " + std::string(text) + " is out of range: the source has " +
-                           std::to_string(program.lines.size()) + " lines.");
+                           std::to_string(program.lines().size()) + " lines.");
     }
     return static_cast<std::int32_t>(line);
 }
@@ -344,6 +342,9 @@ std::int32_t lineOrThrow(const DebugProgram& program, std::string_view text) {
 void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
     const Machine& machine = session_.machine();
     forgetListed();
+    if (!stop.warning.empty()) {
+        out_ << "Warning: " << stop.warning << '\n';
+    }
     switch (stop.reason) {
         case Stop::Reason::NotRunning:
             out_ << "The program is not being run: it has halted (\"run\" starts it again).\n";
@@ -372,7 +373,10 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
         case Stop::Reason::Halted:
             out_ << "The program halted";
             break;
-        case Stop::Reason::Fault: {
+        case Stop::Reason::Fault:
+        case Stop::Reason::StepLimit:
+        case Stop::Reason::OutputLimit: {
+            // The run's sentence, as the start of the stop line.
             std::string message = stop.message;
             if (!message.empty()) {
                 message[0] =
@@ -396,7 +400,7 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
             break;
     }
     out_ << "; $step = " << session_.step() << ", $pc = " << machine.programCounter;
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (const std::int32_t line = program.lineOf(machine.programCounter); line > 0) {
         out_ << ", line " << line << ": " << trim(program.lineText(line));
     }
@@ -405,7 +409,7 @@ void CommandInterpreter::writeStop(const Stop& stop, bool showStep) {
         writeTraceLine(out_,
                        TracedStep{stop.last->step, stop.last->address, stop.last->instruction,
                                   program.lineOf(stop.last->address)},
-                       stop.last->effect, program.labels.empty() ? nullptr : &program.labels);
+                       stop.last->effect, program.labels());
     }
 }
 
@@ -448,7 +452,7 @@ void CommandInterpreter::doQuit(std::string_view) {
 // Breakpoints and watchpoints
 
 void CommandInterpreter::doBreak(std::string_view arguments) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (arguments.empty()) {
         throw CommandError("Argument required (a label, a line number or *ADDRESS).");
     }
@@ -472,7 +476,7 @@ void CommandInterpreter::doBreak(std::string_view arguments) {
 }
 
 void CommandInterpreter::doWatch(std::string_view arguments) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (arguments.empty()) {
         throw CommandError("Argument required (a label, *ADDRESS, [ADDRESS] or a register).");
     }
@@ -538,7 +542,7 @@ void CommandInterpreter::writeBreakpoints() {
 // Looking and changing
 
 void CommandInterpreter::doPrint(std::string_view arguments) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     const Machine& machine = session_.machine();
     if (arguments.empty()) {
         throw CommandError("Argument required (a register, [ADDRESS], a name, $pc or $step).");
@@ -582,7 +586,7 @@ void CommandInterpreter::doSet(std::string_view arguments) {
     const std::string_view target = trim(arguments.substr(0, equals));
     const std::string_view valueText = trim(arguments.substr(equals + 1));
     const Word value = wordOrThrow(valueText);
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (const auto reg = registerNamed(target)) {
         session_.setRegister(*reg, value);
     } else if (const auto address = bracketedAddress(program, target)) {
@@ -654,7 +658,7 @@ void CommandInterpreter::doInfo(std::string_view arguments) {
 }
 
 void CommandInterpreter::doExamine(std::string_view arguments) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (!repeatingExamine_) {
         std::string_view rest;
         const std::string_view where = firstWord(arguments, rest);
@@ -681,9 +685,9 @@ void CommandInterpreter::doExamine(std::string_view arguments) {
 }
 
 void CommandInterpreter::writeLines(std::int32_t first, std::int32_t last, std::int32_t current) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     first = std::max(first, 1);
-    last = std::min(last, static_cast<std::int32_t>(program.lines.size()));
+    last = std::min(last, static_cast<std::int32_t>(program.lines().size()));
     for (std::int32_t line = first; line <= last; ++line) {
         char number[16];
         std::snprintf(number, sizeof number, "%4d", line);
@@ -696,11 +700,11 @@ void CommandInterpreter::writeLines(std::int32_t first, std::int32_t last, std::
 // program last stopped, else the ten around the current line; "-" the ten
 // before them. Repeating it (an empty line) goes on the same way.
 void CommandInterpreter::doList(std::string_view arguments) {
-    const DebugProgram& program = session_.program();
+    const Program& program = session_.program();
     if (!program.hasSource()) {
         throw CommandError("No source: list needs a program loaded with --source.");
     }
-    const auto lineCount = static_cast<std::int32_t>(program.lines.size());
+    const auto lineCount = static_cast<std::int32_t>(program.lines().size());
     const std::int32_t current = program.lineOf(session_.machine().programCounter);
     // The first of ten lines around `line`.
     const auto around = [](std::int32_t line) { return std::max(line - 5, 1); };
@@ -804,7 +808,7 @@ std::vector<std::string> CommandInterpreter::completions(std::string_view line) 
             for (const std::string_view reg : registerNames) {
                 candidates.emplace_back(reg);
             }
-            for (const Assembly::ProgramSymbol& symbol : session_.program().symbols) {
+            for (const Assembly::ProgramSymbol& symbol : session_.program().symbols()) {
                 if (symbol.kind != Assembly::ProgramSymbol::Kind::Predefined) {
                     candidates.push_back(symbol.name);
                 }

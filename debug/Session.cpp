@@ -4,9 +4,6 @@
 #include <array>
 #include <cstring>
 
-#include "assembly/ProgramLabels.h"
-#include "machine/RunMessages.h"
-
 namespace Vorn::Debug {
 
 namespace {
@@ -20,77 +17,14 @@ constexpr std::uint64_t interruptChunk = 1u << 22;
 // A fast run this long first looks for the breakpoints it can reach.
 constexpr std::uint64_t longRun = 1u << 16;
 
-// In the byte of an address in the stops: a breakpoint, and the address after
-// a write that the output log took (see Recorder::write).
+// In the byte of an address in the stops: a breakpoint, the address after
+// a write that the output log took (see Recorder::write), and a cell outside
+// the instructions that the run has not entered yet.
+constexpr std::uint8_t breakpointMark = 1;
 constexpr std::uint8_t writtenMark = 2;
+constexpr std::uint8_t enteringMark = 4;
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// The program
-
-DebugProgram DebugProgram::fromImage(std::vector<Word> image) {
-    DebugProgram program;
-    program.image = std::move(image);
-    return program;
-}
-
-DebugProgram DebugProgram::fromSource(std::string_view text,
-                                      std::optional<Assembly::AssemblyError>& error) {
-    Assembly::Program assembled = Assembly::assembleProgram(text);
-    DebugProgram program;
-    if (assembled.error) {
-        error = std::move(assembled.error);
-        return program;
-    }
-    program.image = assembled.words();
-    program.labels = Assembly::labelsOf(assembled);
-    program.cells = std::move(assembled.cells);
-    program.symbols = std::move(assembled.symbols);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(start, end - start);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        program.lines.emplace_back(line);
-        start = end + 1;
-    }
-    return program;
-}
-
-std::int32_t DebugProgram::lineOf(std::uint32_t address) const {
-    return address < cells.size() ? cells[address].line : 0;
-}
-
-std::string_view DebugProgram::lineText(std::int32_t line) const {
-    if (line < 1 || static_cast<std::size_t>(line) > lines.size()) {
-        return {};
-    }
-    return lines[static_cast<std::size_t>(line) - 1];
-}
-
-std::optional<std::uint16_t> DebugProgram::firstInstructionOn(std::int32_t line) const {
-    for (std::size_t address = 0; address < cells.size(); ++address) {
-        if (cells[address].line == line && cells[address].isInstruction) {
-            return static_cast<std::uint16_t>(address);
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<std::int32_t> DebugProgram::numberOf(std::string_view name) const {
-    for (const Assembly::ProgramSymbol& symbol : symbols) {
-        if (symbol.name == name) {
-            return symbol.number;
-        }
-    }
-    return std::nullopt;
-}
 
 // ---------------------------------------------------------------------------
 // Input and output
@@ -123,6 +57,10 @@ class Session::Recorder : public MachineIO {
     // while the log has room).
     void write(std::int32_t value) override {
         Session& s = session_;
+        if (s.written_ == s.options_.limits.outputLines) {
+            s.outputFull_ = true;
+            throw Stop();
+        }
         if (!s.replaying_ && s.options_.output) {
             s.options_.output(value);  // a Stop from it: the write did not happen
         }
@@ -190,7 +128,7 @@ struct Session::Scan {
     Word newValue;
 };
 
-Session::Session(DebugProgram program, Options options)
+Session::Session(Program program, Options options)
     : program_(std::move(program)),
       options_(std::move(options)),
       recorder_(std::make_unique<Recorder>(*this)),
@@ -204,13 +142,16 @@ Session::~Session() = default;
 
 void Session::restart() {
     std::fill_n(machine_.memory.get(), Machine::memorySize, Word());
-    machine_.load(program_.image);
+    machine_.load(program_.words());
     machine_.registers = {};
     machine_.programCounter = 0;
     step_ = 0;
     tapePosition_ = 0;
     frontier_ = 0;
     written_ = 0;
+    // A new run warns again on entering data.
+    entering_ = program_.hasSource() || options_.limits.strict;
+    rebuildStops();
     outputLog_.clear();
     writeLogged_ = false;
     // A new run reads again what the last one read, up to the first end of
@@ -415,11 +356,14 @@ void Session::removeAll() {
 
 void Session::rebuildStops() {
     std::fill(breakAt_.begin(), breakAt_.end(), 0);
+    if (entering_) {
+        markEntering();
+    }
     anyBreakpoint_ = false;
     anyWatch_ = false;
     for (const Point& point : points_) {
         if (point.kind == Point::Kind::Breakpoint) {
-            breakAt_[point.address] = 1;
+            breakAt_[point.address] |= breakpointMark;
             anyBreakpoint_ = true;
         } else {
             anyWatch_ = true;
@@ -460,25 +404,24 @@ bool Session::breakpointReachable() const {
             return true;
         }
         const std::uint32_t bits = machine_.memory[address].bits();
+        const OperationShape& shape = shapeOf(static_cast<Operation>(Word::opcodeOf(bits)));
         const std::uint16_t target = Word::addressOf(bits);
-        switch (static_cast<Operation>(Word::opcodeOf(bits))) {
-            case Operation::Storei:
+        switch (shape.writes) {
+            case Writes::WordAtPointer:
                 return true;
-            case Operation::Store:
+            case Writes::WordAtAddress:
                 stored.push_back(target);
-                reach(address + 1u);
                 break;
-            case Operation::Jump:
-                reach(target);
+            case Writes::Nothing:
+            case Writes::Register1:
+            case Writes::ImplicitRegister:
                 break;
-            case Operation::Jz:
-            case Operation::Jn:
-                reach(target);
-                reach(address + 1u);
-                break;
-            default:
-                reach(address + 1u);
-                break;
+        }
+        if (mayJump(shape.flow)) {
+            reach(target);
+        }
+        if (mayFallThrough(shape.flow)) {
+            reach(address + 1u);
         }
     }
     return std::any_of(stored.begin(), stored.end(),
@@ -532,13 +475,12 @@ bool Session::oneStep(Stop& stop, std::uint64_t& done) {
     try {
         machine_.step(effect);
     } catch (const Word::InvalidAddressInOperation&) {
-        stop.reason = Stop::Reason::Fault;
-        stop.message = faultMessage(machine_);
-        machine_.programCounter = address;
+        ++step_;
+        couldNotRun(Run::Outcome::End::Fault, stop);
         return true;
     } catch (const MachineIO::Stop&) {
-        stop.reason = interrupted() ? Stop::Reason::Interrupted : Stop::Reason::InputStopped;
-        machine_.programCounter = address;
+        ++step_;
+        couldNotRun(Run::Outcome::End::InputOutput, stop);
         return true;
     }
     ++step_;
@@ -575,17 +517,66 @@ bool Session::finishFastRun(const Machine::RunResult& result, Stop& stop, std::u
         case Machine::RunResult::End::Stopped:
             return false;
         case Machine::RunResult::End::Fault:
-            stop.reason = Stop::Reason::Fault;
-            stop.message = faultMessage(machine_);
+            couldNotRun(Run::Outcome::End::Fault, stop);
             break;
         case Machine::RunResult::End::IOStopped:
+            couldNotRun(Run::Outcome::End::InputOutput, stop);
+            break;
+    }
+    --done;
+    return true;
+}
+
+// The step just counted could not run to its end (a fault, a read or write
+// stopped): it did not happen, and the program counter goes back to it.
+void Session::couldNotRun(Run::Outcome::End end, Stop& stop) {
+    if (end == Run::Outcome::End::InputOutput && outputFull_) {
+        end = Run::Outcome::End::OutputLimit;
+    }
+    const Run::Outcome outcome = Run::ended(end, step_, machine_, program_, options_.limits);
+    step_ = outcome.steps;
+    machine_.programCounter = outcome.address;
+    stop.message = outcome.message;
+    switch (end) {
+        case Run::Outcome::End::Fault:
+            stop.reason = Stop::Reason::Fault;
+            break;
+        case Run::Outcome::End::OutputLimit:
+            stop.reason = Stop::Reason::OutputLimit;
+            break;
+        default:
             stop.reason = interrupted() ? Stop::Reason::Interrupted : Stop::Reason::InputStopped;
             break;
     }
-    --machine_.programCounter;
-    --step_;
-    --done;
-    return true;
+}
+
+// The cells outside the instructions, for the run to stop at when it
+// enters one: always when strict, else until the first (for a source).
+void Session::markEntering() {
+    const std::uint8_t* outside = program_.outsideInstructions();
+    for (std::size_t address = 0; address < Machine::memorySize; ++address) {
+        if (outside[address] != 0) {
+            breakAt_[address] |= enteringMark;
+        }
+    }
+}
+
+// The program counter is at a cell outside the instructions: a strict run
+// stops before it.
+void Session::enteredStrictly(Stop& stop) {
+    stop.reason = Stop::Reason::Fault;
+    stop.message =
+        Run::ended(Run::Outcome::End::StrictFault, step_, machine_, program_, options_.limits)
+            .message;
+}
+
+// Any other run warns, the first time only, and goes on.
+void Session::warnEntering(Stop& stop) {
+    stop.warning = Run::enteringWarning(program_, machine_.programCounter);
+    entering_ = false;
+    for (std::uint8_t& mark : breakAt_) {
+        mark &= static_cast<std::uint8_t>(~enteringMark);
+    }
 }
 
 // After the step that made a write the log took: its step is this one, and
@@ -606,6 +597,7 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
     Stop stop;
     std::uint64_t done = 0;
     std::uint64_t changed = nextChangeByHand();
+    outputFull_ = false;
     // The breakpoints the fast runs check, once known: none when no
     // breakpoint can be reached.
     const std::uint8_t* stops = nullptr;
@@ -616,11 +608,25 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
             stop.reason = Stop::Reason::Halted;
             break;
         }
+        // In the order of a run (run/Runner.h): a cell outside the
+        // instructions stops a strict run before the step limit does.
+        const bool outside = (breakAt_[pc] & enteringMark) != 0;
+        if (outside && options_.limits.strict) {
+            enteredStrictly(stop);
+            break;
+        }
+        if (step_ >= options_.limits.steps) {
+            stop.reason = Stop::Reason::StepLimit;
+            stop.message =
+                Run::ended(Run::Outcome::End::StepLimit, step_, machine_, program_, options_.limits)
+                    .message;
+            break;
+        }
         if (done == limit) {
             stop.reason = Stop::Reason::Stepped;
             break;
         }
-        if ((done > 0 || breakAtFirst) && breakAt_[pc] != 0) {
+        if ((done > 0 || breakAtFirst) && (breakAt_[pc] & breakpointMark) != 0) {
             stop.reason = Stop::Reason::Breakpoint;
             stop.point = breakpointAt(pc);
             break;
@@ -628,6 +634,10 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
         if (interrupted()) {
             stop.reason = Stop::Reason::Interrupted;
             break;
+        }
+        if (outside) {
+            warnEntering(stop);
+            stopsKnown = false;
         }
         const std::uint64_t remaining = limit - done;
         // Watchpoints need each step's effect, and a step shows its last one.
@@ -637,16 +647,17 @@ Stop Session::forward(std::uint64_t limit, bool breakAtFirst) {
             }
         } else {
             std::uint64_t chunk = std::min(remaining - 1, interruptChunk);
-            chunk = std::min({chunk, nextSnapshotStep() - step_, changed - step_});
+            chunk = std::min({chunk, nextSnapshotStep() - step_, changed - step_,
+                              options_.limits.steps - step_});
             // A short run (a step N) is not worth looking through the code.
             if (!stopsKnown && chunk >= longRun) {
-                stops = anyBreakpoint_ && breakpointReachable() ? breakAt_.data() : nullptr;
+                stops = anyStop() && breakpointReachable() ? breakAt_.data() : nullptr;
                 stopsKnown = true;
             }
             // While the output log has room, each write marks a stop of its
             // own as the run goes, which every run must check.
             const std::uint8_t* checked = breakAt_.data();
-            if (!logHasRoom() && (stopsKnown || !anyBreakpoint_)) {
+            if (!logHasRoom() && (stopsKnown || !anyStop())) {
                 checked = stops;
             }
             const Machine::RunResult result = machine_.runUntil(chunk, checked);
@@ -712,8 +723,8 @@ bool Session::scanInterval(std::size_t index, std::uint64_t end, std::uint64_t o
             if (result.end != Machine::RunResult::End::Stopped || step_ >= end) {
                 break;
             }
-            if (step_ >= oldest) {
-                const std::uint16_t pc = machine_.programCounter;
+            const std::uint16_t pc = machine_.programCounter;
+            if (step_ >= oldest && (breakAt_[pc] & breakpointMark) != 0) {
                 scan = {true, step_, Stop::Reason::Breakpoint, breakpointAt(pc), {}, {}};
             }
             machine_.step();
@@ -724,7 +735,7 @@ bool Session::scanInterval(std::size_t index, std::uint64_t end, std::uint64_t o
         StepEffect effect;
         while (step_ < end) {
             const std::uint16_t pc = machine_.programCounter;
-            const bool atBreakpoint = breakAt_[pc] != 0;
+            const bool atBreakpoint = (breakAt_[pc] & breakpointMark) != 0;
             for (std::size_t i = 0; i < points_.size(); ++i) {
                 before[i] = valueOf(points_[i]);
             }

@@ -16,7 +16,7 @@
 // a snapshot keeps how many had been written, so at any step the output as
 // it stood then is the start of the log.
 //
-//   Session session(DebugProgram::fromImage(words), {});
+//   Session session(Program::fromImage(words), {});
 //   session.addBreakpoint(5);
 //   Stop stop = session.continueRun();   // stop.reason == Stop::Reason::Breakpoint
 //   stop = session.reverseStep(1);
@@ -34,39 +34,11 @@
 #include <string_view>
 #include <vector>
 
-#include "assembly/Program.h"
-#include "machine/AddressNames.h"
 #include "machine/Machine.h"
+#include "program/Program.h"
+#include "run/Outcome.h"
 
 namespace Vorn::Debug {
-
-// What a session knows of its program: the image, and for a source its lines,
-// which line filled each cell and the names it defines.
-struct DebugProgram {
-    std::vector<Word> image;
-    // Empty for an image.
-    std::vector<std::string> lines;  // the text of line N at index N - 1
-    std::vector<Assembly::ProgramCell> cells;
-    std::vector<Assembly::ProgramSymbol> symbols;
-    // The labels, for instructions shown as the source wrote them.
-    AddressNames labels;
-
-    static DebugProgram fromImage(std::vector<Word> image);
-    // Assembles the text; after an assembly error, `error` is set and the
-    // program is empty.
-    static DebugProgram fromSource(std::string_view text,
-                                   std::optional<Assembly::AssemblyError>& error);
-
-    bool hasSource() const { return !lines.empty() || !cells.empty(); }
-    // The source line that filled the cell, or 0.
-    std::int32_t lineOf(std::uint32_t address) const;
-    // The text of a line (from 1), or empty.
-    std::string_view lineText(std::int32_t line) const;
-    // The first instruction cell that line `line` filled.
-    std::optional<std::uint16_t> firstInstructionOn(std::int32_t line) const;
-    // A label's or definition's number, when the name resolves.
-    std::optional<std::int32_t> numberOf(std::string_view name) const;
-};
 
 // A breakpoint, or a watchpoint on a memory word or a register.
 struct Point {
@@ -94,7 +66,10 @@ struct Stop {
         Breakpoint,    // before the instruction at breakpoint `point`
         Watchpoint,    // after (going back: before) an instruction wrote watchpoint `point`
         Halted,        // the program counter reached 0xFFFF
-        Fault,         // the next instruction faults; `message` says why; it did not run
+        Fault,         // the next instruction faults (or, strict, is outside the
+                       // instructions); `message` says why; it did not run
+        StepLimit,     // Options::limits.steps steps have run; `message` says so
+        OutputLimit,   // the next instruction writes past Options::limits.outputLines
         HistoryStart,  // a reverse command reached the oldest step kept
         Interrupted,   // the interrupt flag was raised
         InputStopped,  // the input gave up at a read (MachineIO::Stop); it did not run
@@ -105,7 +80,10 @@ struct Stop {
     int point = 0;
     Word oldValue;  // a watchpoint's word before and after the write
     Word newValue;
-    std::string message;             // a fault's message
+    std::string message;  // a fault's or a limit's sentence (run/Outcome.h)
+    // The warning of the run's first entry into a cell outside the
+    // instructions, when this command made it (not strict).
+    std::string warning;
     bool historyDropped = false;     // HistoryStart above step 0: older steps were dropped
     std::optional<StepRecord> last;  // the last instruction run forward, for a step
 };
@@ -154,14 +132,17 @@ class Session {
         // How many writes the output log keeps, the first ones of the run
         // (0: no log). Only the writes take room, however long the run.
         std::size_t outputLog = 0;
+        // The run's limits: the steps from the start, the numbers written,
+        // and whether entering a cell outside the instructions is a fault.
+        Run::Limits limits;
     };
 
-    Session(DebugProgram program, Options options);
+    Session(Program program, Options options);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    const DebugProgram& program() const { return program_; }
+    const Program& program() const { return program_; }
     const Machine& machine() const { return machine_; }
     std::uint64_t step() const { return step_; }
     std::uint16_t programCounter() const { return machine_.programCounter; }
@@ -210,7 +191,12 @@ class Session {
     Stop forward(std::uint64_t limit, bool breakAtFirst);
     bool oneStep(Stop& stop, std::uint64_t& done);
     bool finishFastRun(const Machine::RunResult& result, Stop& stop, std::uint64_t& done);
+    void couldNotRun(Run::Outcome::End end, Stop& stop);
+    void enteredStrictly(Stop& stop);
+    void warnEntering(Stop& stop);
+    void markEntering();
     void tookLoggedWrite();
+    bool anyStop() const { return anyBreakpoint_ || entering_; }
     bool logHasRoom() const { return outputLog_.size() < options_.outputLog; }
     Stop stopHere(Stop::Reason reason);
     bool interrupted() const;
@@ -235,7 +221,7 @@ class Session {
     bool scanInterval(std::size_t index, std::uint64_t end, std::uint64_t oldest, Scan& scan);
     void restart();
 
-    DebugProgram program_;
+    Program program_;
     Options options_;
     std::unique_ptr<Recorder> recorder_;
     Machine machine_;
@@ -245,6 +231,10 @@ class Session {
     int nextPoint_ = 1;
     std::vector<std::uint8_t> breakAt_;  // one byte per address: the stops of a fast run
     bool anyBreakpoint_ = false;
+    // Whether the cells outside the instructions are marked in breakAt_: for
+    // a source until the run first enters one, or always when strict.
+    bool entering_ = false;
+    bool outputFull_ = false;  // the last write stopped at the output limit
     bool anyWatch_ = false;
     std::vector<Word> before_;  // the watched values before a step
 

@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 
 #include "debug/Commands.h"
@@ -19,21 +18,6 @@ namespace Vorn::Debugger {
 namespace {
 
 constexpr const char* prompt = "(vorndbg) ";
-
-Debug::DebugProgram loadProgram(const Options& options, std::ostream& errors, bool& failed) {
-    if (!options.source) {
-        return Debug::DebugProgram::fromImage(Tools::readImageFile(options.file));
-    }
-    std::ifstream file = Tools::openForReading(options.file, "source file");
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    std::optional<Assembly::AssemblyError> error;
-    Debug::DebugProgram program = Debug::DebugProgram::fromSource(text, error);
-    if (error) {
-        Assembly::writeErrorLine(errors, *error);
-        failed = true;
-    }
-    return program;
-}
 
 // A number typed at the terminal for read; Ctrl-D ends the input, Ctrl-C
 // stops the command.
@@ -72,11 +56,10 @@ bool runLines(std::istream& lines, Debug::CommandInterpreter& commands) {
 }
 
 int debug(const Options& options, std::istream& in, std::ostream& out, std::ostream& errors) {
-    bool failed = false;
-    Debug::DebugProgram program = loadProgram(options, errors, failed);
-    if (failed) {
-        return 1;
-    }
+    // Every line of a source is kept: list shows any of them.
+    Program program = Tools::loadProgramFile(
+        options.file, options.source ? Program::Format::Source : Program::Format::Image,
+        Tools::KeptLines::All);
     const bool interactive = !options.batch && isatty(STDIN_FILENO) != 0;
 
     std::ifstream inputFile;
@@ -138,7 +121,7 @@ int runDebugger(int argc, const char* const* argv, std::istream& in, std::ostrea
     try {
         return debug(options, in, out, errors);
     } catch (const Tools::ToolError& error) {
-        errors << "Error: " << error.what() << std::endl;
+        Tools::writeError(errors, error.what());
         return 1;
     }
 }

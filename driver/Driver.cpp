@@ -13,13 +13,14 @@
 #include "assembly/SourceBuffer.h"
 #include "driver/SourceFile.h"
 #include "tools/OutputFile.h"
+#include "tools/ToolError.h"
 
 namespace Vorn {
 
 namespace {
 
 int fail(std::ostream& errors, const char* message) {
-    errors << "Error: " << message << std::endl;
+    Tools::writeError(errors, message);
     return 1;
 }
 
@@ -52,7 +53,7 @@ int assembleFiles(const char* inputPath, const char* outputPath, std::ostream& e
         try {
             assembler.assemble();
         } catch (const Assembly::ParseError& error) {
-            errors << "Error: " << error << "." << std::endl;
+            Tools::writeError(errors, error);
         }
     }
     output.close();

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "an error message is one non-empty line");
         // Only a name that cannot be resolved leaves lines behind: the cells
         // before the first cell that uses it.
-        const bool atResolution = dynamic_cast<const NameError*>(&error) != nullptr;
+        const bool atResolution = familyOf(error.kind()) == ParseErrorFamily::Name;
         const std::size_t lines = checkedLineCount(image.str());
         require(atResolution ? lines < assembler.cellCount() : lines == 0,
                 "a failed run writes only the cells before the failing one");

@@ -18,6 +18,7 @@
 #include "debug/Commands.h"
 #include "debug/Session.h"
 #include "fuzz/Require.h"
+#include "machine/WriteLog.h"
 
 namespace {
 
@@ -99,14 +100,7 @@ std::vector<State> referenceRun(const std::vector<Word>& image, const std::strin
     while (states.size() <= referenceSteps && !machine.halted()) {
         State next = states.back();
         // The word a store is about to replace, to update the sum.
-        const Word instruction = machine.memory[machine.programCounter];
-        std::uint16_t target = 0;
-        if (instruction.opcode() == Operation::Store) {
-            target = instruction.address();
-        } else if (instruction.opcode() == Operation::Storei) {
-            const Word pointer = machine.registers.at(instruction.register2());
-            target = pointer.hasAddress() ? pointer.address() : 0;
-        }
+        const std::uint16_t target = nextWriteAddress(machine).value_or(0);
         const Word before = machine.memory[target];
         try {
             machine.step(effect);
@@ -153,10 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input(bytes.substr(0, split));
     std::istringstream script{std::string(bytes.substr(std::min(split + 1, bytes.size())))};
 
-    std::optional<Assembly::AssemblyError> error;
-    Debug::DebugProgram program = Debug::DebugProgram::fromSource(source, error);
-    require(!error, "the fuzz program assembles");
-    const std::vector<State> reference = referenceRun(program.image, input);
+    Program program = Program::fromSource(source);
+    require(!program.error(), "the fuzz program assembles");
+    const std::vector<State> reference = referenceRun(program.words(), input);
 
     std::istringstream inputStream(input);
     std::ostringstream unused;

@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A program that cannot be run grades every case at once, without running;
     // the writers then see every name the suite holds.
-    const ProgramResult result =
-        gradeProgram(suite, failedSubmission("p.vorn", "Error: none.", false));
+    const ProgramResult result = gradeProgram(
+        suite, failedSubmission("p.vorn", "Error: none.", Vorn::Program::Format::Source));
     require(result.cases.size() == suite.cases.size(), "one result per case");
     const std::vector<ProgramResult> results{result};
     const Report report{suite, results};

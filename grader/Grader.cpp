@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <ostream>
@@ -49,7 +50,7 @@ struct Options {
 };
 
 int fail(std::ostream& errors, const std::string& message) {
-    errors << "Error: " << message << std::endl;
+    Tools::writeError(errors, message);
     return unusable;
 }
 
@@ -70,12 +71,22 @@ std::string readText(const std::string& path, const std::string& what, std::size
 // The largest submission --similarity compares (far more than an exercise's).
 constexpr std::size_t maxSourceBytes = 1 << 20;
 
-// Why the file at `path` is no assembly source at all (empty, or binary: a
-// NUL byte in its first block), or empty when it may be one.
-std::string notASource(const std::string& path) {
+// Why the file at `path` is no assembly source at all: `unreadable` (the
+// error of its load) when it cannot be read, else empty, or binary (a NUL
+// byte in its first block); empty when it may be one.
+std::string notASource(const std::string& path, const std::string& unreadable) {
+    // Opened only when it is a file: a FIFO would block the open.
+    std::error_code ignored;
+    const std::filesystem::file_status status = std::filesystem::status(path, ignored);
+    if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_character_file(status)) {
+        return unreadable;
+    }
     std::ifstream file(path, std::ios::binary);
     char block[4096];
     file.read(block, sizeof block);
+    if (!file.is_open() || file.bad()) {
+        return unreadable;
+    }
     const auto size = static_cast<std::size_t>(file.gcount());
     const std::string name = "Error: '" + printable(path) + "' is ";
     if (size == 0) {
@@ -94,24 +105,15 @@ struct Loaded {
 // A program that cannot be had (a FIFO, a read error) gets its verdict, as
 // an assembly error does; the others are graded.
 Loaded load(const std::string& path, bool image) {
-    const std::string what = image ? "image file" : "source file";
+    const Program::Format format = image ? Program::Format::Image : Program::Format::Source;
     try {
-        Tools::refuseSpecialFile(path, what);
-        if (image) {
-            return {Grading::imageSubmission(path, Tools::readImageFile(path)), ""};
-        }
-        std::ifstream file = Tools::openForReading(path, what);
-        try {
-            Grading::Submission submission = Grading::sourceSubmission(path, file);
-            if (!file.bad()) {
-                return {std::move(submission), notASource(path)};
-            }
-        } catch (const std::ios_base::failure&) {
-        }
-        throw Tools::ToolError("cannot read source file '" + printable(path) + "'.");
+        Tools::refuseSpecialFile(path, image ? "image file" : "source file");
+        return {Grading::loadedSubmission(path, Tools::loadProgramFile(path, format)),
+                image ? "" : notASource(path, "")};
     } catch (const Tools::ToolError& error) {
-        const std::string message = std::string("Error: ") + error.what();
-        return {Grading::failedSubmission(path, message, image), message};
+        const std::string message = Tools::errorText(error.what());
+        return {Grading::failedSubmission(path, message, format),
+                image ? message : notASource(path, message)};
     }
 }
 
@@ -356,7 +358,11 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
             return fail(errors, "--symbols '" + printable(options.symbols) +
                                     "': " + source.submission.error->substr(7));
         }
-        symbols = source.submission.labels;
+        for (const Assembly::ProgramSymbol& symbol : source.submission.program.symbols()) {
+            if (const auto address = source.submission.program.labelAddress(symbol.name)) {
+                symbols.emplace(symbol.name, *address);
+            }
+        }
     }
     const auto start = std::chrono::steady_clock::now();
     // Only the JSON report shows what a case wrote.
@@ -364,8 +370,8 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
     try {
         Grading::forEachInParallel(results.size(), jobs, [&](std::size_t i) {
             Loaded loaded = load(options.programs[i], options.image);
-            if (!loaded.submission.error) {
-                loaded.submission.labels.insert(symbols.begin(), symbols.end());
+            if (loaded.submission.image()) {
+                loaded.submission.symbols = symbols;
             }
             results[i] = Grading::gradeProgram(suite, loaded.submission, keptOutput);
             results[i].notASource = loaded.notASource;

@@ -4,18 +4,18 @@
 #include <istream>
 #include <sstream>
 
-#include "assembly/Program.h"
 #include "machine/Machine.h"
 #include "machine/MachineIO.h"
-#include "machine/RunMessages.h"
+#include "run/Runner.h"
+#include "tools/ToolError.h"
 
 namespace Vorn::Grading {
 
 namespace {
 
 // Feeds the case's input to read and compares what write writes with the
-// expected output as it comes, keeping the first `kept` lines; the write of
-// one line more than the case's max-output ends the run.
+// expected output as it comes, keeping the first `kept` lines (the run's
+// output limit stops it at the case's max-output lines).
 class CaseIO : public MachineIO {
   public:
     CaseIO(const Case& test, std::size_t kept) : test_(test), kept_(kept) {}
@@ -28,9 +28,6 @@ class CaseIO : public MachineIO {
     }
 
     void write(std::int32_t value) override {
-        if (written == test_.maxOutput) {
-            throw Stop();
-        }
         if (!mismatch && (written >= test_.output.size() || test_.output[written] != value)) {
             mismatch = written;
             mismatchValue = value;
@@ -56,14 +53,6 @@ class CaseIO : public MachineIO {
 
 std::string lines(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " line" : " lines");
-}
-
-// Where the program is, for a student: ", line 5" when a source line filled the address.
-std::string lineOf(const Submission& submission, std::uint32_t address) {
-    if (address < submission.lines.size() && submission.lines[address] > 0) {
-        return ", line " + std::to_string(submission.lines[address]);
-    }
-    return "";
 }
 
 std::string outputProblem(const std::vector<std::int32_t>& expected, const CaseIO& io) {
@@ -95,17 +84,21 @@ std::vector<std::string> stateChecks(const Case& test, const Submission& submiss
             address = *word.address;
             what = "memory word " + std::to_string(address);
         } else {
-            const auto label = submission.labels.find(word.label);
-            if (label == submission.labels.end()) {
+            std::optional<std::uint16_t> label = submission.program.labelAddress(word.label);
+            if (const auto given = submission.symbols.find(word.label);
+                !label && given != submission.symbols.end()) {
+                label = given->second;
+            }
+            if (!label) {
                 checks.push_back(word.place.text() + ": the program defines no label '" +
                                  word.label + "'" +
-                                 (submission.image && submission.labels.empty()
+                                 (submission.image() && submission.symbols.empty()
                                       ? " (a memory image has no labels: give its source with "
                                         "--symbols)."
                                       : "."));
                 continue;
             }
-            address = label->second;
+            address = *label;
             what = "memory word " + word.label + " (address " + std::to_string(address) + ")";
         }
         const std::int32_t value = machine.memory[address].value();
@@ -162,30 +155,15 @@ std::pair<std::int64_t, std::string> credit(const Case& test, bool outputHolds,
     return {earned, line};
 }
 
-std::string strictProblem(const Submission& submission, std::uint16_t address) {
-    const std::string entered = "strict: the program entered address " + std::to_string(address);
-    if (submission.image) {
-        return entered + ", past the image's " + std::to_string(submission.words.size()) +
-               " words.";
-    }
-    if (address < submission.words.size()) {
-        const std::string line = lineOf(submission, address);
-        return entered + ", which holds a data word" +
-               (line.empty() ? "" : " (" + line.substr(2) + ")") + ", not an instruction.";
-    }
-    return entered + ", which no statement filled.";
-}
-
 // A path as a command's argument: quoted, and not taken for an option.
 std::string pathArgument(const std::string& path) {
     return shellQuoted(path.starts_with('-') ? "./" + path : path);
 }
 
-// The replay commands: vornsim traces the same run, vorndbg opens it (for
-// an image, without --strict, which vornsim takes for a source only). A
+// The replay commands: vornsim traces the same run, vorndbg opens it. A
 // long input is not written out: vorngrade --print-input gives it from the
 // suite, so that the feedback stays a few lines whatever the input.
-std::string replay(const Case& test, const Submission& submission) {
+std::string replay(const Case& test, const Submission& submission, bool outputLimited) {
     std::string input;
     if (test.input.size() <= inlinedInput) {
         input = "printf '%s\\n'";
@@ -196,9 +174,12 @@ std::string replay(const Case& test, const Submission& submission) {
         input = "vorngrade --print-input " + shellQuoted(test.name) + " " +
                 pathArgument(test.suiteFile);
     }
-    const std::string program = (submission.image ? "" : "-s ") + pathArgument(submission.file);
-    std::string simulator = "vornsim " + program + " --max-steps " + std::to_string(test.maxSteps) +
-                            (test.strict && !submission.image ? " --strict" : "") + " --trace";
+    const std::string program = (submission.image() ? "" : "-s ") + pathArgument(submission.file);
+    // The output limit changes a run only where it stops it.
+    std::string simulator =
+        "vornsim " + program + " --max-steps " + std::to_string(test.maxSteps) +
+        (outputLimited ? " --max-output " + std::to_string(test.maxOutput) : "") +
+        (test.strict ? " --strict" : "") + " --trace";
     std::string debugger = "vorndbg " + program;
     if (test.input.empty()) {
         simulator += " < /dev/null";
@@ -266,40 +247,21 @@ std::string shellQuoted(std::string_view word) {
     return quoted + "'";
 }
 
-Submission sourceSubmission(std::string file, std::istream& source) {
-    const Assembly::Program program = Assembly::assembleProgram(source);
-    if (program.error) {
-        return failedSubmission(std::move(file), "Error: " + program.error->message + ".", false);
-    }
+Submission loadedSubmission(std::string file, Program program) {
     Submission submission;
     submission.file = std::move(file);
-    submission.words = program.words();
-    for (const Assembly::ProgramCell& cell : program.cells) {
-        submission.lines.push_back(cell.line);
+    if (program.error()) {
+        submission.error = Tools::errorText(*program.error());
     }
-    for (const Assembly::ProgramSymbol& symbol : program.symbols) {
-        if (symbol.kind == Assembly::ProgramSymbol::Kind::Label && symbol.number) {
-            submission.labels.emplace(symbol.name, static_cast<std::uint16_t>(*symbol.number));
-        }
-    }
-    submission.outsideProgram = Assembly::cellsOutsideInstructions(program);
+    submission.program = std::move(program);
     return submission;
 }
 
-Submission imageSubmission(std::string file, std::vector<Word> words) {
+Submission failedSubmission(std::string file, std::string error, Program::Format format) {
     Submission submission;
     submission.file = std::move(file);
-    submission.image = true;
-    submission.words = std::move(words);
-    submission.outsideProgram.assign(Machine::memorySize, 1);
-    std::fill_n(submission.outsideProgram.begin(), submission.words.size(), 0);
-    return submission;
-}
-
-Submission failedSubmission(std::string file, std::string error, bool image) {
-    Submission submission;
-    submission.file = std::move(file);
-    submission.image = image;
+    submission.program =
+        format == Program::Format::Image ? Program::fromImage({}) : Program::fromSource("");
     submission.error = std::move(error);
     return submission;
 }
@@ -312,15 +274,17 @@ CaseResult gradeCase(const Case& test, const Submission& submission, std::size_t
         return result;
     }
     CaseIO io(test, keptOutput);
-    Machine machine(io);
-    machine.load(submission.words);
-    const Machine::RunResult run =
-        machine.runUntil(test.maxSteps, test.strict ? submission.outsideProgram.data() : nullptr);
-    result.steps = run.steps;
-    std::string problem;
-    switch (run.end) {
-        case Machine::RunResult::End::Halted: {
-            const std::vector<std::string> state = stateChecks(test, submission, machine);
+    Run::Limits limits;
+    limits.steps = test.maxSteps;
+    limits.outputLines = test.maxOutput;
+    limits.strict = test.strict;
+    Run::Runner runner(submission.program, io, limits);
+    const Run::Outcome outcome = runner.run();
+    result.steps = outcome.steps;
+    std::string problem = outcome.message;
+    switch (outcome.end) {
+        case Run::Outcome::End::Halted: {
+            const std::vector<std::string> state = stateChecks(test, submission, runner.machine());
             if (!io.matches()) {
                 result.verdict = Verdict::WrongOutput;
                 problem = outputProblem(test.output, io);
@@ -334,36 +298,28 @@ CaseResult gradeCase(const Case& test, const Submission& submission, std::size_t
             }
             break;
         }
-        case Machine::RunResult::End::StepLimit:
+        case Run::Outcome::End::StepLimit:
             result.verdict = Verdict::StepLimit;
-            problem = "step limit reached: " + std::to_string(test.maxSteps) +
-                      " steps run and the program has not halted (next address " +
-                      std::to_string(machine.programCounter) +
-                      lineOf(submission, machine.programCounter) + ").";
             break;
-        case Machine::RunResult::End::Stopped:
+        case Run::Outcome::End::Fault:
+        case Run::Outcome::End::StrictFault:
             result.verdict = Verdict::Fault;
-            problem = strictProblem(submission, machine.programCounter);
             break;
-        case Machine::RunResult::End::Fault:
-            result.verdict = Verdict::Fault;
-            problem = faultMessage(machine);
-            break;
-        case Machine::RunResult::End::IOStopped: {
-            const auto address = static_cast<std::uint16_t>(machine.programCounter - 1);
+        case Run::Outcome::End::OutputLimit:
+        // The case's input and output cannot fail, nor is there a trace or log.
+        case Run::Outcome::End::InputOutput:
+        case Run::Outcome::End::TraceFailed:
+        case Run::Outcome::End::WritesFailed:
             result.verdict = Verdict::TooMuchOutput;
-            problem = "more than " + lines(test.maxOutput) +
-                      " written (max-output): stopped at the next write (address " +
-                      std::to_string(address) + lineOf(submission, address) + ").";
             break;
-        }
     }
     result.output = std::move(io.output);
     result.outputLines = io.written;
     if (result.verdict == Verdict::Pass) {
         result.points = test.points;
     } else {
-        result.message = problem + "\n" + replay(test, submission);
+        result.message =
+            problem + "\n" + replay(test, submission, result.verdict == Verdict::TooMuchOutput);
     }
     return result;
 }

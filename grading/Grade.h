@@ -12,6 +12,7 @@
 
 #include "grading/Suite.h"
 #include "machine/Word.h"
+#include "program/Program.h"
 
 namespace Vorn::Grading {
 
@@ -29,25 +30,23 @@ enum class Verdict : std::uint8_t {
 // "too-much-output", "assembly-error".
 std::string_view nameOf(Verdict verdict);
 
-// A program ready to run every case: assembled once.
+// A program ready to run every case: loaded (assembled) once.
 struct Submission {
-    std::string file;    // as named on the command line: reports and replay commands use it
-    bool image = false;  // a memory image, not a source
+    std::string file;  // as named on the command line: reports and replay commands use it
+    Program program;
     // When the program could not be had: the one line vornasm (or vornsim,
     // for an image) prints, "Error: ...", without its line end.
     std::optional<std::string> error;
-    std::vector<Word> words;
-    std::map<std::string, std::uint16_t, std::less<>> labels;
-    std::vector<std::int32_t> lines;           // the source line of each cell, 0 for none
-    std::vector<std::uint8_t> outsideProgram;  // per address, for strict cases
+    // For an image, the labels memory checks may name (vorngrade --symbols).
+    std::map<std::string, std::uint16_t, std::less<>> symbols;
+
+    bool image() const { return program.format() == Program::Format::Image; }
 };
 
-// Assembles a source as vornasm does; an assembly error makes `error`.
-Submission sourceSubmission(std::string file, std::istream& source);
-// A memory image already read; strict cases stop at the cells past its words.
-Submission imageSubmission(std::string file, std::vector<Word> words);
+// A program loaded; an assembly error makes `error`.
+Submission loadedSubmission(std::string file, Program program);
 // A program that could not be read; `error` is the line the tools print.
-Submission failedSubmission(std::string file, std::string error, bool image);
+Submission failedSubmission(std::string file, std::string error, Program::Format format);
 
 // The most output lines of a case that a report shows; the run compares
 // every line as it comes and keeps no more than these.

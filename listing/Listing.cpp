@@ -8,7 +8,6 @@
 #include <sstream>
 #include <string>
 
-#include "assembly/ProgramLabels.h"
 #include "machine/Trace.h"
 #include "tools/HexText.h"
 
@@ -76,32 +75,28 @@ void writeSymbols(std::ostream& out, const std::vector<Assembly::ProgramSymbol>&
     }
 }
 
-}  // namespace
-
-void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source) {
-    const AddressNames labels = Assembly::labelsOf(source.program);
+void writeSourceListing(std::ostream& out, const Program& program) {
     std::vector<std::string> instructions;
     std::size_t width = instructionWidth;
-    for (const Assembly::ProgramCell& cell : source.program.cells) {
-        instructions.push_back(cell.isInstruction ? mnemonic(cell.word, &labels) : "");
+    for (const Assembly::ProgramCell& cell : program.cells()) {
+        instructions.push_back(cell.isInstruction ? mnemonic(cell.word, program.labels()) : "");
         width = std::max(width, std::min(instructions.back().size(), widestName));
     }
     const auto instructionColumn = static_cast<int>(width);
     writeWordHeader(out);
     out << gap << std::left << std::setw(instructionColumn) << "instruction" << std::right << gap
         << std::setw(lineWidth) << "line" << gap << "source\n";
-    for (std::size_t address = 0; address < source.program.cells.size(); ++address) {
-        const Assembly::ProgramCell& cell = source.program.cells[address];
+    for (std::size_t address = 0; address < program.cells().size(); ++address) {
+        const Assembly::ProgramCell& cell = program.cells()[address];
         writeWordColumns(out, address, cell.word);
         out << gap << std::left << std::setw(instructionColumn) << instructions[address]
             << std::right << gap << std::setw(lineWidth) << cell.line;
-        const auto index = static_cast<std::size_t>(cell.line - 1);
-        if (index < source.lines.size()) {
-            out << gap << source.lines[index];
+        if (static_cast<std::size_t>(cell.line - 1) < program.lines().size()) {
+            out << gap << program.lineText(cell.line);
         }
         out << '\n';
     }
-    writeSymbols(out, source.program.symbols);
+    writeSymbols(out, program.symbols());
 }
 
 void writeImageListing(std::ostream& out, const std::vector<Word>& words) {
@@ -110,6 +105,16 @@ void writeImageListing(std::ostream& out, const std::vector<Word>& words) {
     for (std::size_t address = 0; address < words.size(); ++address) {
         writeWordColumns(out, address, words[address]);
         out << gap << mnemonic(words[address]) << '\n';
+    }
+}
+
+}  // namespace
+
+void writeListing(std::ostream& out, const Program& program) {
+    if (program.hasSource()) {
+        writeSourceListing(out, program);
+    } else {
+        writeImageListing(out, program.words());
     }
 }
 

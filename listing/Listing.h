@@ -7,17 +7,14 @@
 #pragma once
 
 #include <iosfwd>
-#include <vector>
 
-#include "machine/Word.h"
-#include "tools/ProgramFile.h"
+#include "program/Program.h"
 
 namespace Vorn::Listing {
 
-// Each cell with its source line, then every symbol with its value.
-void writeSourceListing(std::ostream& out, const Tools::AssembledSource& source);
-
-// Each word with its mnemonic form; an image does not tell instructions from data.
-void writeImageListing(std::ostream& out, const std::vector<Word>& words);
+// For a source, each cell with its source line, then every symbol with its
+// value; for an image, each word with its mnemonic form (an image does not
+// tell instructions from data).
+void writeListing(std::ostream& out, const Program& program);
 
 }  // namespace Vorn::Listing

@@ -28,20 +28,17 @@ int runListing(int argc, const char* const* argv, std::ostream& out, std::ostrea
         return *status;
     }
     try {
-        if (source) {
-            writeSourceListing(out, Tools::assembleSourceFile(file));
-        } else {
-            writeImageListing(out, Tools::readImageFile(file));
-        }
+        writeListing(out, Tools::loadProgramFile(
+                              file, source ? Program::Format::Source : Program::Format::Image));
     } catch (const Tools::ToolError& error) {
-        errors << "Error: " << error.what() << std::endl;
+        Tools::writeError(errors, error.what());
         return 1;
     } catch (const std::bad_alloc&) {
-        errors << "Error: out of memory." << std::endl;
+        Tools::writeError(errors, "out of memory.");
         return 1;
     } catch (const std::ios_base::failure&) {
-        errors << "Error: cannot read " << (source ? "source" : "image") << " file '"
-               << printable(file) << "'." << std::endl;
+        Tools::writeError(errors, "cannot read " + std::string(source ? "source" : "image") +
+                                      " file '" + printable(file) + "'.");
         return 1;
     }
     return Tools::finishOutput(out, errors);

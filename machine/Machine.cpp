@@ -172,8 +172,8 @@ std::uint32_t Machine::execute(std::uint32_t address, StepEffect* effect) {
     // Advanced before the operation runs: a jump overwrites it, a fault leaves it advanced.
     const std::uint32_t next = address + 1;
     switch (static_cast<Operation>(Word::opcodeOf(instruction))) {
-#define VORN_CASE(Enumerator, name, register1, register2, hasAddress) \
-    case Operation::Enumerator:                                       \
+#define VORN_CASE(Enumerator, name, ...) \
+    case Operation::Enumerator:          \
         return operations.name(instruction, next);
         VORN_OPERATIONS(VORN_CASE)
 #undef VORN_CASE
@@ -279,7 +279,7 @@ void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult&
 #if VORN_THREADED_RUN
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpedantic"
-#define VORN_LABEL(Enumerator, name, register1, register2, hasAddress) &&name,
+#define VORN_LABEL(Enumerator, name, ...) &&name,
         static void* const operationLabels[operationCount] = {VORN_OPERATIONS(VORN_LABEL)};
 #undef VORN_LABEL
 #define VORN_DISPATCH()                                     \
@@ -287,9 +287,9 @@ void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult&
         VORN_CHECKS();                                      \
         goto* operationLabels[Word::opcodeOf(instruction)]; \
     } while (false)
-#define VORN_OPERATION(Enumerator, name, register1, register2, hasAddress) \
-    name:                                                                  \
-    VORN_RUN(name)                                                         \
+#define VORN_OPERATION(Enumerator, name, ...) \
+    name:                                     \
+    VORN_RUN(name)                            \
     VORN_DISPATCH();
 
         VORN_DISPATCH();
@@ -301,9 +301,9 @@ void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult&
         while (true) {
             VORN_CHECKS();
             switch (static_cast<Operation>(Word::opcodeOf(instruction))) {
-#define VORN_CASE(Enumerator, name, register1, register2, hasAddress) \
-    case Operation::Enumerator:                                       \
-        VORN_RUN(name)                                                \
+#define VORN_CASE(Enumerator, name, ...) \
+    case Operation::Enumerator:          \
+        VORN_RUN(name)                   \
         break;
                 VORN_OPERATIONS(VORN_CASE)
 #undef VORN_CASE

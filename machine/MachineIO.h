@@ -30,6 +30,9 @@ class MachineIO {
     virtual ~MachineIO() = default;
     virtual InputResult read() = 0;
     virtual void write(std::int32_t value) = 0;
+    // After a Stop from read: whether the input failed (an input error, not
+    // the end of the input), which a trace shows as such.
+    virtual bool inputFailed() const { return false; }
 
   protected:
     MachineIO() = default;

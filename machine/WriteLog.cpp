@@ -9,16 +9,22 @@ std::optional<std::uint16_t> nextWriteAddress(const Machine& machine) {
         return std::nullopt;
     }
     const Word instruction = machine.memory[machine.programCounter];
-    if (instruction.opcode() == Operation::Store) {
-        return instruction.address();
-    }
-    if (instruction.opcode() == Operation::Storei) {
-        const Word pointer = machine.registers.at(instruction.register2());
-        if (pointer.hasAddress()) {
-            return pointer.address();
+    switch (shapeOf(instruction.opcode()).writes) {
+        case Writes::WordAtAddress:
+            return instruction.address();
+        case Writes::WordAtPointer: {
+            const Word pointer = machine.registers.at(instruction.register2());
+            if (pointer.hasAddress()) {
+                return pointer.address();
+            }
+            return std::nullopt;  // a fault, which writes nothing
         }
+        case Writes::Nothing:
+        case Writes::Register1:
+        case Writes::ImplicitRegister:
+            return std::nullopt;
     }
-    return std::nullopt;  // no write, or a fault that writes nothing
+    return std::nullopt;
 }
 
 void writeMemoryWriteHeader(std::ostream& out) {

@@ -21,8 +21,9 @@ struct MemoryWrite {
     Word after;
 };
 
-// The address the instruction at the program counter writes when it runs
-// (store, and storei through a register with an address field), or none.
+// The memory address the instruction at the program counter writes when it
+// runs (the `writes` column of the instruction table: the word at its address,
+// or the word at a pointer that has an address field), or none.
 std::optional<std::uint16_t> nextWriteAddress(const Machine& machine);
 
 void writeMemoryWriteHeader(std::ostream& out);

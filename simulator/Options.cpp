@@ -7,6 +7,7 @@
 
 #include "machine/Printable.h"
 #include "tools/CommandLine.h"
+#include "tools/ToolError.h"
 
 namespace Vorn::Simulator {
 
@@ -36,7 +37,7 @@ bool looksLikeName(std::string_view text) {
     });
 }
 
-std::optional<std::uint64_t> parseStepCount(const std::string& text) {
+std::optional<std::uint64_t> parseCount(const std::string& text) {
     std::uint64_t count = 0;
     const char* const end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, count);
@@ -103,7 +104,11 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
     app.add_option("--max-steps", options.maxSteps,
                    "Stop after N instructions if the program has not halted (exit status 2)")
         ->type_name("N")
-        ->check(acceptedBy(parseStepCount, "a whole number from 0 to 2^64 - 1"));
+        ->check(acceptedBy(parseCount, "a whole number from 0 to 2^64 - 1"));
+    app.add_option("--max-output", options.maxOutput,
+                   "Stop at the write of line N + 1 if the program has not halted (exit status 2)")
+        ->type_name("N")
+        ->check(acceptedBy(parseCount, "a whole number from 0 to 2^64 - 1"));
 #if VORN_TRACE
     app.add_flag("--trace", options.trace,
                  "One line per instruction on standard error: step, address, instruction, effect")
@@ -123,8 +128,8 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
                  "At the end, print on standard error the steps run and how the run ended")
         ->disable_flag_override();
     app.add_flag("--strict", options.strict,
-                 "With -s: running a data word or a cell no statement filled is a fault "
-                 "(exit status 3) instead of a warning")
+                 "Running a data word or a cell no statement filled (for an image, a cell past "
+                 "the image) is a fault (exit status 3); with -s, without it, a warning")
         ->disable_flag_override();
     app.add_option("--writes", options.writesFile,
                    "Log every memory write to FILE as CSV: step, instruction address, address, "
@@ -132,18 +137,10 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
         ->type_name("FILE");
     app.footer(
         "Exit status: 0 the program halted, 1 bad usage, an unreadable, malformed or wrong\n"
-        "program file, an input error or an output that cannot be written, 2 the step limit\n"
-        "was reached, 3 a run-time fault.");
+        "program file, an input error or an output that cannot be written, 2 the step or\n"
+        "output limit was reached, 3 a run-time fault.");
 
-    if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
-        return status;
-    }
-    if (options.strict && !options.source) {
-        errors << "Error: --strict needs -s: an image does not say which words are instructions"
-               << " (vornsim --help lists the options)." << std::endl;
-        return 1;
-    }
-    return std::nullopt;
+    return Tools::parseCommandLine(app, argc, argv, out, errors);
 }
 
 }  // namespace Vorn::Simulator

@@ -35,6 +35,7 @@ struct Options {
     bool source = false;
     std::optional<std::string> inputFile;
     std::optional<std::uint64_t> maxSteps;
+    std::optional<std::uint64_t> maxOutput;
     bool trace = false;
     bool registers = false;
     bool stats = false;

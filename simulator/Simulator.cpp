@@ -7,13 +7,11 @@
 #include <ostream>
 #include <vector>
 
-#include "assembly/ProgramLabels.h"
 #include "machine/Machine.h"
 #include "machine/Printable.h"
-#include "machine/RunMessages.h"
 #include "machine/WriteLog.h"
+#include "run/Runner.h"
 #include "simulator/Options.h"
-#include "simulator/Run.h"
 #include "simulator/SimulatorIO.h"
 #include "simulator/StateReport.h"
 #include "tools/CommandLine.h"
@@ -26,31 +24,11 @@ namespace {
 
 const std::string usageHint = " (vornsim --help lists the options).";
 
-LoadedProgram loadProgram(const Options& options) {
-    LoadedProgram program;
-    if (!options.source) {
-        program.words = Tools::readImageFile(options.file);
-        return program;
-    }
-    program.source = Tools::assembleSourceFile(options.file);
-    program.words = program.source->program.words();
-    program.labels = Assembly::labelsOf(program.source->program);
-    program.outside = Assembly::cellsOutsideInstructions(program.source->program);
-    return program;
-}
-
 // The --memory ranges, with the program's labels.
-std::vector<AddressRange> memoryRanges(const Options& options, const LoadedProgram& program) {
+std::vector<AddressRange> memoryRanges(const Options& options, const Program& program) {
     LabelLookup labels;
-    if (program.source) {
-        labels = [&](std::string_view name) -> std::optional<std::uint16_t> {
-            const Assembly::ProgramSymbol* symbol = program.source->program.symbol(name);
-            if (symbol == nullptr || !symbol->number || *symbol->number < 0 ||
-                *symbol->number > std::numeric_limits<std::uint16_t>::max()) {
-                return std::nullopt;
-            }
-            return static_cast<std::uint16_t>(*symbol->number);
-        };
+    if (program.hasSource()) {
+        labels = [&](std::string_view name) { return program.addressOf(name); };
     }
     std::vector<AddressRange> ranges;
     for (const std::string& text : options.memoryRanges) {
@@ -64,48 +42,46 @@ std::vector<AddressRange> memoryRanges(const Options& options, const LoadedProgr
 }
 
 int fail(std::ostream& errors, int status, const std::string& message) {
-    errors << "Error: " << message << std::endl;
+    Tools::writeError(errors, message);
     return status;
 }
 
-int statusOf(RunEnd::Kind kind) {
-    switch (kind) {
-        case RunEnd::Kind::Halted:
+int statusOf(Run::Outcome::End end) {
+    switch (end) {
+        case Run::Outcome::End::Halted:
             return halted;
-        case RunEnd::Kind::StepLimit:
-            return stepLimitReached;
-        case RunEnd::Kind::Fault:
+        case Run::Outcome::End::StepLimit:
+        case Run::Outcome::End::OutputLimit:
+            return limitReached;
+        case Run::Outcome::End::Fault:
+        case Run::Outcome::End::StrictFault:
             return runTimeFault;
-        case RunEnd::Kind::InputOutput:
-        case RunEnd::Kind::TraceFailed:
-        case RunEnd::Kind::WritesFailed:
+        case Run::Outcome::End::InputOutput:
+        case Run::Outcome::End::TraceFailed:
+        case Run::Outcome::End::WritesFailed:
             return failed;
     }
     return failed;
 }
 
-std::string endMessage(const RunEnd& end, const Options& options, const Machine& machine,
-                       const SimulatorIO& io) {
-    switch (end.kind) {
-        case RunEnd::Kind::Halted:
-            return "";
-        case RunEnd::Kind::StepLimit:
-            return stepLimitMessage(end.steps, machine);
-        case RunEnd::Kind::Fault:
-            return end.message;
-        case RunEnd::Kind::InputOutput:
-            return io.error();
-        case RunEnd::Kind::TraceFailed:
+// The error line's message; the run's own sentence where it has one.
+std::string endMessage(const Run::Outcome& outcome, const Options& options, const SimulatorIO& io) {
+    switch (outcome.end) {
+        case Run::Outcome::End::InputOutput:
+            return io.error().empty() ? "cannot write the standard output." : io.error();
+        case Run::Outcome::End::TraceFailed:
             return "cannot write the trace on the standard error.";
-        case RunEnd::Kind::WritesFailed:
+        case Run::Outcome::End::WritesFailed:
             return "cannot write the write log '" + printable(*options.writesFile) + "'.";
+        default:
+            return outcome.message;
     }
-    return "";
 }
 
 int runProgram(const Options& options, std::istream& input, const std::string& inputName,
                std::ostream& out, std::ostream& errors, bool outIsTerminal) {
-    const LoadedProgram program = loadProgram(options);
+    const Program program = Tools::loadProgramFile(
+        options.file, options.source ? Program::Format::Source : Program::Format::Image);
     const std::vector<AddressRange> ranges = memoryRanges(options, program);
     std::ofstream writes;
     if (options.writesFile) {
@@ -118,52 +94,53 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
     }
 
     SimulatorIO io(input, inputName, out, outIsTerminal);
-    Machine machine(io);
-    machine.load(program.words);
-    RunSettings settings;
-    settings.limit = options.maxSteps.value_or(std::numeric_limits<std::uint64_t>::max());
-    settings.strict = options.strict;
-    settings.countSteps = options.stats;
-    settings.trace = options.trace ? &errors : nullptr;
-    settings.warnings = &errors;
-    settings.writes = options.writesFile ? &writes : nullptr;
-    RunEnd end = runMachine(machine, io, program, settings);
+    Run::Limits limits;
+    limits.steps = options.maxSteps.value_or(Run::unlimited);
+    limits.outputLines = options.maxOutput.value_or(Run::unlimited);
+    limits.strict = options.strict;
+    Run::Observers observers;
+    observers.countSteps = options.stats;
+    observers.trace = options.trace ? &errors : nullptr;
+    observers.warnings = &errors;
+    observers.writes = options.writesFile ? &writes : nullptr;
+    Run::Runner runner(program, io, limits, observers);
+    Run::Outcome outcome = runner.run();
+    const Machine& machine = runner.machine();
 
-    if (!io.flush() && end.kind != RunEnd::Kind::InputOutput) {
-        end.kind = RunEnd::Kind::InputOutput;
+    using End = Run::Outcome::End;
+    if (!io.flush() && outcome.end != End::InputOutput) {
+        outcome.end = End::InputOutput;
     }
     if (writes.is_open()) {
         writes.close();
-        if (!writes && end.kind != RunEnd::Kind::InputOutput) {
-            end.kind = RunEnd::Kind::WritesFailed;
+        if (!writes && outcome.end != End::InputOutput) {
+            outcome.end = End::WritesFailed;
         }
     }
     errors.flush();
-    if (options.trace && !errors && end.kind == RunEnd::Kind::Halted) {
-        end.kind = RunEnd::Kind::TraceFailed;
+    if (options.trace && !errors && outcome.end == End::Halted) {
+        outcome.end = End::TraceFailed;
     }
-    if (end.kind != RunEnd::Kind::InputOutput) {
+    if (outcome.end != End::InputOutput) {
         if (options.registers) {
+            const bool fault = outcome.end == End::Fault || outcome.end == End::StrictFault;
             writeRegisters(out, machine,
-                           end.kind == RunEnd::Kind::Fault ? end.faultAddress : std::nullopt);
+                           fault ? std::optional<std::uint16_t>(outcome.address) : std::nullopt);
         }
         for (const AddressRange range : ranges) {
             writeMemory(out, machine, range);
         }
         out.flush();
         if (!out) {
-            end.kind = RunEnd::Kind::InputOutput;
+            outcome.end = End::InputOutput;
         }
     }
-    const std::string message = end.kind == RunEnd::Kind::InputOutput && io.error().empty()
-                                    ? "cannot write the standard output."
-                                    : endMessage(end, options, machine, io);
-    const int status = statusOf(end.kind);
+    const int status = statusOf(outcome.end);
     if (status != halted) {
-        errors << "Error: " << message << '\n';
+        Tools::writeError(errors, endMessage(outcome, options, io));
     }
     if (options.stats) {
-        errors << "steps: " << end.steps << "\nend: " << endName(end.kind) << '\n';
+        errors << "steps: " << outcome.steps << "\nend: " << Run::endName(outcome.end) << '\n';
     }
     errors.flush();
     return status;

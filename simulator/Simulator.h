@@ -8,7 +8,7 @@ namespace Vorn::Simulator {
 enum ExitStatus : int {
     halted = 0,
     failed = 1,  // bad usage, an unreadable or malformed file, an assembly error, an I/O error
-    stepLimitReached = 2,
+    limitReached = 2,  // --max-steps or --max-output
     runTimeFault = 3,
 };
 

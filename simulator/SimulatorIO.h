@@ -33,7 +33,7 @@ class SimulatorIO : public StreamIO {
     // Why the run was stopped; empty while it was not.
     const std::string& error() const { return error_; }
     // Whether it was the input that failed.
-    bool inputFailed() const { return inputFailed_; }
+    bool inputFailed() const override { return inputFailed_; }
 
   private:
     static constexpr std::size_t capacity = std::size_t{1} << 16;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "machine/Printable.h"
+#include "tools/ToolError.h"
 
 namespace Vorn::Tools {
 
@@ -70,8 +71,7 @@ std::optional<int> parseCommandLine(CLI::App& app, int argc, const char* const* 
                                     std::ostream& out, std::ostream& errors) {
     const std::string hint = " (" + app.get_name() + " --help lists the options).";
     if (const auto option = emptyValue(argc, argv)) {
-        errors << "Error: " << printable(*option) << ": the value after '=' is empty" << hint
-               << std::endl;
+        writeError(errors, printable(*option) + ": the value after '=' is empty" + hint);
         return 1;
     }
     try {
@@ -84,7 +84,7 @@ std::optional<int> parseCommandLine(CLI::App& app, int argc, const char* const* 
         out << version.what() << '\n';
         return finishOutput(out, errors);
     } catch (const CLI::ParseError& error) {
-        errors << "Error: " << describe(app, error) << hint << std::endl;
+        writeError(errors, describe(app, error) + hint);
         return 1;
     }
     return std::nullopt;
@@ -93,7 +93,7 @@ std::optional<int> parseCommandLine(CLI::App& app, int argc, const char* const* 
 int finishOutput(std::ostream& out, std::ostream& errors) {
     out.flush();
     if (!out) {
-        errors << "Error: cannot write the standard output." << std::endl;
+        writeError(errors, "cannot write the standard output.");
         return 1;
     }
     return 0;

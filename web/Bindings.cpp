@@ -15,8 +15,11 @@
 
 #include "analysis/Document.h"
 #include "assembly/Program.h"
+#include "assembly/ProgramLabels.h"
 #include "machine/InstructionSet.h"
-#include "machine/RunMessages.h"
+#include "machine/Trace.h"
+#include "run/Runner.h"
+#include "tools/ToolError.h"
 #include "web/Session.h"
 
 namespace Vorn::Web {
@@ -43,9 +46,10 @@ Session& session() {
     return instance;
 }
 
-std::string mnemonic(Word word) {
+// An instruction as the source wrote it: address operands by their label.
+std::string mnemonic(Word word, const AddressNames* labels) {
     std::ostringstream text;
-    text << word;
+    writeInstruction(text, word, labels);
     return text.str();
 }
 
@@ -71,7 +75,7 @@ json diagnosticsJson(const Analysis::Document& document) {
             {{"severity", error ? "error" : "warning"},
              {"code", diagnostic.code},
              {"message", diagnostic.message},
-             {"text", error ? "Error: " + diagnostic.message + "." : diagnostic.message},
+             {"text", error ? Tools::errorText(diagnostic.message + ".") : diagnostic.message},
              {"hint", diagnostic.hint},
              {"position", positionJson(diagnostic.position)}});
     }
@@ -90,13 +94,14 @@ std::string assemble(const std::string& source) {
 std::string listing(int from, int count) {
     const Analysis::Document& document = *editor();
     const std::vector<Assembly::ProgramCell>& cells = document.program().cells;
+    const AddressNames labels = Assembly::labelsOf(document.program());
     json rows = json::array();
     const auto size = static_cast<int>(cells.size());
     for (int address = std::max(from, 0); address < std::min(from + count, size); ++address) {
         const Assembly::ProgramCell& cell = cells[static_cast<std::size_t>(address)];
         rows.push_back({address, cell.word.value(),
-                        cell.isInstruction ? mnemonic(cell.word) : std::string(), cell.line,
-                        std::string(document.line(cell.line))});
+                        cell.isInstruction ? mnemonic(cell.word, &labels) : std::string(),
+                        cell.line, std::string(document.line(cell.line))});
     }
     return text(json{{"cells", size}, {"rows", rows}});
 }
@@ -169,6 +174,7 @@ std::string machineState(int outputFrom) {
                      {"pc", machine.programCounter},
                      {"line", running.currentLine()},
                      {"message", running.describe()},
+                     {"warning", running.warning()},
                      {"registers", registers},
                      {"outputLength", output.size()},
                      {"outputFrom", start},
@@ -178,11 +184,12 @@ std::string machineState(int outputFrom) {
 // The running machine's memory words from `from` on (wrapping at 0xFFFF).
 std::string memory(int from, int count) {
     const Machine& machine = session().machine();
+    const AddressNames* labels = session().program().labels();
     json rows = json::array();
     for (int i = 0; i < count; ++i) {
         const auto address = static_cast<std::uint16_t>(from + i);
         const Word word = machine.memory[address];
-        rows.push_back({address, word.value(), mnemonic(word)});
+        rows.push_back({address, word.value(), mnemonic(word, labels)});
     }
     return text(rows);
 }
@@ -214,30 +221,31 @@ emscripten::val assembleImage(const std::string& source) {
     }
     std::ostringstream errors;
     if (program.error) {
-        Assembly::writeErrorLine(errors, *program.error);
+        Tools::writeError(errors, *program.error);
     }
     return streams(image.str(), "image", errors.str());
 }
 
-// What `vornsim --source --max-steps LIMIT` writes for the source and input.
+// What `vornsim --source --max-steps LIMIT` writes for the source and input:
+// the same runner, so the same warnings and the same sentences.
 emscripten::val simulate(const std::string& source, const std::string& input, double limit) {
-    Session run;
-    run.load(source, input);
-    std::ostringstream out;
+    const Program program = Program::fromSource(source);
     std::ostringstream errors;
-    if (run.error()) {
-        Assembly::writeErrorLine(errors, *run.error());
+    if (program.error()) {
+        Tools::writeError(errors, *program.error());
         return streams("", "stdout", errors.str());
     }
-    const auto steps = static_cast<std::uint64_t>(limit);
-    run.continueRun(steps);
-    for (const std::int32_t value : run.output()) {
-        out << value << '\n';
-    }
-    if (run.state() == Session::State::Fault) {
-        errors << "Error: " << run.faultMessage() << '\n';
-    } else if (run.state() != Session::State::Halted) {
-        errors << "Error: " << stepLimitMessage(steps, run.machine()) << '\n';
+    std::istringstream in(input);
+    std::ostringstream out;
+    StreamIO io(in, out);
+    Run::Limits limits;
+    limits.steps = static_cast<std::uint64_t>(limit);
+    Run::Observers observers;
+    observers.warnings = &errors;
+    Run::Runner runner(program, io, limits, observers);
+    const Run::Outcome outcome = runner.run();
+    if (outcome.end != Run::Outcome::End::Halted) {
+        Tools::writeError(errors, outcome.message);
     }
     return streams(out.str(), "stdout", errors.str());
 }

@@ -1,4 +1,5 @@
 #include "web/Session.h"
+#include "tools/ToolError.h"
 
 #include <algorithm>
 
@@ -13,7 +14,6 @@ struct Session::Input {
     std::istringstream stream;
     std::ostream discard{nullptr};
     StreamIO reader;
-    const Debug::Session* debug = nullptr;
 };
 
 Session::Session() {
@@ -25,15 +25,14 @@ Session::Session(Session&&) noexcept = default;
 Session& Session::operator=(Session&&) noexcept = default;
 
 void Session::load(std::string_view source, std::string input) {
-    error_.reset();
-    program_ = Debug::DebugProgram::fromSource(source, error_);
+    program_ = Program::fromSource(source);
     input_ = std::move(input);
     restart();
 }
 
 void Session::restart() {
     start();
-    state_ = error_ ? State::NoProgram : State::Ready;
+    state_ = error() ? State::NoProgram : State::Ready;
 }
 
 void Session::start() {
@@ -41,15 +40,11 @@ void Session::start() {
     Input* input = reader_.get();
     Debug::Session::Options options;
     options.input = [input] { return input->reader.read(); };
-    options.output = [input](std::int32_t) {
-        if (input->debug->outputCount() == outputLimit) {
-            throw MachineIO::Stop();
-        }
-    };
     options.outputLog = outputLimit;
+    options.limits.outputLines = outputLimit;
     debug_ = std::make_unique<Debug::Session>(program_, std::move(options));
-    input->debug = debug_.get();
-    faultMessage_.clear();
+    message_.clear();
+    warning_.clear();
     applyBreakpoints();
 }
 
@@ -61,8 +56,8 @@ void Session::setBreakpointLines(const std::vector<std::int32_t>& lines) {
 
 void Session::applyBreakpoints() {
     debug_->removeAll();
-    for (std::size_t address = 0; address < program_.cells.size(); ++address) {
-        const Assembly::ProgramCell& cell = program_.cells[address];
+    for (std::size_t address = 0; address < program_.cells().size(); ++address) {
+        const Assembly::ProgramCell& cell = program_.cells()[address];
         if (cell.isInstruction &&
             std::binary_search(breakpointLines_.begin(), breakpointLines_.end(), cell.line)) {
             debug_->addBreakpoint(static_cast<std::uint16_t>(address),
@@ -73,6 +68,9 @@ void Session::applyBreakpoints() {
 
 void Session::record(const Debug::Stop& stop) {
     using Reason = Debug::Stop::Reason;
+    if (!stop.warning.empty()) {
+        warning_ = stop.warning;
+    }
     switch (stop.reason) {
         case Reason::Stepped:
         case Reason::SteppedBack:
@@ -90,12 +88,18 @@ void Session::record(const Debug::Stop& stop) {
             return;
         case Reason::Fault:
             state_ = State::Fault;
-            faultMessage_ = stop.message;
+            message_ = stop.message;
             return;
-        // The input never stops a read here: only the output limit stops a run.
+        case Reason::OutputLimit:
+            state_ = State::OutputFull;
+            message_ = stop.message;
+            return;
+        // No step limit here (the page runs in slices), and the input never
+        // stops a read.
+        case Reason::StepLimit:
         case Reason::InputStopped:
         case Reason::Interrupted:
-            state_ = State::OutputFull;
+            state_ = State::Ready;
             return;
     }
 }
@@ -123,13 +127,13 @@ void Session::step() {
 }
 
 void Session::back() {
-    if (!error_ && debug_->step() > 0) {
+    if (!error() && debug_->step() > 0) {
         record(debug_->reverseStep(1));
     }
 }
 
 void Session::reverseContinue() {
-    if (!error_ && debug_->step() > 0) {
+    if (!error() && debug_->step() > 0) {
         record(debug_->reverseContinue());
     }
 }
@@ -167,10 +171,8 @@ std::string Session::describe() const {
         case State::Halted:
             return "Halted" + after + ".";
         case State::Fault:
-            return "Error: " + faultMessage_;
         case State::OutputFull:
-            return "Stopped at the write at " + at + after + ": the program wrote " +
-                   std::to_string(outputLimit) + " numbers, the most a run may write.";
+            return Tools::errorText(message_);
     }
     return {};
 }

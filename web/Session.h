@@ -65,7 +65,8 @@ class Session {
     void reverseContinue();
 
     // The assembly error of the source, if it has one.
-    const std::optional<Assembly::AssemblyError>& error() const { return error_; }
+    const std::optional<Assembly::AssemblyError>& error() const { return program_.error(); }
+    const Program& program() const { return program_; }
     const Machine& machine() const { return debug_->machine(); }
     // The numbers written up to the current step, with the steps that wrote them.
     std::span<const Debug::OutputRecord> outputRecords() const;
@@ -77,8 +78,11 @@ class Session {
     std::int32_t currentLine() const;
     // A sentence for the status bar: how the run stands.
     std::string describe() const;
-    // After a fault: vornsim's sentence for it.
-    const std::string& faultMessage() const { return faultMessage_; }
+    // After a fault or at the output limit: the run's sentence (run/Outcome.h).
+    const std::string& message() const { return message_; }
+    // The warning of the run's first entry into a cell outside the
+    // instructions, or empty.
+    const std::string& warning() const { return warning_; }
 
   private:
     struct Input;
@@ -87,14 +91,14 @@ class Session {
     void applyBreakpoints();
     void record(const Debug::Stop& stop);
 
-    Debug::DebugProgram program_;
-    std::optional<Assembly::AssemblyError> error_;
+    Program program_;
     std::string input_;
     std::unique_ptr<Input> reader_;
     std::unique_ptr<Debug::Session> debug_;
     std::vector<std::int32_t> breakpointLines_;
     State state_ = State::NoProgram;
-    std::string faultMessage_;
+    std::string message_;
+    std::string warning_;
 };
 
 }  // namespace Vorn::Web

@@ -103,7 +103,7 @@ TEST(SimulatorSource, StrictMakesItAFault) {
     const ProgramResult result = vornsim({"-s", "--strict", "--registers", program.path});
     EXPECT_EQ(result.status, 3);
     EXPECT_EQ(result.err,
-              "Error: fault at address 2 (--strict): execution enters a data word from line 3 "
+              "Error: fault at address 2 (strict): execution enters a data word from line 3 "
               "(':x 5').\n");
     EXPECT_NE(result.out.find("\nPC = 2 (the run ended with a fault at 2)\n"), std::string::npos)
         << "the cell did not run";
@@ -113,7 +113,7 @@ TEST(SimulatorSource, StrictMakesItAFault) {
               "step 1 @0 (line 1): load O x | O = 5\n"
               "step 2 @1 (line 2): write | out 5\n"
               "step 3 @2 (line 3): noop | fault\n"
-              "Error: fault at address 2 (--strict): execution enters a data word from line 3 "
+              "Error: fault at address 2 (strict): execution enters a data word from line 3 "
               "(':x 5').\n");
     const ProgramResult clean = vornsim({"-s", "--strict", examples + "/countdown.vorn"}, "2");
     EXPECT_EQ(clean.status, 0);
@@ -131,7 +131,8 @@ TEST(SimulatorSource, StatsTellTheStepsAndTheEnd) {
         {{"--stats", examples + "/countdown.image"}, 0, "steps: 9\nend: halted\n"},
         {{"--stats", "--trace", examples + "/countdown.image"}, 0, "steps: 9\nend: halted\n"},
         {{"--stats", "-s", "--max-steps", "7", loop.path}, 2, "steps: 7\nend: step-limit\n"},
-        {{"--stats", "-s", fault.path}, 3, "steps: 2\nend: fault\n"},
+        // The faulting instruction did not run.
+        {{"--stats", "-s", fault.path}, 3, "steps: 1\nend: fault\n"},
     };
     for (const auto& [arguments, status, tail] : cases) {
         const ProgramResult result = vornsim(arguments, "1");

@@ -41,10 +41,9 @@ State stateOf(const Machine& machine) {
     return state;
 }
 
-DebugProgram program() {
-    std::optional<Assembly::AssemblyError> error;
-    DebugProgram result = DebugProgram::fromSource(source, error);
-    EXPECT_FALSE(error);
+Program program() {
+    Program result = Program::fromSource(source);
+    EXPECT_FALSE(result.error());
     return result;
 }
 
@@ -53,7 +52,7 @@ std::vector<State> referenceStates(int n) {
     std::istringstream in(std::to_string(n));
     std::ostringstream out;
     Machine machine(in, out);
-    machine.load(program().image);
+    machine.load(program().words());
     std::vector<State> states{stateOf(machine)};
     while (!machine.halted()) {
         machine.step();
@@ -101,7 +100,7 @@ std::vector<OutputRecord> referenceOutput(int n) {
     std::istringstream in(std::to_string(n));
     std::ostringstream out;
     Machine machine(in, out);
-    machine.load(program().image);
+    machine.load(program().words());
     std::vector<OutputRecord> written;
     StepEffect effect;
     for (std::uint64_t step = 1; !machine.halted(); ++step) {
@@ -262,10 +261,9 @@ TEST(DebugSession, ContinueStopsAtABreakpointReachedThroughRewrittenCode) {
     for (const Case& test : cases) {
         for (const std::uint64_t historyLimit : {Session::unlimited, std::uint64_t{0}}) {
             SCOPED_TRACE(test.name);
-            std::optional<Assembly::AssemblyError> error;
-            DebugProgram debugProgram = DebugProgram::fromSource(test.source, error);
-            ASSERT_FALSE(error);
-            const auto target = static_cast<std::uint16_t>(*debugProgram.numberOf("target"));
+            Program debugProgram = Program::fromSource(test.source);
+            ASSERT_FALSE(debugProgram.error());
+            const auto target = *debugProgram.addressOf("target");
             Session::Options options;
             options.historyLimit = historyLimit;
             Session session(std::move(debugProgram), options);

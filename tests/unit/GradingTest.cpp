@@ -15,8 +15,7 @@ namespace Vorn::Grading {
 namespace {
 
 Submission assemble(const std::string& source, const std::string& file = "p.vorn") {
-    std::istringstream text(source);
-    return sourceSubmission(file, text);
+    return loadedSubmission(file, Program::fromSource(source));
 }
 
 std::string errorOf(const std::string& suite) {
@@ -98,17 +97,19 @@ TEST(GradeCase, EachEndingGivesItsVerdict) {
          "1)."},
         {"zero A\n:x write\njump x\n", "[[case]]\noutput = [0]\nmax-output = 1\n",
          Verdict::TooMuchOutput,
-         "more than 1 line written (max-output): stopped at the next write (address 1, line 2)."},
+         "output limit reached: 1 line written and the program has not halted (next write at "
+         "address 1, line 2)."},
         {"incr B\nloadi A B\n", "[[case]]\noutput = []\n", Verdict::Fault,
-         "fault at address 1 (loadi A B): register B holds 1, a word without an address field."},
+         "fault at address 1, line 2 (loadi A B): register B holds 1, a word without an address "
+         "field."},
         {"noop\n", "[[case]]\noutput = []\nstrict = true\n", Verdict::Fault,
-         "strict: the program entered address 1, which no statement filled."},
+         "fault at address 1 (strict): execution enters a cell that no statement filled (the "
+         "program ends at address 0, line 1)."},
         // Not strict: through empty memory (noop) to the halt at 65535.
         {"noop\n", "[[case]]\noutput = []\n", Verdict::Pass, ""},
         {"jump 2\n7\njump end\n", "[[case]]\noutput = []\nstrict = true\n", Verdict::Pass, ""},
         {"jump 1\n7\n", "[[case]]\noutput = []\nstrict = true\n", Verdict::Fault,
-         "strict: the program entered address 1, which holds a data word (line 2), not an "
-         "instruction."},
+         "fault at address 1 (strict): execution enters a data word from line 2 ('7')."},
         {"load A\n", "[[case]]\noutput = []\n", Verdict::AssemblyError,
          "Error: (line 1, token end-of-line) expecting number or identifier."},
     };
@@ -127,7 +128,7 @@ TEST(GradeCase, OutputKeptUpToMaxOutput) {
     const Suite suite = readSuite("[[case]]\noutput = [1]\nmax-output = 2\n", "s.toml");
     const CaseResult result = gradeCase(suite.cases[0], assemble("incr O\n:x write\njump x\n"));
     EXPECT_EQ(result.output, (std::vector<std::int32_t>{1, 1}));
-    EXPECT_EQ(result.steps, 6U);  // the stopped write counts
+    EXPECT_EQ(result.steps, 5U);  // the stopped write did not run
 }
 
 TEST(GradeCase, ReplayCommandsQuoteAnyPath) {
@@ -141,12 +142,13 @@ TEST(GradeCase, ReplayCommandsQuoteAnyPath) {
               "replay: printf '%s\\n' -1 2 | vornsim -s $'./-it\\'s a\\x0afile.vorn' "
               "--max-steps 9 --trace\n"
               "debug: vorndbg -s $'./-it\\'s a\\x0afile.vorn' --input <(printf '%s\\n' -1 2)");
-    // vornsim takes --strict for a source only: an image's replay runs without it.
-    const Submission image = imageSubmission("a b.image", {});
-    EXPECT_EQ(gradeCase(suite.cases[1], image).message,
-              "strict: the program entered address 0, past the image's 0 words.\n"
-              "replay: vornsim 'a b.image' --max-steps 1000000 --trace < /dev/null\n"
-              "debug: vorndbg 'a b.image' --input /dev/null");
+    const Submission image = loadedSubmission("a b.image", Program::fromImage({}));
+    EXPECT_EQ(
+        gradeCase(suite.cases[1], image).message,
+        "fault at address 0 (strict): execution enters a cell past the image (the image has 0 "
+        "words).\n"
+        "replay: vornsim 'a b.image' --max-steps 1000000 --strict --trace < /dev/null\n"
+        "debug: vorndbg 'a b.image' --input /dev/null");
     EXPECT_EQ(shellQuoted("plain/path-1.vorn"), "plain/path-1.vorn");
     EXPECT_EQ(shellQuoted(""), "''");
 }

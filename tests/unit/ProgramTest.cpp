@@ -72,7 +72,18 @@ struct ErrorCase {
     const char* source;
     const char* message;
     const char* at;  // line:column+length
+    ParseErrorKind kind;
+    const char* carried;  // the token an Expecting error met, the name a name error names
 };
+
+// What the error carries beside its message, as text.
+std::string carriedText(const AssemblyError& error) {
+    std::ostringstream text;
+    if (error.found) {
+        text << *error.found;
+    }
+    return text.str() + error.name;
+}
 
 class ErrorPlaces : public testing::TestWithParam<ErrorCase> {};
 
@@ -83,6 +94,8 @@ TEST_P(ErrorPlaces, TheTokenTheErrorNames) {
         EXPECT_EQ(program.error->message, c.message);
         EXPECT_EQ(placeText(program.error->position), c.at);
         EXPECT_THROW(std::rethrow_exception(program.error->error), ParseError);
+        EXPECT_EQ(program.error->kind, c.kind) << c.message;
+        EXPECT_EQ(carriedText(*program.error), c.carried) << c.message;
     }
 }
 
@@ -90,20 +103,30 @@ INSTANTIATE_TEST_SUITE_P(
     Program, ErrorPlaces,
     testing::Values(
         ErrorCase{"0\n0 0\n", "(line 2, token number('0')) expecting end-of-line or end-of-file",
-                  "2:2+1"},
-        ErrorCase{"load r9 x\n", "(line 1, token identifier('r9')) expecting register", "1:5+2"},
-        ErrorCase{":a\n  :a\n", "(line 2) redefinition of label", "2:3+1"},
-        ErrorCase{"jump\n", "(line 1, token end-of-line) expecting number or identifier", "1:4+1"},
-        ErrorCase{"jump", "(line 1, token end-of-file) expecting number or identifier", "1:4+0"},
-        ErrorCase{"0\n  99999999999\n", "(line 2) number out of range", "2:2+11"},
-        ErrorCase{"0\n  ?\n", "(line 2) invalid token", "2:2+1"},
-        ErrorCase{"jump 70000\n", "invalid address 70000", "1:5+5"},
-        ErrorCase{"* 65536 0\n* 2 7\n", "(line 2) memory full", "2:4+1"},
+                  "2:2+1", ParseErrorKind::ExpectingEndOfLineOrFile, "number('0')"},
+        ErrorCase{"load r9 x\n", "(line 1, token identifier('r9')) expecting register", "1:5+2",
+                  ParseErrorKind::ExpectingRegister, "identifier('r9')"},
+        ErrorCase{":a\n  :a\n", "(line 2) redefinition of label", "2:3+1",
+                  ParseErrorKind::RedefinitionOfLabel, ""},
+        ErrorCase{"jump\n", "(line 1, token end-of-line) expecting number or identifier", "1:4+1",
+                  ParseErrorKind::ExpectingNumberOrIdentifier, "end-of-line"},
+        ErrorCase{"jump", "(line 1, token end-of-file) expecting number or identifier", "1:4+0",
+                  ParseErrorKind::ExpectingNumberOrIdentifier, "end-of-file"},
+        ErrorCase{"0\n  99999999999\n", "(line 2) number out of range", "2:2+11",
+                  ParseErrorKind::NumberOutOfRange, ""},
+        ErrorCase{"0\n  ?\n", "(line 2) invalid token", "2:2+1", ParseErrorKind::InvalidToken, ""},
+        ErrorCase{"jump 70000\n", "invalid address 70000", "1:5+5",
+                  ParseErrorKind::AddressOutOfBounds, ""},
+        ErrorCase{"* 65536 0\n* 2 7\n", "(line 2) memory full", "2:4+1", ParseErrorKind::MemoryFull,
+                  ""},
         // An unresolvable name: its first use.
-        ErrorCase{"0\njump nowhere\nnowhere\n", "undefined label 'nowhere'", "2:5+7"},
+        ErrorCase{"0\njump nowhere\nnowhere\n", "undefined label 'nowhere'", "2:5+7",
+                  ParseErrorKind::UndefinedLabel, "nowhere"},
         // Reached through an alias: where a definition names it.
-        ErrorCase{"= a b\n  a\n", "undefined label 'b'", "1:4+1"},
-        ErrorCase{"= a b\n= b a\nload A b\n", "circular definition of 'b'", "3:7+1"}));
+        ErrorCase{"= a b\n  a\n", "undefined label 'b'", "1:4+1", ParseErrorKind::UndefinedLabel,
+                  "b"},
+        ErrorCase{"= a b\n= b a\nload A b\n", "circular definition of 'b'", "3:7+1",
+                  ParseErrorKind::CircularDefinition, "b"}));
 
 TEST(Program, CellsHoldTheirLinesUpToAnUnresolvableName) {
     const Program program = assembleProgram("7\n\njump 3\nmissing\n8\n");

@@ -144,8 +144,8 @@ TEST(SessionTest, AFaultStopsTheRunBeforeTheFaultingInstructionWithTheSimulators
     session.continueRun(1000);
     EXPECT_EQ(session.state(), State::Fault);
     EXPECT_EQ(session.describe(),
-              "Error: fault at address 1 (storei A B): register B holds 100, a word without an "
-              "address field.");
+              "Error: fault at address 1, line 2 (storei A B): register B holds 100, a word "
+              "without an address field.");
     EXPECT_EQ(session.steps(), 1U);
     EXPECT_EQ(session.machine().programCounter, 1) << "at the instruction that faults";
     session.step();
@@ -162,8 +162,9 @@ TEST(SessionTest, OutputIsKeptUpToItsLimitAndThenTheRunStopsAtTheNextWrite) {
     EXPECT_EQ(session.state(), State::OutputFull);
     EXPECT_EQ(session.output().size(), Session::outputLimit);
     EXPECT_EQ(session.describe(),
-              "Stopped at the write at address 0 after 200000 steps: the program wrote 100000 "
-              "numbers, the most a run may write.");
+              "Error: output limit reached: 100000 lines written and the program has not halted "
+              "(next write at address 0, line 1).");
+    EXPECT_EQ(session.steps(), 200000U);
     // Back from there and forward again: the same numbers, the same stop.
     session.back();
     session.back();

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     text << file.rdbuf();
     const Vorn::Assembly::Program program = Vorn::Assembly::assembleProgram(text.str());
     if (program.error) {
-        Vorn::Assembly::writeErrorLine(std::cerr, *program.error);
+        std::cerr << "count-cells: " << program.error->message << ".\n";
         return 1;
     }
     std::stringstream input;
