@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <ostream>
+#include <sstream>
 #include <thread>
 
 #include "grading/Grade.h"
@@ -41,6 +42,7 @@ struct Options {
     bool teacher = false;
     bool summary = false;
     std::string symbols;
+    std::string coverage;  // the folder of the annotated listings
     bool similarity = false;
     double threshold = 0.5;
     std::string html;
@@ -104,17 +106,50 @@ struct Loaded {
 
 // A program that cannot be had (a FIFO, a read error) gets its verdict, as
 // an assembly error does; the others are graded.
-Loaded load(const std::string& path, bool image) {
+Loaded load(const std::string& path, bool image, bool allLines = false) {
     const Program::Format format = image ? Program::Format::Image : Program::Format::Source;
     try {
         Tools::refuseSpecialFile(path, image ? "image file" : "source file");
-        return {Grading::loadedSubmission(path, Tools::loadProgramFile(path, format)),
+        const Tools::KeptLines kept = allLines ? Tools::KeptLines::All : Tools::KeptLines::Filled;
+        return {Grading::loadedSubmission(path, Tools::loadProgramFile(path, format, kept)),
                 image ? "" : notASource(path, "")};
     } catch (const Tools::ToolError& error) {
         const std::string message = Tools::errorText(error.what());
         return {Grading::failedSubmission(path, message, format),
                 image ? message : notASource(path, message)};
     }
+}
+
+std::string listingOf(const Grading::ProgramResult& result, const SourceLines& lines) {
+    std::ostringstream text;
+    Grading::writeCoverageListing(text, result, lines);
+    return text.str();
+}
+
+// The listings of --coverage: DIR/NAME.coverage for each program NAME that
+// assembled (NAME-2.coverage... when two have one name). Returns what went wrong.
+std::optional<std::string> writeListings(const std::string& folder,
+                                         const std::vector<std::string>& programs,
+                                         const std::vector<std::string>& listings) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!std::filesystem::is_directory(folder, error)) {
+        return "cannot make the coverage folder '" + printable(folder) + "'.";
+    }
+    std::map<std::string, int> used;
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+        if (listings[i].empty()) {
+            continue;
+        }
+        const std::string name = std::filesystem::path(programs[i]).filename().string();
+        const int count = ++used[name];
+        const std::string path =
+            folder + "/" + name + (count > 1 ? "-" + std::to_string(count) : "") + ".coverage";
+        if (!Tools::writeWholeFile(path, [&](std::ostream& out) { out << listings[i]; })) {
+            return "cannot write the coverage listing '" + printable(path) + "'.";
+        }
+    }
+    return std::nullopt;
 }
 
 // A report file that the options ask for.
@@ -210,6 +245,11 @@ std::optional<int> parse(int argc, const char* const* argv, Options& options, st
                    "Also write the result GitHub Classroom's autograding reporter reads for the "
                    "one PROGRAM to FILE")
         ->type_name("FILE");
+    app.add_option("--coverage", options.coverage,
+                   "Report which source lines each case ran and which no case did, and write "
+                   "to folder DIR a listing of each program with the times the suite ran each "
+                   "line (runs step by step: slower)")
+        ->type_name("DIR");
     app.add_option("--symbols", options.symbols,
                    "With --image: the labels of SOURCE name the images' words in memory checks")
         ->type_name("SOURCE")
@@ -364,16 +404,21 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
             }
         }
     }
+    const bool coverage = !options.coverage.empty();
+    std::vector<std::string> listings(options.programs.size());
     const auto start = std::chrono::steady_clock::now();
     // Only the JSON report shows what a case wrote.
     const std::size_t keptOutput = options.json ? Grading::reportedOutputLines : 0;
     try {
         Grading::forEachInParallel(results.size(), jobs, [&](std::size_t i) {
-            Loaded loaded = load(options.programs[i], options.image);
+            Loaded loaded = load(options.programs[i], options.image, coverage);
             if (loaded.submission.image()) {
                 loaded.submission.symbols = symbols;
             }
-            results[i] = Grading::gradeProgram(suite, loaded.submission, keptOutput);
+            results[i] = Grading::gradeProgram(suite, loaded.submission, keptOutput, coverage);
+            if (coverage && !results[i].lineRuns.empty()) {
+                listings[i] = listingOf(results[i], loaded.submission.program.lines());
+            }
             results[i].notASource = loaded.notASource;
         });
     } catch (const std::bad_alloc&) {
@@ -382,7 +427,7 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
 
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-    const Grading::Report report{suite, results, options.teacher, seconds.count()};
+    const Grading::Report report{suite, results, options.teacher, seconds.count(), coverage};
     if (options.json) {
         Grading::writeJson(out, report);
     } else if (options.summary) {
@@ -394,6 +439,11 @@ int runGrader(int argc, const char* const* argv, std::ostream& out, std::ostream
     out.flush();
     if (!out) {
         return fail(errors, "cannot write the standard output.");
+    }
+    if (coverage) {
+        if (const auto problem = writeListings(options.coverage, options.programs, listings)) {
+            return fail(errors, *problem);
+        }
     }
     for (const ReportFile& file : reports) {
         if (!Tools::writeWholeFile(file.path,

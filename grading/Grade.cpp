@@ -266,7 +266,8 @@ Submission failedSubmission(std::string file, std::string error, Program::Format
     return submission;
 }
 
-CaseResult gradeCase(const Case& test, const Submission& submission, std::size_t keptOutput) {
+CaseResult gradeCase(const Case& test, const Submission& submission, std::size_t keptOutput,
+                     std::vector<std::uint64_t>* executed) {
     CaseResult result;
     if (submission.error) {
         result.verdict = Verdict::AssemblyError;
@@ -278,7 +279,9 @@ CaseResult gradeCase(const Case& test, const Submission& submission, std::size_t
     limits.steps = test.maxSteps;
     limits.outputLines = test.maxOutput;
     limits.strict = test.strict;
-    Run::Runner runner(submission.program, io, limits);
+    Run::Observers observers;
+    observers.executed = executed;
+    Run::Runner runner(submission.program, io, limits, observers);
     const Run::Outcome outcome = runner.run();
     result.steps = outcome.steps;
     std::string problem = outcome.message;
@@ -335,14 +338,52 @@ const std::string* ProgramResult::error() const {
                : nullptr;
 }
 
-ProgramResult gradeProgram(const Suite& suite, const Submission& submission,
-                           std::size_t keptOutput) {
+ProgramResult gradeProgram(const Suite& suite, const Submission& submission, std::size_t keptOutput,
+                           bool coverage) {
     ProgramResult result;
     result.file = submission.file;
     result.maxScore = suite.maxScore();
+    const Program& program = submission.program;
+    coverage = coverage && program.hasSource() && !submission.error;
+    // Counts per address: this case's, then the whole suite's.
+    std::vector<std::uint64_t> counts(coverage ? Machine::memorySize : 0);
+    std::vector<std::uint64_t> total(coverage ? program.words().size() : 0);
     for (const Case& test : suite.cases) {
-        result.cases.push_back(gradeCase(test, submission, keptOutput));
+        result.cases.push_back(
+            gradeCase(test, submission, keptOutput, coverage ? &counts : nullptr));
         result.score += result.cases.back().points;
+        std::vector<std::int32_t>& lines = result.cases.back().lines;
+        for (std::size_t address = 0; address < total.size(); ++address) {
+            const std::int32_t line = program.lineOf(static_cast<std::uint32_t>(address));
+            if (counts[address] != 0 && line > 0 && (lines.empty() || lines.back() != line)) {
+                lines.push_back(line);
+            }
+            total[address] += counts[address];
+        }
+        std::sort(lines.begin(), lines.end());
+        lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+        std::fill(counts.begin(), counts.end(), 0);
+    }
+    if (coverage) {
+        result.lineRuns.assign(program.lines().size(), 0);
+        for (std::size_t address = 0; address < total.size(); ++address) {
+            const std::int32_t line = program.lineOf(static_cast<std::uint32_t>(address));
+            if (line > 0 && static_cast<std::size_t>(line) <= result.lineRuns.size()) {
+                result.lineRuns[static_cast<std::size_t>(line) - 1] += total[address];
+            }
+        }
+        for (std::size_t address = 0; address < total.size(); ++address) {
+            const std::int32_t line = program.lineOf(static_cast<std::uint32_t>(address));
+            if (line > 0 && program.outsideInstructions()[address] == 0 &&
+                static_cast<std::size_t>(line) <= result.lineRuns.size() &&
+                result.lineRuns[static_cast<std::size_t>(line) - 1] == 0) {
+                result.uncoveredLines.push_back(line);
+            }
+        }
+        std::sort(result.uncoveredLines.begin(), result.uncoveredLines.end());
+        result.uncoveredLines.erase(
+            std::unique(result.uncoveredLines.begin(), result.uncoveredLines.end()),
+            result.uncoveredLines.end());
     }
     return result;
 }

@@ -64,6 +64,8 @@ struct CaseResult {
     // Empty for a pass; for anything else the feedback: what went wrong, then
     // the lines "replay: COMMAND" (vornsim --trace) and "debug: COMMAND" (vorndbg).
     std::string message;
+    // With coverage: the source lines whose cells the run executed, sorted.
+    std::vector<std::int32_t> lines;
 };
 
 struct ProgramResult {
@@ -76,6 +78,11 @@ struct ProgramResult {
     // why, as a message line "Error: ...".
     std::string notASource;
 
+    // With coverage: the lines of instructions that no case ran, sorted, and
+    // for each source line (index line - 1) the times the suite ran its cells.
+    std::vector<std::int32_t> uncoveredLines;
+    std::vector<std::uint64_t> lineRuns;
+
     bool passed() const;
     // The message of a program that could not be run at all (an assembly
     // error, a file that cannot be read), which every case shares; or null.
@@ -83,11 +90,15 @@ struct ProgramResult {
 };
 
 // `keptOutput`: how many of the lines a case writes its result keeps (0 when
-// no report shows them).
+// no report shows them). `executed`, when given (65536 counts), gets the
+// times each address ran added to it.
 CaseResult gradeCase(const Case& test, const Submission& submission,
-                     std::size_t keptOutput = reportedOutputLines);
+                     std::size_t keptOutput = reportedOutputLines,
+                     std::vector<std::uint64_t>* executed = nullptr);
+// With `coverage`, each case's lines and the program's uncovered lines and
+// runs per line are kept too (a source's runs go step by step: slower).
 ProgramResult gradeProgram(const Suite& suite, const Submission& submission,
-                           std::size_t keptOutput = reportedOutputLines);
+                           std::size_t keptOutput = reportedOutputLines, bool coverage = false);
 
 // A word for a shell: as it is when that is safe, else in single quotes.
 std::string shellQuoted(std::string_view word);

@@ -214,6 +214,25 @@ void writeIndented(std::ostream& out, std::string_view message) {
     }
 }
 
+// "lines 3, 7-9" from sorted numbers, or `none`.
+std::string lineList(const std::vector<std::int32_t>& lines, const std::string& many,
+                     const std::string& one, const std::string& none) {
+    if (lines.empty()) {
+        return none;
+    }
+    std::string text;
+    for (std::size_t i = 0; i < lines.size();) {
+        std::size_t j = i;
+        while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1) {
+            ++j;
+        }
+        text += (text.empty() ? "" : ", ") + std::to_string(lines[i]) +
+                (j > i ? "-" + std::to_string(lines[j]) : "");
+        i = j + 1;
+    }
+    return (lines.size() == 1 ? one : many) + text;
+}
+
 void writeClosingCount(std::ostream& out, const Report& report) {
     const auto passed =
         std::count_if(report.programs.begin(), report.programs.end(),
@@ -251,6 +270,12 @@ void writeText(std::ostream& out, const Report& report, bool colour) {
                 writeIndented(out, result.message);
             }
         }
+        if (report.coverage && !program.lineRuns.empty()) {
+            out << "  "
+                << lineList(program.uncoveredLines, "no case ran lines ", "no case ran line ",
+                            "every instruction ran in some case")
+                << '\n';
+        }
     }
     writeClosingCount(out, report);
 }
@@ -269,6 +294,24 @@ void writeSummary(std::ostream& out, const Report& report) {
         out << '\n';
     }
     writeClosingCount(out, report);
+}
+
+void writeCoverageListing(std::ostream& out, const ProgramResult& program,
+                          const SourceLines& lines) {
+    const std::vector<std::int32_t>& uncovered = program.uncoveredLines;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto line = static_cast<std::int32_t>(i + 1);
+        std::string runs = "-";
+        if (std::binary_search(uncovered.begin(), uncovered.end(), line)) {
+            runs = "#####";  // an instruction no case ran
+        } else if (i < program.lineRuns.size() && program.lineRuns[i] != 0) {
+            runs = std::to_string(program.lineRuns[i]);
+        }
+        runs.insert(0, runs.size() < 9 ? 9 - runs.size() : 0, ' ');
+        std::string number = std::to_string(line);
+        number.insert(0, number.size() < 5 ? 5 - number.size() : 0, ' ');
+        out << runs << ':' << number << ": " << visible(lines.text(line)) << '\n';
+    }
 }
 
 void writeJson(std::ostream& out, const Report& report) {
@@ -290,14 +333,21 @@ void writeJson(std::ostream& out, const Report& report) {
                 each["output"] = result.output;
                 each["output_lines"] = result.outputLines;
                 each["message"] = error != nullptr ? "" : validUtf8(result.message);
+                if (report.coverage) {
+                    each["lines"] = result.lines;
+                }
             }
             cases.push_back(std::move(each));
         }
-        programs.push_back({{"file", validUtf8(program.file)},
-                            {"score", program.score},
-                            {"max_score", program.maxScore},
-                            {"error", error != nullptr ? Json(validUtf8(*error)) : Json(nullptr)},
-                            {"cases", std::move(cases)}});
+        Json entry = {{"file", validUtf8(program.file)},
+                      {"score", program.score},
+                      {"max_score", program.maxScore},
+                      {"error", error != nullptr ? Json(validUtf8(*error)) : Json(nullptr)}};
+        if (report.coverage) {
+            entry["uncovered_lines"] = program.uncoveredLines;
+        }
+        entry["cases"] = std::move(cases);
+        programs.push_back(std::move(entry));
     }
     const Json document = {{"suite", validUtf8(report.suite.name)},
                            {"programs", std::move(programs)}};

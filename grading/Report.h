@@ -21,6 +21,9 @@ struct Report {
     // expected values or feedback.
     bool teacher = false;
     std::int64_t seconds = 0;  // the time the grading took, in whole seconds
+    // Show which lines each case ran and which no case did (the programs
+    // were graded with coverage).
+    bool coverage = false;
 };
 
 // Whether the report shows the details of `test`.
@@ -53,6 +56,12 @@ void writeJUnit(std::ostream& out, const Report& report);
 // For a grade book: a header, then one row per program: file, score, max
 // score and the points of each case (RFC 4180).
 void writeCsv(std::ostream& out, const Report& report);
+
+// A program's source with each line's runs in front of it: the times the
+// suite ran the line's cells, "-" for a line without a cell, "0" marked for
+// an instruction that no case ran.
+void writeCoverageListing(std::ostream& out, const ProgramResult& program,
+                          const SourceLines& lines);
 
 // The results file of one program for the platforms' autograders (a
 // submission a run): Gradescope's results.json, PrairieLearn's external

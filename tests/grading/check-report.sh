@@ -4,7 +4,9 @@
 # byte for byte with the files beside the suite: SUITE.txt (the text report)
 # and, where they exist, SUITE.json, SUITE.xml (JUnit) and SUITE.csv; and the
 # exit statuses of the two runs (text, JSON) with SUITE.status. Where they
-# exist, also SUITE.summary (--summary), SUITE.teacher.txt (--teacher) and
+# exist, also SUITE.summary (--summary), SUITE.teacher.txt (--teacher),
+# SUITE.coverage (the text and JSON reports with --coverage, then each
+# listing after a line "== NAME") and
 # SUITE.platforms: each program's results file for each grading platform, a
 # line "== PROGRAM --FORMAT" before each. Run in the suite's folder, so that
 # the reports name the files as written there.
@@ -41,6 +43,17 @@ if [ -e "$base.teacher.txt" ]; then
     "$vorngrade" --color never --teacher "$suite" "${programs[@]}" >"$work/report.teacher.txt" \
         2>>"$work/stderr"
     compare "$base.teacher.txt" "$work/report.teacher.txt"
+fi
+if [ -e "$base.coverage" ]; then
+    {
+        "$vorngrade" --color never --coverage "$work/coverage" "$suite" "${programs[@]}"
+        "$vorngrade" --json --coverage "$work/coverage" "$suite" "${programs[@]}"
+        for listing in "$work"/coverage/*; do
+            echo "== ${listing##*/}"
+            cat "$listing"
+        done
+    } >"$work/report.coverage" 2>>"$work/stderr"
+    compare "$base.coverage" "$work/report.coverage"
 fi
 if [ -e "$base.platforms" ]; then
     for program in "${programs[@]}"; do

@@ -169,8 +169,9 @@ class Reports : public ::testing::Test {
         program.file = "dir/x,\n\"y\"\r.vorn";
         program.score = 1;
         program.maxScore = 2;
-        program.cases = {CaseResult{Verdict::Pass, 1, 3, {1}, 1, ""},
-                         CaseResult{Verdict::WrongOutput, 0, 2, {5}, 1, "why <\x02>\nreplay: x"}};
+        program.cases = {
+            CaseResult{Verdict::Pass, 1, 3, {1}, 1, "", {}},
+            CaseResult{Verdict::WrongOutput, 0, 2, {5}, 1, "why <\x02>\nreplay: x", {}}};
         results = {program};
     }
 
