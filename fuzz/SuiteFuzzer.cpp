@@ -36,6 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(each.maxSteps >= 1 && each.maxOutput <= Suite::maxMaxOutput,
                 "budgets are in range");
         require(each.points >= 0 && each.points <= Suite::maxPoints, "points are in range");
+        require(!each.checkPoints ||
+                    each.points == each.checkPoints->output +
+                                       each.checkPoints->memory *
+                                           static_cast<std::int64_t>(each.memory.size()) +
+                                       each.checkPoints->registers *
+                                           static_cast<std::int64_t>(each.registers.size()),
+                "points per check add up to the case's points");
     }
     // A program that cannot be run grades every case at once, without running;
     // the writers then see every name the suite holds.
@@ -49,5 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writeJson(out, report);
     writeJUnit(out, report);
     writeCsv(out, report);
+    writeSummary(out, report);
+    for (const bool teacher : {false, true}) {
+        const Report platform{suite, results, teacher};
+        writeGradescope(out, platform);
+        writePrairieLearn(out, platform);
+        writeGitHubClassroom(out, platform);
+    }
     return 0;
 }

@@ -3,8 +3,12 @@
 #include <iostream>
 
 #include "grader/Grader.h"
+#include "tools/StandardDescriptors.h"
 
 int main(int argc, char** argv) {
+    if (!Vorn::Tools::holdStandardDescriptors()) {
+        return 2;
+    }
     std::ios::sync_with_stdio(false);
     const char* noColour = std::getenv("NO_COLOR");
     const bool terminal = isatty(STDOUT_FILENO) == 1 && (noColour == nullptr || *noColour == 0);

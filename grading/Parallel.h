@@ -8,8 +8,11 @@
 
 namespace Vorn::Grading {
 
-// Returns when every index is done. An exception thrown by `work` (no memory
-// left) stops the others taking new indexes and leaves once all have joined.
+// Returns when every index is done, by as many of the threads as could
+// start (by the caller alone when none could). An index whose work ran out of
+// memory (std::bad_alloc) stops its thread and is done again by the caller
+// once all have joined; any other exception thrown by `work` stops the others
+// taking new indexes and leaves once all have joined.
 void forEachInParallel(std::size_t count, unsigned jobs,
                        const std::function<void(std::size_t)>& work);
 

@@ -1,6 +1,7 @@
 #include "grading/Report.h"
 #include "text/Lines.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -166,50 +167,188 @@ std::string validUtf8(std::string_view text) {
     return result;
 }
 
+bool showsDetails(const Report& report, const Case& test) {
+    return report.teacher || test.visibility == Visibility::Visible;
+}
+
+std::string_view problemOf(const CaseResult& result) {
+    const std::string_view message = result.message;
+    const std::size_t commands = message.find("\nreplay: ");
+    return commands == std::string_view::npos ? message : message.substr(0, commands);
+}
+
+std::string_view commandsOf(const CaseResult& result) {
+    const std::string_view message = result.message;
+    const std::size_t commands = message.find("\nreplay: ");
+    return commands == std::string_view::npos ? std::string_view() : message.substr(commands + 1);
+}
+
+char verdictLetter(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Pass:
+            return '.';
+        case Verdict::WrongOutput:
+            return 'O';
+        case Verdict::WrongState:
+            return 'S';
+        case Verdict::StepLimit:
+            return 'L';
+        case Verdict::Fault:
+            return 'F';
+        case Verdict::TooMuchOutput:
+            return 'W';
+        case Verdict::AssemblyError:
+            return 'A';
+    }
+    return '?';
+}
+
+namespace {
+
+// A message's lines, indented under the line they explain.
+void writeIndented(std::ostream& out, std::string_view message) {
+    std::size_t start = 0;
+    while (start < message.size()) {
+        const std::size_t end = std::min(message.find('\n', start), message.size());
+        out << "      " << visible(message.substr(start, end - start)) << '\n';
+        start = end + 1;
+    }
+}
+
+// "lines 3, 7-9" from sorted numbers, or `none`.
+std::string lineList(const std::vector<std::int32_t>& lines, const std::string& many,
+                     const std::string& one, const std::string& none) {
+    if (lines.empty()) {
+        return none;
+    }
+    std::string text;
+    for (std::size_t i = 0; i < lines.size();) {
+        std::size_t j = i;
+        while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1) {
+            ++j;
+        }
+        text += (text.empty() ? "" : ", ") + std::to_string(lines[i]) +
+                (j > i ? "-" + std::to_string(lines[j]) : "");
+        i = j + 1;
+    }
+    return (lines.size() == 1 ? one : many) + text;
+}
+
+void writeClosingCount(std::ostream& out, const Report& report) {
+    const auto passed =
+        std::count_if(report.programs.begin(), report.programs.end(),
+                      [](const ProgramResult& program) { return program.passed(); });
+    out << visible(report.suite.name) << ": " << passed << " of " << report.programs.size()
+        << (report.programs.size() == 1 ? " program" : " programs") << " passed every case\n";
+}
+
+}  // namespace
+
 void writeText(std::ostream& out, const Report& report, bool colour) {
     const Colours colours(colour);
-    std::size_t passed = 0;
+    const auto verdictColumn = [&](Verdict verdict) {
+        std::string name(nameOf(verdict));
+        name.resize(std::max<std::size_t>(name.size(), 16), ' ');
+        return "  " + colours.paint(verdict == Verdict::Pass ? "32" : "31", name);
+    };
     for (const ProgramResult& program : report.programs) {
-        passed += program.passed() ? 1 : 0;
         out << colours.paint("1",
                              visible(program.file) + ": " + points(program.score, program.maxScore))
             << '\n';
+        if (const std::string* error = program.error()) {
+            // Every case ends the same way: said once.
+            out << verdictColumn(Verdict::AssemblyError) << "every case ("
+                << points(0, program.maxScore) << ")\n";
+            writeIndented(out, *error);
+            continue;
+        }
         for (std::size_t i = 0; i < program.cases.size(); ++i) {
             const CaseResult& result = program.cases[i];
             const Case& test = report.suite.cases[i];
-            std::string verdict(nameOf(result.verdict));
-            verdict.resize(std::max<std::size_t>(verdict.size(), 16), ' ');
-            out << "  " << colours.paint(result.verdict == Verdict::Pass ? "32" : "31", verdict)
-                << visible(test.name) << " (" << points(result.points, test.points) << ")\n";
-            for (const std::string_view line : Text::splitLines(result.message)) {
-                out << "      " << visible(line) << '\n';
+            out << verdictColumn(result.verdict) << visible(test.name) << " ("
+                << points(result.points, test.points) << ")\n";
+            if (showsDetails(report, test)) {
+                writeIndented(out, result.message);
             }
         }
+        if (report.coverage && !program.lineRuns.empty()) {
+            out << "  "
+                << lineList(program.uncoveredLines, "no case ran lines ", "no case ran line ",
+                            "every instruction ran in some case")
+                << '\n';
+        }
     }
-    out << visible(report.suite.name) << ": " << passed << " of " << report.programs.size()
-        << (report.programs.size() == 1 ? " program" : " programs") << " passed every case\n";
+    writeClosingCount(out, report);
+}
+
+void writeSummary(std::ostream& out, const Report& report) {
+    for (const ProgramResult& program : report.programs) {
+        std::string row;
+        for (const CaseResult& result : program.cases) {
+            row += verdictLetter(result.verdict);
+        }
+        out << visible(program.file) << ": " << points(program.score, program.maxScore) << ' '
+            << row;
+        if (const std::string* error = program.error()) {
+            out << ' ' << visible(*error);
+        }
+        out << '\n';
+    }
+    writeClosingCount(out, report);
+}
+
+void writeCoverageListing(std::ostream& out, const ProgramResult& program,
+                          const SourceLines& lines) {
+    const std::vector<std::int32_t>& uncovered = program.uncoveredLines;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto line = static_cast<std::int32_t>(i + 1);
+        std::string runs = "-";
+        if (std::binary_search(uncovered.begin(), uncovered.end(), line)) {
+            runs = "#####";  // an instruction no case ran
+        } else if (i < program.lineRuns.size() && program.lineRuns[i] != 0) {
+            runs = std::to_string(program.lineRuns[i]);
+        }
+        runs.insert(0, runs.size() < 9 ? 9 - runs.size() : 0, ' ');
+        std::string number = std::to_string(line);
+        number.insert(0, number.size() < 5 ? 5 - number.size() : 0, ' ');
+        out << runs << ':' << number << ": " << visible(lines.text(line)) << '\n';
+    }
 }
 
 void writeJson(std::ostream& out, const Report& report) {
     using Json = nlohmann::ordered_json;
     Json programs = Json::array();
     for (const ProgramResult& program : report.programs) {
+        const std::string* error = program.error();
         Json cases = Json::array();
         for (std::size_t i = 0; i < program.cases.size(); ++i) {
             const CaseResult& result = program.cases[i];
             const Case& test = report.suite.cases[i];
-            cases.push_back({{"name", validUtf8(test.name)},
-                             {"verdict", nameOf(result.verdict)},
-                             {"points", result.points},
-                             {"steps", result.steps},
-                             {"expected", test.output},
-                             {"output", result.output},
-                             {"message", validUtf8(result.message)}});
+            Json each = {{"name", validUtf8(test.name)},
+                         {"verdict", nameOf(result.verdict)},
+                         {"points", result.points},
+                         {"visibility", nameOf(test.visibility)}};
+            if (showsDetails(report, test)) {
+                each["steps"] = result.steps;
+                each["expected"] = test.output;
+                each["output"] = result.output;
+                each["output_lines"] = result.outputLines;
+                each["message"] = error != nullptr ? "" : validUtf8(result.message);
+                if (report.coverage) {
+                    each["lines"] = result.lines;
+                }
+            }
+            cases.push_back(std::move(each));
         }
-        programs.push_back({{"file", validUtf8(program.file)},
-                            {"score", program.score},
-                            {"max_score", program.maxScore},
-                            {"cases", std::move(cases)}});
+        Json entry = {{"file", validUtf8(program.file)},
+                      {"score", program.score},
+                      {"max_score", program.maxScore},
+                      {"error", error != nullptr ? Json(validUtf8(*error)) : Json(nullptr)}};
+        if (report.coverage) {
+            entry["uncovered_lines"] = program.uncoveredLines;
+        }
+        entry["cases"] = std::move(cases);
+        programs.push_back(std::move(entry));
     }
     const Json document = {{"suite", validUtf8(report.suite.name)},
                            {"programs", std::move(programs)}};
@@ -217,40 +356,52 @@ void writeJson(std::ostream& out, const Report& report) {
 }
 
 void writeJUnit(std::ostream& out, const Report& report) {
+    // An assembly error is the program's fault, not a check that failed.
+    const auto count = [](const ProgramResult& program, bool errors) {
+        return static_cast<std::size_t>(
+            std::count_if(program.cases.begin(), program.cases.end(), [&](const CaseResult& each) {
+                return each.verdict != Verdict::Pass &&
+                       (each.verdict == Verdict::AssemblyError) == errors;
+            }));
+    };
     std::size_t tests = 0;
     std::size_t failures = 0;
+    std::size_t errors = 0;
     for (const ProgramResult& program : report.programs) {
         tests += program.cases.size();
-        for (const CaseResult& result : program.cases) {
-            failures += result.verdict == Verdict::Pass ? 0 : 1;
-        }
+        failures += count(program, false);
+        errors += count(program, true);
     }
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<testsuites name=\"" << xml(report.suite.name) << "\" tests=\"" << tests
-        << "\" failures=\"" << failures << "\" errors=\"0\">\n";
+        << "\" failures=\"" << failures << "\" errors=\"" << errors << "\">\n";
     for (const ProgramResult& program : report.programs) {
-        std::size_t failed = 0;
-        for (const CaseResult& result : program.cases) {
-            failed += result.verdict == Verdict::Pass ? 0 : 1;
-        }
         const std::string file = xml(program.file);
         out << "  <testsuite name=\"" << file << "\" tests=\"" << program.cases.size()
-            << "\" failures=\"" << failed << "\" errors=\"0\" skipped=\"0\">\n"
+            << "\" failures=\"" << count(program, false) << "\" errors=\"" << count(program, true)
+            << "\" skipped=\"0\">\n"
             << "    <properties>\n"
             << "      <property name=\"score\" value=\"" << program.score << "\"/>\n"
             << "      <property name=\"max_score\" value=\"" << program.maxScore << "\"/>\n"
             << "    </properties>\n";
         for (std::size_t i = 0; i < program.cases.size(); ++i) {
             const CaseResult& result = program.cases[i];
-            out << "    <testcase name=\"" << xml(report.suite.cases[i].name) << "\" classname=\""
-                << file << "\"";
+            const Case& test = report.suite.cases[i];
+            out << "    <testcase name=\"" << xml(test.name) << "\" classname=\"" << file << "\"";
             if (result.verdict == Verdict::Pass) {
                 out << "/>\n";
                 continue;
             }
-            out << ">\n      <failure type=\"" << nameOf(result.verdict) << "\" message=\""
-                << xml(firstLine(result.message)) << "\">" << xml(result.message, XmlPlace::Text)
-                << "</failure>\n    </testcase>\n";
+            const char* element = result.verdict == Verdict::AssemblyError ? "error" : "failure";
+            out << ">\n      <" << element << " type=\"" << nameOf(result.verdict)
+                << "\" message=\"";
+            if (result.verdict == Verdict::AssemblyError || showsDetails(report, test)) {
+                out << xml(firstLine(result.message)) << "\">"
+                    << xml(result.message, XmlPlace::Text) << "</" << element << ">\n";
+            } else {
+                out << nameOf(result.verdict) << "\"/>\n";
+            }
+            out << "    </testcase>\n";
         }
         out << "  </testsuite>\n";
     }

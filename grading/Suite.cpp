@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <map>
 #include <set>
 
 // toml++ 3.3 marks the end of its non-ASCII whitespace test as unreachable,
@@ -148,6 +149,21 @@ class Reader {
                     "a number of lines from 0 to " + std::to_string(Suite::maxMaxOutput)));
     }
 
+    Visibility visibility(const toml::node& node, const std::string& key) const {
+        constexpr Visibility all[] = {Visibility::Visible, Visibility::Hidden,
+                                      Visibility::AfterDueDate, Visibility::AfterPublished};
+        const std::string word = string(node, key);
+        for (const Visibility each : all) {
+            if (word == nameOf(each)) {
+                return each;
+            }
+        }
+        fail(node, key,
+             quoted(word) +
+                 " is not a visibility (visible, hidden, after_due_date, "
+                 "after_published)");
+    }
+
     bool boolean(const toml::node& node, const std::string& key) const {
         requireType(node, key, toml::node_type::boolean, "true or false");
         return node.as_boolean()->get();
@@ -168,6 +184,7 @@ struct Defaults {
     std::uint64_t maxSteps = Suite::defaultMaxSteps;
     std::size_t maxOutput = Suite::defaultMaxOutput;
     bool strict = false;
+    Visibility visibility = Visibility::Visible;
 };
 
 std::vector<MemoryExpectation> readMemory(const Reader& reader, const toml::node& node,
@@ -192,8 +209,20 @@ std::vector<MemoryExpectation> readMemory(const Reader& reader, const toml::node
     }
     std::stable_sort(read.begin(), read.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Two spellings of one address (100 and 0x64) would expect two values of
+    // one word: a case no program could pass.
+    std::map<std::uint16_t, std::string> named;
     std::vector<MemoryExpectation> result;
     for (auto& [position, expectation] : read) {
+        if (expectation.address) {
+            const auto [earlier, added] =
+                named.emplace(*expectation.address, expectation.place.key);
+            if (!added) {
+                throw SuiteError(expectation.place.text() + ": address " +
+                                 std::to_string(*expectation.address) + " is " + earlier->second +
+                                 " too");
+            }
+        }
         result.push_back(std::move(expectation));
     }
     return result;
@@ -216,6 +245,29 @@ std::vector<RegisterExpectation> readRegisters(const Reader& reader, const toml:
     return result;
 }
 
+CheckPoints readCheckPoints(const toml::node& node, const std::string& key,
+                            const std::string& file) {
+    const Reader table(file, key);
+    CheckPoints points;
+    for (auto&& [name, value] : *node.as_table()) {
+        const std::string checkKey = table.path(name.str());
+        const std::string what = "a number of points from 0 to " + std::to_string(Suite::maxPoints);
+        if (name == "output") {
+            points.output = table.integer(value, checkKey, 0, Suite::maxPoints, what);
+        } else if (name == "memory") {
+            points.memory =
+                table.integer(value, checkKey, 0, Suite::maxPoints, what + " (each word)");
+        } else if (name == "registers") {
+            points.registers =
+                table.integer(value, checkKey, 0, Suite::maxPoints, what + " (each register)");
+        } else {
+            throw SuiteError(table.place(name.source().begin.line, checkKey).text() +
+                             ": not a check (points per check name output, memory, registers)");
+        }
+    }
+    return points;
+}
+
 Case readCase(const toml::node& node, std::size_t number, const Defaults& defaults,
               const std::string& file) {
     const std::string key = "case[" + std::to_string(number) + "]";
@@ -224,9 +276,11 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
     const Reader reader(file, key);
     Case result;
     result.name = "case " + std::to_string(number);
+    result.suiteFile = file;
     result.maxSteps = defaults.maxSteps;
     result.maxOutput = defaults.maxOutput;
     result.strict = defaults.strict;
+    result.visibility = defaults.visibility;
     bool hasOutput = false;
     for (auto&& [name, value] : *node.as_table()) {
         const std::string valueKey = reader.path(name.str());
@@ -238,15 +292,25 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
             result.output = reader.words(value, valueKey);
             hasOutput = true;
         } else if (name == "points") {
-            result.points =
-                reader.integer(value, valueKey, 0, Suite::maxPoints,
-                               "a number of points from 0 to " + std::to_string(Suite::maxPoints));
+            if (value.is_table()) {
+                result.checkPoints = readCheckPoints(value, valueKey, file);
+            } else if (!value.is_integer()) {
+                reader.fail(value, valueKey,
+                            "expected a number of points or a table of points per check, found " +
+                                typeName(value.type()));
+            } else {
+                result.points = reader.integer(
+                    value, valueKey, 0, Suite::maxPoints,
+                    "a number of points from 0 to " + std::to_string(Suite::maxPoints));
+            }
         } else if (name == "max-steps") {
             result.maxSteps = reader.maxSteps(value, valueKey);
         } else if (name == "max-output") {
             result.maxOutput = reader.maxOutput(value, valueKey);
         } else if (name == "strict") {
             result.strict = reader.boolean(value, valueKey);
+        } else if (name == "visibility") {
+            result.visibility = reader.visibility(value, valueKey);
         } else if (name == "memory") {
             result.memory = readMemory(reader, value, valueKey, file);
         } else if (name == "registers") {
@@ -254,19 +318,29 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
         } else {
             throw SuiteError(reader.place(name.source().begin.line, valueKey).text() +
                              ": unknown key (a case has name, input, output, points, "
-                             "max-steps, max-output, strict, memory, registers)");
+                             "max-steps, max-output, strict, visibility, memory, registers)");
         }
     }
     if (!hasOutput) {
         reader.fail(node, key + ".output",
                     "missing: every case lists the output it expects (output = [] for none)");
     }
+    if (const auto& each = result.checkPoints) {
+        result.points = each->output +
+                        each->memory * static_cast<std::int64_t>(result.memory.size()) +
+                        each->registers * static_cast<std::int64_t>(result.registers.size());
+        if (result.points > Suite::maxPoints) {
+            reader.fail(node, key + ".points",
+                        "the checks are worth " + std::to_string(result.points) +
+                            " points, more than " + std::to_string(Suite::maxPoints));
+        }
+    }
     return result;
 }
 
 std::string parseErrorText(const toml::parse_error& error, const std::string& file) {
     const toml::source_position begin = error.source().begin;
-    std::string text = file;
+    std::string text = printable(file);
     if (begin.line != 0) {
         text += ", line " + std::to_string(begin.line) + ", column " + std::to_string(begin.column);
     }
@@ -298,8 +372,22 @@ std::string baseName(const std::string& file) {
 
 }  // namespace
 
+std::string_view nameOf(Visibility visibility) {
+    switch (visibility) {
+        case Visibility::Visible:
+            return "visible";
+        case Visibility::Hidden:
+            return "hidden";
+        case Visibility::AfterDueDate:
+            return "after_due_date";
+        case Visibility::AfterPublished:
+            return "after_published";
+    }
+    return "visible";
+}
+
 std::string SuitePlace::text() const {
-    std::string result = file;
+    std::string result = printable(file);
     if (line > 0) {
         result += ", line " + std::to_string(line);
     }
@@ -316,8 +404,8 @@ std::int64_t Suite::maxScore() const {
 
 Suite readSuite(std::string_view text, const std::string& file) {
     if (text.size() > Suite::maxFileBytes) {
-        throw SuiteError(file + ": larger than " + std::to_string(Suite::maxFileBytes >> 20) +
-                         " MB, too large for a suite");
+        throw SuiteError(printable(file) + ": larger than " +
+                         std::to_string(Suite::maxFileBytes >> 20) + " MB, too large for a suite");
     }
     toml::table document;
     try {
@@ -341,17 +429,19 @@ Suite readSuite(std::string_view text, const std::string& file) {
             defaults.maxOutput = reader.maxOutput(value, key);
         } else if (name == "strict") {
             defaults.strict = reader.boolean(value, key);
+        } else if (name == "visibility") {
+            defaults.visibility = reader.visibility(value, key);
         } else if (name == "case") {
             reader.requireType(value, key, toml::node_type::array, "an array of tables ([[case]])");
             cases = &value;
         } else {
             throw SuiteError(reader.place(name.source().begin.line, key).text() +
                              ": unknown key (a suite has name, max-steps, max-output, strict, "
-                             "case)");
+                             "visibility, case)");
         }
     }
     if (cases == nullptr || cases->as_array()->empty()) {
-        throw SuiteError(file + ": no cases (each begins with [[case]])");
+        throw SuiteError(printable(file) + ": no cases (each begins with [[case]])");
     }
     std::set<std::string> names;
     const toml::array& array = *cases->as_array();

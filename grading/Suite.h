@@ -4,15 +4,19 @@
 //   max-steps = 100000        # every case's step budget (default 1000000)
 //   max-output = 1000         # most lines a case may write (default 10000)
 //   strict = true             # optional: entering a cell that is not an instruction faults
+//   visibility = "hidden"     # optional: visible (default), hidden, after_due_date,
+//   after_published
 //
 //   [[case]]
 //   name = "three numbers"
 //   input = [3, 9, 4, 0]
 //   output = [9]
-//   points = 2                # default 1
+//   points = 2                # default 1; or per check after the halt:
+//                             # points = { output = 2, memory = 1, registers = 1 }
 //   max-steps = 500           # optional, overrides the suite's
 //   memory = { 100 = 5, total = 0 }   # optional: words after the halt, by address or label
 //   registers = { A = 0 }             # optional
+//   visibility = "visible"            # optional, overrides the suite's
 #pragma once
 
 #include <cstddef>
@@ -57,14 +61,33 @@ struct RegisterExpectation {
     std::int32_t value = 0;
 };
 
+// Who sees a case's details, in the words of the grading platforms: a case
+// that is not visible shows students only its name, verdict and points.
+enum class Visibility : std::uint8_t { Visible, Hidden, AfterDueDate, AfterPublished };
+
+// "visible", "hidden", "after_due_date", "after_published".
+std::string_view nameOf(Visibility visibility);
+
+// Points per check instead of all or nothing: `output` for the output,
+// `memory` for each memory word and `registers` for each register that holds
+// its expected value after the halt.
+struct CheckPoints {
+    std::int64_t output = 0;
+    std::int64_t memory = 0;
+    std::int64_t registers = 0;
+};
+
 struct Case {
     std::string name;
+    std::string suiteFile;  // the suite's file, as readSuite was given it
     std::vector<std::int32_t> input;
     std::vector<std::int32_t> output;
-    std::int64_t points = 1;
+    std::int64_t points = 1;  // with checkPoints, what all checks earn together
+    std::optional<CheckPoints> checkPoints;
     std::uint64_t maxSteps = 0;
     std::size_t maxOutput = 0;
     bool strict = false;
+    Visibility visibility = Visibility::Visible;
     std::vector<MemoryExpectation> memory;  // in the order of the file
     std::vector<RegisterExpectation> registers;
 };

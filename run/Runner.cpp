@@ -50,7 +50,8 @@ Runner::Runner(const Program& program, MachineIO& io, const Limits& limits,
 Runner::~Runner() = default;
 
 Outcome Runner::run() {
-    if (observers_.trace != nullptr || observers_.writes != nullptr) {
+    if (observers_.trace != nullptr || observers_.writes != nullptr ||
+        observers_.executed != nullptr) {
         runStepByStep();
     } else {
         runFast();
@@ -145,6 +146,9 @@ void Runner::runStepByStep() {
         const Word before = target ? machine_.memory[*target] : Word();
         StepEffect effect;
         ++steps_;
+        if (observers_.executed != nullptr) {
+            ++(*observers_.executed)[address];
+        }
         try {
             machine_.step(effect);
         } catch (const Word::InvalidAddressInOperation&) {

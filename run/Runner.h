@@ -11,6 +11,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "machine/Machine.h"
 #include "machine/MachineIO.h"
@@ -27,6 +28,8 @@ struct Observers {
     std::ostream* warnings = nullptr;
     // Outcome::steps must be counted: without a step limit, the fastest loop counts none.
     bool countSteps = true;
+    // The times each address ran (65536 counts, added to): the coverage of a run.
+    std::vector<std::uint64_t>* executed = nullptr;
 };
 
 class Runner {

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 namespace Vorn::Tools {
 
 namespace {
@@ -35,11 +37,20 @@ const char* notAFile(const char* path) {
     return known ? kindName(info.st_mode) : nullptr;
 }
 
-bool sameFile(const char* first, const char* second) {
+bool sameFile(const std::string& first, const std::string& second) {
     struct stat one {};
     struct stat other {};
-    return ::stat(first, &one) == 0 && ::stat(second, &other) == 0 && one.st_dev == other.st_dev &&
-           one.st_ino == other.st_ino;
+    const bool firstExists = ::stat(first.c_str(), &one) == 0;
+    const bool secondExists = ::stat(second.c_str(), &other) == 0;
+    if (firstExists || secondExists) {
+        return firstExists && secondExists && one.st_dev == other.st_dev &&
+               one.st_ino == other.st_ino;
+    }
+    std::error_code error;
+    const std::filesystem::path firstPlace = std::filesystem::weakly_canonical(first, error);
+    const std::filesystem::path secondPlace =
+        error ? std::filesystem::path() : std::filesystem::weakly_canonical(second, error);
+    return !error && firstPlace == secondPlace;
 }
 
 }  // namespace Vorn::Tools

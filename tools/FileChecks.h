@@ -1,6 +1,8 @@
 // Checks made on a path before a tool opens it for good.
 #pragma once
 
+#include <string>
+
 namespace Vorn::Tools {
 
 // What `path` is when it is not something a tool reads a program from: "a
@@ -10,8 +12,10 @@ namespace Vorn::Tools {
 // an open for reading of a FIFO without a writer would wait for one.
 const char* notAFile(const char* path);
 
-// Whether both paths name one file (the same device and inode): another
-// spelling of the path, a symbolic link or a hard link to it.
-bool sameFile(const char* first, const char* second);
+// Whether two paths name one file: the same device and inode (another
+// spelling, a symbolic link or a hard link), or, when neither exists yet, the
+// same place once the folders on the way are resolved ("out.csv" and
+// "./out.csv"). A path that exists and one that does not are two files.
+bool sameFile(const std::string& first, const std::string& second);
 
 }  // namespace Vorn::Tools

@@ -63,14 +63,18 @@ std::string hintOf(const Assembly::AssemblyError& error, const std::string& path
 
 }  // namespace
 
-Program loadProgramFile(const std::string& path, Program::Format format, KeptLines kept) {
-    const bool image = format == Program::Format::Image;
-    const std::string what = image ? "image file" : "source file";
+void refuseSpecialFile(const std::string& path, const std::string& what) {
     // A FIFO without a writer would block the open until one came.
     if (const char* kind = notAFile(path.c_str())) {
         throw ToolError("cannot read " + what + " '" + printable(path) + "' (" + kind +
                         ", not a regular file).");
     }
+}
+
+Program loadProgramFile(const std::string& path, Program::Format format, KeptLines kept) {
+    const bool image = format == Program::Format::Image;
+    const std::string what = image ? "image file" : "source file";
+    refuseSpecialFile(path, what);
     std::ifstream file = openForReading(path, what);
     Program program;
     try {

@@ -14,6 +14,12 @@ namespace Vorn::Tools {
 // file that cannot be opened or is a directory.
 std::ifstream openForReading(const std::string& path, const std::string& what);
 
+// Throws ToolError "cannot read WHAT 'PATH' (a FIFO, not a regular file)."
+// (or a socket, a block device), which opening to read could block on or
+// which is no program: only a regular file or a character device (/dev/null)
+// is read. Looks without blocking; a path that does not exist passes.
+void refuseSpecialFile(const std::string& path, const std::string& what);
+
 // Which source lines a loaded program keeps the text of (see SourceLines).
 enum class KeptLines : bool { Filled, All };
 

@@ -58,7 +58,8 @@ TEST(GraderCommand, HelpAndVersion) {
     const ProgramResult help = vorngrade({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"SUITE", "PROGRAM", "--image", "--json", "--junit", "--csv",
-                               "--jobs", "--color", "Exit status"}) {
+                               "--gradescope", "--prairielearn", "--github-classroom", "--teacher",
+                               "--summary", "--print-input", "--jobs", "--color", "Exit status"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
     const ProgramResult version = vorngrade({"--version"});
@@ -82,6 +83,9 @@ TEST(GraderCommand, UsageAndFileErrorsAreStatusTwo) {
          "cannot write the JUnit report '" + files.dir.path() + "'."},
         {{"--csv", files.dir.file("no/such/dir.csv"), files.suite, program},
          "cannot write the CSV report '" + files.dir.file("no/such/dir.csv") + "'."},
+        {{"--gradescope", files.dir.file("r.json"), files.suite, program, program},
+         "--gradescope reports one submission: give one PROGRAM, not 2."},
+        {{"--summary", "--json", files.suite, program}, "--json excludes --summary" + usageHint},
     };
     for (const auto& [arguments, message] : cases) {
         const ProgramResult result = vorngrade(arguments);
@@ -132,7 +136,7 @@ TEST(GraderCommand, ImagesAreGradedWithoutLabels) {
                               "      " +
                               files.suite +
                               ", line 10: case[2].memory.sum: the program defines no label 'sum' "
-                              "(a memory image has no labels).\n"
+                              "(a memory image has no labels: give its source with --symbols).\n"
                               "      replay: printf '%s\\n' 0 | vornsim " +
                               image +
                               " --max-steps 1000000 --trace\n"
@@ -142,11 +146,87 @@ TEST(GraderCommand, ImagesAreGradedWithoutLabels) {
                               "case\n");
     const std::string bad = files.program("bad.image", "1\nx\n");
     const ProgramResult malformed = vorngrade({"--json", "--image", files.suite, bad});
-    EXPECT_NE(malformed.out.find("\"verdict\":\"assembly-error\",\"points\":0,\"steps\":0,"
-                                 "\"expected\":[3],\"output\":[],\"message\":\"Error: " +
-                                 bad + ", line 2: 'x' is not a signed decimal number.\"}"),
+    // The error once, for the program; each case has its verdict.
+    EXPECT_NE(malformed.out.find("\"error\":\"Error: " + bad +
+                                 ", line 2: 'x' is not a signed decimal number.\""),
               std::string::npos)
         << malformed.out;
+    EXPECT_NE(malformed.out.find("\"verdict\":\"assembly-error\",\"points\":0,\"visibility\":"
+                                 "\"visible\",\"steps\":0,\"expected\":[3],\"output\":[],"
+                                 "\"output_lines\":0,\"message\":\"\"}"),
+              std::string::npos)
+        << malformed.out;
+}
+
+// With the labels of its source, an image's memory is checked by label; a
+// strict case's replay command runs as printed, --strict included.
+TEST(GraderCommand, ImagesTakeTheirSourcesSymbolsAndReplayAsPrinted) {
+    const Files files("strict = true\n" + sumSuite);
+    const std::string image = examples + "/sum.image";
+    const ProgramResult labelled =
+        vorngrade({"--image", "--symbols", examples + "/sum.vorn", files.suite, image});
+    EXPECT_EQ(labelled.status, 0) << labelled.out;
+    expectFailure(
+        vorngrade({"--image", "--symbols", files.dir.file("none.vorn"), files.suite, image}), 2,
+        "--symbols '" + files.dir.file("none.vorn") + "': cannot read source file '" +
+            files.dir.file("none.vorn") + "'.");
+    expectFailure(vorngrade({"--symbols", examples + "/sum.vorn", files.suite, image}), 2,
+                  "--symbols requires --image" + usageHint);
+
+    const ProgramResult failed = vorngrade({"--image", files.suite, examples + "/countdown.image"});
+    const std::size_t start = failed.out.find("replay: ");
+    ASSERT_NE(start, std::string::npos) << failed.out;
+    const std::string replay =
+        failed.out.substr(start + 8, failed.out.find('\n', start) - start - 8);
+    EXPECT_NE(replay.find(" --strict --trace"), std::string::npos) << replay;
+    const std::string simulator = VORNSIM_PATH;
+    const ProgramResult replayed = runProgram(
+        "/bin/bash",
+        {"-c", "PATH=\"$0:$PATH\" && " + replay, simulator.substr(0, simulator.rfind('/'))});
+    EXPECT_EQ(replayed.status, 0) << replay << "\n" << replayed.err;
+    EXPECT_NE(replayed.err.find("step 1 @0:"), std::string::npos) << replayed.err.substr(0, 300);
+}
+
+// --similarity compares submissions instead of grading them: a copy under a
+// hostile name is found, named escaped in each format, and its lines shown.
+TEST(GraderCommand, SimilarityFindsACopyUnderAnyName) {
+    const Files files;
+    const std::string original = examples + "/sum.vorn";
+    const std::string copy =
+        files.program("it's\n<b>\"]]>.vorn",
+                      "; mine\n  zero A\n:again read\n  jz I finish ; stop\n  add I\n  jump again\n"
+                      ":finish store A total\n  load O total\n  write\n  jump end\n:total 0\n");
+    const std::string other = examples + "/table.vorn";
+    const ProgramResult text = vorngrade({"--similarity", original, other, copy});
+    EXPECT_EQ(text.status, 1) << text.err;
+    EXPECT_EQ(text.out.substr(0, 6), "1.00  ") << text.out;
+    EXPECT_NE(text.out.find("it's\\x0A<b>\"]]>.vorn\n      lines 2-11 ~ lines 2-11\n"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("1 pair of 3 submissions at or above 0.50 similarity"),
+              std::string::npos);
+
+    const std::string page = files.dir.file("page.html");
+    const ProgramResult json =
+        vorngrade({"--similarity", "--json", "--html", page, original, other, copy});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.out.find(R"(it's\n<b>\"]]>.vorn","similarity":1.0,)"
+                            R"("matches":[{"a_lines":[2,11],"b_lines":[2,11]}]})"),
+              std::string::npos)
+        << json.out;
+    const std::string html = readFile(page);
+    EXPECT_NE(html.find("it&#39;s\n&lt;b&gt;&quot;]]&gt;.vorn</h2>"), std::string::npos) << html;
+    EXPECT_EQ(html.find("<b>"), std::string::npos);
+
+    const ProgramResult none = vorngrade({"--similarity", "--threshold", "0.9", original, other});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out,
+              "0 pairs of 2 submissions at or above 0.90 similarity (a signal for a "
+              "person to read, not a verdict)\n");
+    expectFailure(vorngrade({"--similarity", original, files.dir.file("gone.vorn")}), 2,
+                  "cannot read source file '" + files.dir.file("gone.vorn") + "'.");
+    expectFailure(vorngrade({"--threshold", "0.3", files.suite, original}), 2,
+                  "--threshold requires --similarity" + usageHint);
 }
 
 // Colour on a terminal only, unless --color says otherwise.

@@ -31,7 +31,7 @@ expectBash "$root/examples/sum.vorn " vorndbg -x "$root/examples/sum.v"
 expectBash "$root/examples/sum.vorn " vorngrade --image "$root/examples/sum.v"
 expectBash "--max-steps " vornsim --max-s
 expectBash "" vornsim --max-output ''
-expectBash "--color --csv " vorngrade --c
+expectBash "--color --coverage --csv " vorngrade --c
 
 if command -v zsh >/dev/null && command -v tmux >/dev/null; then
     work=$(mktemp -d)

@@ -169,8 +169,9 @@ class Reports : public ::testing::Test {
         program.file = "dir/x,\n\"y\"\r.vorn";
         program.score = 1;
         program.maxScore = 2;
-        program.cases = {CaseResult{Verdict::Pass, 1, 3, {1}, ""},
-                         CaseResult{Verdict::WrongOutput, 0, 2, {5}, "why <\x02>\nreplay: x"}};
+        program.cases = {
+            CaseResult{Verdict::Pass, 1, 3, {1}, 1, "", {}},
+            CaseResult{Verdict::WrongOutput, 0, 2, {5}, 1, "why <\x02>\nreplay: x", {}}};
         results = {program};
     }
 
@@ -196,14 +197,17 @@ TEST_F(Reports, TextShowsControlBytes) {
 TEST_F(Reports, JsonIsValidUtf8WithEveryControlByteEscaped) {
     std::ostringstream out;
     writeJson(out, {suite, results});
-    EXPECT_EQ(out.str(),
-              R"({"suite":"s","programs":[{"file":"dir/x,\n\"y\"\r.vorn","score":1,"max_score":2,)"
-              R"("cases":[{"name":"a,\"b\"","verdict":"pass","points":1,"steps":3,"expected":[1],)"
-              R"("output":[1],"message":""},{"name":"<&>\t\u0001)"
-              "\x7f\xef\xbf\xbd\xc3\xa9"
-              R"(","verdict":"wrong-output","points":0,"steps":2,"expected":[],"output":[5],)"
-              R"("message":"why <\u0002>\nreplay: x"}]}]})"
-              "\n");
+    EXPECT_EQ(
+        out.str(),
+        R"({"suite":"s","programs":[{"file":"dir/x,\n\"y\"\r.vorn","score":1,"max_score":2,)"
+        R"("error":null,"cases":[{"name":"a,\"b\"","verdict":"pass","points":1,)"
+        R"("visibility":"visible","steps":3,"expected":[1],)"
+        R"("output":[1],"output_lines":1,"message":""},{"name":"<&>\t\u0001)"
+        "\x7f\xef\xbf\xbd\xc3\xa9"
+        R"(","verdict":"wrong-output","points":0,"visibility":"visible","steps":2,"expected":[],)"
+        R"("output":[5],"output_lines":1,)"
+        R"("message":"why <\u0002>\nreplay: x"}]}]})"
+        "\n");
 }
 
 TEST_F(Reports, JUnitEscapesMarkupAndReplacesWhatXmlCannotHold) {
@@ -235,6 +239,57 @@ TEST_F(Reports, CsvQuotesWhatNeedsIt) {
     EXPECT_EQ(out.str(),
               "file,score,max_score,\"a,\"\"b\"\"\",<&>\t\x01\x7f\xff\xc3\xa9\r\n"
               "\"dir/x,\n\"\"y\"\"\r.vorn\",1,2,1,0\r\n");
+}
+
+// The platforms' files carry the same names: valid JSON, every byte kept or
+// replaced, nothing a page could render as markup (the formats say "text").
+TEST_F(Reports, PlatformFilesEscapeEveryName) {
+    const std::string name = R"("<&>\t\u0001)"
+                             "\x7f\xef\xbf\xbd\xc3\xa9";
+    std::ostringstream gradescope;
+    writeGradescope(gradescope, {suite, results});
+    EXPECT_EQ(gradescope.str(),
+              R"({"score":1,"execution_time":0,"output":"dir/x,\n\"y\"\r.vorn: 1/2 points",)"
+              R"("output_format":"text","test_output_format":"text","test_name_format":"text",)"
+              R"("tests":[{"name":"a,\"b\"","score":1,"max_score":1,"status":"passed",)"
+              R"("output":"","visibility":"visible"},{"name":)" +
+                  name +
+                  R"(","score":0,"max_score":1,"status":"failed","output":)"
+                  R"("wrong-output: why <\u0002>\nreplay: x","visibility":"visible"}]})"
+                  "\n");
+    std::ostringstream prairieLearn;
+    writePrairieLearn(prairieLearn, {suite, results});
+    EXPECT_EQ(prairieLearn.str(),
+              R"({"gradable":true,"score":0.5,"message":"dir/x,\n\"y\"\r.vorn: 1/2 points",)"
+              R"("tests":[{"name":"a,\"b\"","points":1,"max_points":1,"message":"","output":""},)"
+              R"({"name":)" +
+                  name +
+                  R"(","points":0,"max_points":1,"message":"wrong-output: why <\u0002>",)"
+                  R"("output":"replay: x"}]})"
+                  "\n");
+    // Hidden, the case keeps its name, verdict and points only.
+    suite.cases[1].visibility = Visibility::Hidden;
+    std::ostringstream gitHub;
+    writeGitHubClassroom(gitHub, {suite, results});
+    EXPECT_EQ(gitHub.str(),
+              R"({"version":1,"status":"fail","max_score":2,"tests":[{"name":"a,\"b\"",)"
+              R"("status":"pass","score":1,"message":null,"test_code":"",)"
+              R"("filename":"dir/x,\n\"y\"\r.vorn","line_no":0},{"name":)" +
+                  name +
+                  R"(","status":"fail","score":0,"message":"wrong-output","test_code":"",)"
+                  R"("filename":"dir/x,\n\"y\"\r.vorn","line_no":0}]})"
+                  "\n");
+    std::ostringstream teacher;
+    writeGitHubClassroom(teacher, {suite, results, true});
+    EXPECT_NE(
+        teacher.str().find(R"("message":"wrong-output: why <\u0002>","test_code":"replay: x")"),
+        std::string::npos);
+}
+
+TEST_F(Reports, SummaryIsALinePerProgram) {
+    std::ostringstream out;
+    writeSummary(out, {suite, results});
+    EXPECT_EQ(out.str(), "dir/x,\\n\"y\"\\r.vorn: 1/2 .O\ns: 0 of 1 program passed every case\n");
 }
 
 TEST(ValidUtf8, ReplacesEachBadByte) {
