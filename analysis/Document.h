@@ -22,7 +22,8 @@
 namespace Vorn::Analysis {
 
 struct Diagnostic {
-    enum class Severity : std::uint8_t { Error, Warning };
+    // Information is a note, Hint a hint (an editor shows it faintly).
+    enum class Severity : std::uint8_t { Error, Warning, Information, Hint };
 
     Severity severity = Severity::Error;
     // "assembly-error" for vornasm's error; a warning's own code otherwise

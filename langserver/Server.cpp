@@ -326,13 +326,15 @@ Json Server::diagnosticsOf(const std::string& uri, const OpenDocument& open) con
         const bool error = diagnostic.severity == Analysis::Diagnostic::Severity::Error;
         Json item{
             {"range", rangeJson(document, diagnostic.position)},
-            {"severity", error ? 1 : 2},
+            // Error 1, Warning 2, Information 3, Hint 4: the protocol's order.
+            {"severity", static_cast<int>(diagnostic.severity) + 1},
             {"code", std::string(diagnostic.code)},
             {"source", error ? "vornasm" : "vornls"},
             {"message", diagnostic.hint.empty() ? diagnostic.message
                                                 : diagnostic.message + ". " + diagnostic.hint}};
         if (diagnostic.code == Analysis::Codes::unusedLabel ||
-            diagnostic.code == Analysis::Codes::unusedDefinition) {
+            diagnostic.code == Analysis::Codes::unusedDefinition ||
+            diagnostic.code == Analysis::Codes::unreachable) {
             item["tags"] = {1};  // Unnecessary
         }
         list.push_back(std::move(item));

@@ -8,6 +8,9 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/ControlFlow.h"
+#include "analysis/Diagnostics.h"
+#include "analysis/Document.h"
 #include "machine/Trace.h"
 #include "tools/HexText.h"
 
@@ -75,7 +78,10 @@ void writeSymbols(std::ostream& out, const std::vector<Assembly::ProgramSymbol>&
     }
 }
 
-void writeSourceListing(std::ostream& out, const Program& program) {
+// The rows of a source's cells; `between` writes what goes before a cell
+// (at its address) and after the last (at the cell count).
+template <typename Between>
+void writeSourceRows(std::ostream& out, const Program& program, Between between) {
     std::vector<std::string> instructions;
     std::size_t width = instructionWidth;
     for (const Assembly::ProgramCell& cell : program.cells()) {
@@ -87,6 +93,7 @@ void writeSourceListing(std::ostream& out, const Program& program) {
     out << gap << std::left << std::setw(instructionColumn) << "instruction" << std::right << gap
         << std::setw(lineWidth) << "line" << gap << "source\n";
     for (std::size_t address = 0; address < program.cells().size(); ++address) {
+        between(address);
         const Assembly::ProgramCell& cell = program.cells()[address];
         writeWordColumns(out, address, cell.word);
         out << gap << std::left << std::setw(instructionColumn) << instructions[address]
@@ -96,8 +103,95 @@ void writeSourceListing(std::ostream& out, const Program& program) {
         }
         out << '\n';
     }
+    between(program.cells().size());
     writeSymbols(out, program.symbols());
 }
+
+void writeSourceListing(std::ostream& out, const Program& program) {
+    writeSourceRows(out, program, [](std::size_t) {});
+}
+
+// "6 (done)", "end", "8 (table, data)", "20 (unfilled)".
+std::string placeName(const Program& program, std::uint32_t address) {
+    if (address == Analysis::ControlFlow::haltAddress) {
+        return "end";
+    }
+    std::string text = std::to_string(address);
+    const std::string* label = program.labelFor(static_cast<std::uint16_t>(address));
+    std::string notes = label != nullptr ? *label : "";
+    if (address >= program.cells().size()) {
+        notes += notes.empty() ? "unfilled" : ", unfilled";
+    } else if (!program.cells()[address].isInstruction) {
+        notes += notes.empty() ? "data" : ", data";
+    }
+    return notes.empty() ? text : text + " (" + notes + ")";
+}
+
+// The whole text back from its lines: the analysis reads a text, and line
+// ends do not change what the assembler makes of it.
+std::string textOf(const Program& program) {
+    std::string text;
+    for (std::int32_t line = 1; static_cast<std::size_t>(line) <= program.lines().size(); ++line) {
+        text += program.lineText(line);
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace
+
+void writeFlowListing(std::ostream& out, const Program& program) {
+    const Analysis::ControlFlow flow = Analysis::analyzeControlFlow(program.cells());
+    const auto& cells = program.cells();
+    std::vector<bool> pointer(cells.size(), false);
+    for (const std::uint32_t address : flow.pointerWords) {
+        pointer[address] = true;
+    }
+    writeSourceRows(out, program, [&](std::size_t address) {
+        if (address > 0 && flow.blockOf[address - 1] != Analysis::ControlFlow::noBlock &&
+            flow.blocks[flow.blockOf[address - 1]].last == address - 1) {
+            std::string next;
+            for (const std::uint32_t successor :
+                 flow.blocks[flow.blockOf[address - 1]].successors) {
+                next += (next.empty() ? "" : ", ") + placeName(program, successor);
+            }
+            out << "  → " << (next.empty() ? "nowhere" : next) << '\n';
+        }
+        if (address == cells.size()) {
+            return;
+        }
+        const std::uint32_t block = flow.blockOf[address];
+        if (block != Analysis::ControlFlow::noBlock && flow.blocks[block].first == address) {
+            out << "block " << placeName(program, static_cast<std::uint32_t>(address)) << ": "
+                << (flow.blocks[block].reachable ? "reached"
+                    : pointer[address]           ? "not reached, a word that loads and stores use"
+                                                 : "not reached")
+                << '\n';
+        } else if (block == Analysis::ControlFlow::noBlock &&
+                   (address == 0 || cells[address - 1].isInstruction)) {
+            out << "data\n";
+        }
+    });
+    const Analysis::Document document(textOf(program));
+    out << "\nflow\n";
+    bool any = false;
+    for (const Analysis::Diagnostic& diagnostic : document.diagnostics()) {
+        if (diagnostic.code == Analysis::Codes::unusedLabel ||
+            diagnostic.code == Analysis::Codes::unusedDefinition ||
+            diagnostic.code == Analysis::Codes::addressTruncated) {
+            continue;
+        }
+        out << "line " << diagnostic.position.line << ": "
+            << Analysis::severityName(diagnostic.severity) << ": " << diagnostic.message << " ["
+            << diagnostic.code << "]\n";
+        any = true;
+    }
+    if (!any) {
+        out << "none\n";
+    }
+}
+
+namespace {
 
 void writeImageListing(std::ostream& out, const std::vector<Word>& words) {
     writeWordHeader(out);

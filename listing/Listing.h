@@ -17,4 +17,10 @@ namespace Vorn::Listing {
 // tell instructions from data).
 void writeListing(std::ostream& out, const Program& program);
 
+// A source's listing in basic blocks: a line before each block that says
+// whether execution reaches it, one after it with where execution goes next,
+// then the symbols and the control flow's findings, line by line, as an
+// editor shows them. The program keeps the text of every line.
+void writeFlowListing(std::ostream& out, const Program& program);
+
 }  // namespace Vorn::Listing

@@ -23,13 +23,28 @@ int runListing(int argc, const char* const* argv, std::ostream& out, std::ostrea
         ->required();
     app.add_flag("-s,--source", source, "FILE is an assembly source: assemble it and list it")
         ->disable_flag_override();
+    bool flow = false;
+    app.add_flag("--flow", flow,
+                 "List the source in basic blocks with where each goes next, then what the "
+                 "control flow shows: data that execution runs into, unreachable code, loops "
+                 "that never end (needs -s)")
+        ->disable_flag_override();
     app.footer("Exit status: 0 listed, 1 bad usage or an unreadable, malformed or wrong file.");
     if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
         return *status;
     }
+    if (flow && !source) {
+        Tools::writeError(errors, "--flow needs a source: add -s.");
+        return 1;
+    }
     try {
-        writeListing(out, Tools::loadProgramFile(
-                              file, source ? Program::Format::Source : Program::Format::Image));
+        if (flow) {
+            writeFlowListing(
+                out, Tools::loadProgramFile(file, Program::Format::Source, Tools::KeptLines::All));
+        } else {
+            writeListing(out, Tools::loadProgramFile(
+                                  file, source ? Program::Format::Source : Program::Format::Image));
+        }
     } catch (const Tools::ToolError& error) {
         Tools::writeError(errors, error.what());
         return 1;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Diagnostics.h"
 #include "analysis/Document.h"
 #include "assembly/Program.h"
 #include "assembly/ProgramLabels.h"
@@ -72,7 +73,7 @@ json diagnosticsJson(const Analysis::Document& document) {
         }
         const bool error = diagnostic.severity == Analysis::Diagnostic::Severity::Error;
         diagnostics.push_back(
-            {{"severity", error ? "error" : "warning"},
+            {{"severity", Analysis::severityName(diagnostic.severity)},
              {"code", diagnostic.code},
              {"message", diagnostic.message},
              {"text", error ? Tools::errorText(diagnostic.message + ".") : diagnostic.message},

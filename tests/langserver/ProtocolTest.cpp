@@ -227,14 +227,15 @@ TEST(Protocol, EveryRequestOfAnEditingSession) {
 TEST(Protocol, AThousandWarningsAndANoteForTheRest) {
     std::string text;
     for (int i = 0; i < 1100; ++i) {
-        text += "write\n0\n";  // each write runs on into a data word
+        text += "jn A d\n";  // each jumps to the data word
     }
+    text += "jump end\n:d 0\n";
     const Session session = run(initialized() + opened(text) + closing());
     const auto published = session.notifications("textDocument/publishDiagnostics");
     ASSERT_EQ(published.size(), 1u);
     const Json& list = published[0]["params"]["diagnostics"];
     ASSERT_EQ(list.size(), 1001u);
-    EXPECT_EQ(list[999]["code"], "falls-into-data");
+    EXPECT_EQ(list[999]["code"], "jumps-into-data");
     EXPECT_EQ(list[1000]["severity"], 3);
     EXPECT_EQ(list[1000]["message"], "and 100 more warnings from here on, not shown");
 }
