@@ -112,7 +112,9 @@ std::string replay(const Case& test, const Submission& submission, bool outputLi
     std::string simulator =
         "vornsim " + program + " --max-steps " + std::to_string(test.maxSteps) +
         (outputLimited ? " --max-output " + std::to_string(test.maxOutput) : "") +
-        (test.strict ? " --strict" : "") + " --trace";
+        (test.strict ? " --strict" : "") + (test.checkReads ? " --check-reads" : "") +
+        (test.randomMemory ? " --random-memory " + std::to_string(*test.randomMemory) : "") +
+        " --trace";
     std::string debugger = "vorndbg " + program;
     if (test.input.empty()) {
         simulator += " < /dev/null";
@@ -211,7 +213,11 @@ CaseResult gradeCase(const Case& test, const Submission& submission) {
     limits.steps = test.maxSteps;
     limits.outputLines = test.maxOutput;
     limits.strict = test.strict;
-    Run::Runner runner(submission.program, io, limits);
+    limits.randomMemory = test.randomMemory;
+    Run::ReadCheck reads(submission.program);
+    Run::Observers observers;
+    observers.reads = test.checkReads ? &reads : nullptr;
+    Run::Runner runner(submission.program, io, limits, observers);
     const Run::Outcome outcome = runner.run();
     result.steps = outcome.steps;
     std::string problem = outcome.message;

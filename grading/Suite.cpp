@@ -190,7 +190,26 @@ struct Defaults {
     std::uint64_t maxSteps = Suite::defaultMaxSteps;
     std::size_t maxOutput = Suite::defaultMaxOutput;
     bool strict = false;
+    bool checkReads = false;
+    std::optional<std::uint64_t> randomMemory;
 };
+
+// The keys a suite and a case share besides the limits: true when `name` is
+// one of them, read into `checkReads` or `randomMemory`.
+bool readRunKey(const Reader& reader, const toml::node& value, std::string_view name,
+                const std::string& key, bool& checkReads,
+                std::optional<std::uint64_t>& randomMemory) {
+    if (name == "check-reads") {
+        checkReads = reader.boolean(value, key);
+        return true;
+    }
+    if (name == "random-memory") {
+        randomMemory = static_cast<std::uint64_t>(reader.integer(
+            value, key, 0, std::numeric_limits<std::int64_t>::max(), "a seed from 0 to 2^63 - 1"));
+        return true;
+    }
+    return false;
+}
 
 std::vector<MemoryExpectation> readMemory(const Reader& reader, const toml::node& node,
                                           const std::string& key, const std::string& file) {
@@ -249,6 +268,8 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
     result.maxSteps = defaults.maxSteps;
     result.maxOutput = defaults.maxOutput;
     result.strict = defaults.strict;
+    result.checkReads = defaults.checkReads;
+    result.randomMemory = defaults.randomMemory;
     bool hasOutput = false;
     for (auto&& [name, value] : *node.as_table()) {
         const std::string valueKey = reader.path(name.str());
@@ -269,6 +290,8 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
             result.maxOutput = reader.maxOutput(value, valueKey);
         } else if (name == "strict") {
             result.strict = reader.boolean(value, valueKey);
+        } else if (readRunKey(reader, value, name.str(), valueKey, result.checkReads,
+                              result.randomMemory)) {
         } else if (name == "memory") {
             result.memory = readMemory(reader, value, valueKey, file);
         } else if (name == "registers") {
@@ -276,8 +299,14 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
         } else {
             throw SuiteError(reader.place(name.source().begin.line, valueKey).text() +
                              ": unknown key (a case has name, input, output, points, "
-                             "max-steps, max-output, strict, memory, registers)");
+                             "max-steps, max-output, strict, check-reads, random-memory, memory, "
+                             "registers)");
         }
+    }
+    if (result.checkReads && !result.strict) {
+        reader.fail(node, key + ".check-reads",
+                    "needs strict = true (in the case or the suite): a read of a word nothing "
+                    "wrote is a fault in strict mode only");
     }
     if (!hasOutput) {
         reader.fail(node, key + ".output",
@@ -363,13 +392,15 @@ Suite readSuite(std::string_view text, const std::string& file) {
             defaults.maxOutput = reader.maxOutput(value, key);
         } else if (name == "strict") {
             defaults.strict = reader.boolean(value, key);
+        } else if (readRunKey(reader, value, name.str(), key, defaults.checkReads,
+                              defaults.randomMemory)) {
         } else if (name == "case") {
             reader.requireType(value, key, toml::node_type::array, "an array of tables ([[case]])");
             cases = &value;
         } else {
             throw SuiteError(reader.place(name.source().begin.line, key).text() +
                              ": unknown key (a suite has name, max-steps, max-output, strict, "
-                             "case)");
+                             "check-reads, random-memory, case)");
         }
     }
     if (cases == nullptr || cases->as_array()->empty()) {

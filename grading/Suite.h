@@ -4,6 +4,10 @@
 //   max-steps = 100000        # every case's step budget (default 1000000)
 //   max-output = 1000         # most lines a case may write (default 10000)
 //   strict = true             # optional: entering a cell that is not an instruction faults
+//   check-reads = true        # optional, with strict: a load or loadi of a word that
+//                             # neither the image nor the run wrote faults
+//   random-memory = 7         # optional: memory past the program holds random words
+//                             # from this seed, not 0
 //
 //   [[case]]
 //   name = "three numbers"
@@ -65,6 +69,8 @@ struct Case {
     std::uint64_t maxSteps = 0;
     std::size_t maxOutput = 0;
     bool strict = false;
+    bool checkReads = false;
+    std::optional<std::uint64_t> randomMemory;
     std::vector<MemoryExpectation> memory;  // in the order of the file
     std::vector<RegisterExpectation> registers;
 };

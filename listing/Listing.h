@@ -9,6 +9,7 @@
 #include <iosfwd>
 
 #include "program/Program.h"
+#include "run/Profile.h"
 
 namespace Vorn::Listing {
 
@@ -22,5 +23,9 @@ void writeListing(std::ostream& out, const Program& program);
 // then the symbols and the control flow's findings, line by line, as an
 // editor shows them. The program keeps the text of every line.
 void writeFlowListing(std::ostream& out, const Program& program);
+
+// A source's listing with how many times each cell ran in a profile
+// (vornsim --profile) and its share of all the steps, then the step count.
+void writeProfiledListing(std::ostream& out, const Program& program, const Run::Profile& profile);
 
 }  // namespace Vorn::Listing

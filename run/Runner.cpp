@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <ostream>
+#include <random>
 
 #include "machine/Trace.h"
 #include "machine/WriteLog.h"
@@ -45,12 +46,20 @@ Runner::Runner(const Program& program, MachineIO& io, const Limits& limits,
       machine_(outputLimit_ ? *outputLimit_ : io),
       checking_(program.hasSource() || limits.strict) {
     machine_.load(program.words());
+    if (limits.randomMemory) {
+        std::mt19937_64 random(*limits.randomMemory);
+        for (std::size_t address = program.words().size(); address < Machine::memorySize;
+             ++address) {
+            machine_.memory[address] = Word(static_cast<std::int32_t>(random() & 0xFFFFFFFFu));
+        }
+    }
 }
 
 Runner::~Runner() = default;
 
 Outcome Runner::run() {
-    if (observers_.trace != nullptr || observers_.writes != nullptr) {
+    if (observers_.trace != nullptr || observers_.writes != nullptr ||
+        observers_.profile != nullptr || observers_.reads != nullptr) {
         runStepByStep();
     } else {
         runFast();
@@ -135,6 +144,16 @@ void Runner::runStepByStep() {
             }
             return;
         }
+        if (observers_.reads != nullptr && !checkRead()) {
+            if (trace != nullptr) {
+                writeTraceStart(*trace, traced, names);
+                *trace << "fault\n";
+            }
+            return;
+        }
+        if (observers_.profile != nullptr) {
+            ++observers_.profile->counts[address];
+        }
         const Operation op = traced.instruction.opcode();
         if (trace != nullptr && (op == Operation::Read || op == Operation::Write)) {
             // On a terminal the program's own output then follows the
@@ -204,6 +223,26 @@ bool Runner::enter(std::uint16_t address) {
         if (observers_.warnings != nullptr) {
             *observers_.warnings << "Warning: " << warning_ << '\n';
         }
+    }
+    return true;
+}
+
+// Before the step: a read of a word nothing wrote is a warning, or when
+// strict a fault. Returns whether the run goes on.
+bool Runner::checkRead() {
+    const auto read = observers_.reads->beforeStep(machine_, steps_ + 1);
+    if (!read) {
+        return true;
+    }
+    const std::string message = unwrittenReadMessage(program_, *read);
+    if (limits_.strict) {
+        end(Outcome::End::StrictFault);
+        outcome_.message =
+            "fault at address " + std::to_string(read->instruction) + " (strict): " + message + ".";
+        return false;
+    }
+    if (observers_.warnings != nullptr) {
+        *observers_.warnings << "Warning: " << message << ".\n";
     }
     return true;
 }

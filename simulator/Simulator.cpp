@@ -93,12 +93,26 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
         }
     }
 
+    std::ofstream profileFile;
+    if (options.profileFile) {
+        profileFile.open(*options.profileFile, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!profileFile) {
+            throw Tools::ToolError("cannot write the profile '" + printable(*options.profileFile) +
+                                   "'.");
+        }
+    }
+    Run::Profile profile;
+    Run::ReadCheck reads(program);
+
     SimulatorIO io(input, inputName, out, outIsTerminal);
     Run::Limits limits;
     limits.steps = options.maxSteps.value_or(Run::unlimited);
     limits.outputLines = options.maxOutput.value_or(Run::unlimited);
     limits.strict = options.strict;
+    limits.randomMemory = options.randomMemory;
     Run::Observers observers;
+    observers.profile = options.profileFile ? &profile : nullptr;
+    observers.reads = options.checkReads ? &reads : nullptr;
     observers.countSteps = options.stats;
     observers.trace = options.trace ? &errors : nullptr;
     observers.warnings = &errors;
@@ -115,6 +129,18 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
         writes.close();
         if (!writes && outcome.end != End::InputOutput) {
             outcome.end = End::WritesFailed;
+        }
+    }
+    if (profileFile.is_open()) {
+        if (options.profileFormat == "json") {
+            Run::writeProfileJson(profileFile, profile, program);
+        } else {
+            Run::writeProfileCsv(profileFile, profile, program);
+        }
+        profileFile.close();
+        if (!profileFile) {
+            throw Tools::ToolError("cannot write the profile '" + printable(*options.profileFile) +
+                                   "'.");
         }
     }
     errors.flush();

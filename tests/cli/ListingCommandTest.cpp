@@ -99,6 +99,20 @@ TEST(ListingCommand, FlowShowsBlocksSuccessorsAndFindings) {
     EXPECT_EQ(image.err, "Error: --flow needs a source: add -s.\n");
 }
 
+TEST(ListingCommand, ProfileThatIsNotOneIsAnError) {
+    TemporaryDirectory dir;
+    writeFile(dir.file("a.vorn"), "jump end\n");
+    writeFile(dir.file("p.csv"), "address,line,count,line_count\n0,1,x,1\n");
+    const ProgramResult bad = vornlist({"-s", "--profile", dir.file("p.csv"), dir.file("a.vorn")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "Error: profile '" + dir.file("p.csv") +
+                           "': line 2 is not 'address,line,count,line_count'.\n");
+    const ProgramResult missing =
+        vornlist({"-s", "--profile", dir.file("none.csv"), dir.file("a.vorn")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Error: cannot read profile '" + dir.file("none.csv") + "'.\n");
+}
+
 TEST(ListingCommand, ShowsNamesThatDoNotResolve) {
     TemporaryDirectory dir;
     // Definitions that no cell uses are never resolved while assembling.
