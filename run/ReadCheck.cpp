@@ -1,6 +1,7 @@
 #include "run/ReadCheck.h"
 
 #include <algorithm>
+#include <array>
 #include <sstream>
 
 #include "machine/InstructionSet.h"
@@ -32,8 +33,18 @@ static_assert(readsOf(Operation::Loadi) == Reads::WordAtPointer);
 static_assert(readsOf(Operation::Storei) == Reads::Nothing);
 static_assert(readsOf(Operation::Incr) == Reads::Nothing);
 
-std::optional<std::uint16_t> nextReadAddress(const Machine& machine) {
-    const Word instruction = machine.memory[machine.programCounter];
+// Whether an operation reads or writes a memory word, by opcode.
+constexpr std::array<bool, operationCount> usesMemory = [] {
+    std::array<bool, operationCount> uses{};
+    for (std::size_t op = 0; op < operationCount; ++op) {
+        const Writes writes = operationTable[op].writes;
+        uses[op] = readsOf(static_cast<Operation>(op)) != Reads::Nothing ||
+                   writes == Writes::WordAtAddress || writes == Writes::WordAtPointer;
+    }
+    return uses;
+}();
+
+std::optional<std::uint16_t> readAddress(const Machine& machine, Word instruction) {
     switch (readsOf(instruction.opcode())) {
         case Reads::Nothing:
             return std::nullopt;
@@ -58,18 +69,50 @@ std::optional<UnwrittenRead> ReadCheck::beforeStep(const Machine& machine, std::
     if (machine.halted()) {
         return std::nullopt;
     }
+    const Word instruction = machine.memory[machine.programCounter];
+    const Operation op = instruction.opcode();
+    if (!usesMemory[static_cast<std::size_t>(op)]) {
+        return std::nullopt;  // most steps: nothing to look at
+    }
     std::optional<UnwrittenRead> read;
-    if (const auto address = nextReadAddress(machine);
+    if (const auto address = readAddress(machine, instruction);
         address && !written_.test(*address) && !reported_.test(*address)) {
         reported_.set(*address);
-        read = UnwrittenRead{machine.programCounter, machine.memory[machine.programCounter],
-                             *address, program_.lineOf(machine.programCounter), step};
+        read = UnwrittenRead{machine.programCounter, instruction, *address,
+                             program_.lineOf(machine.programCounter), step};
         found_.push_back(*read);
     }
-    if (const auto address = nextWriteAddress(machine)) {
-        written_.set(*address);
+    lastWrite_ = nextWriteAddress(machine);
+    if (lastWrite_) {
+        written_.set(*lastWrite_);
     }
     return read;
+}
+
+const std::uint8_t* ReadCheck::stops(const Machine& machine, const std::uint8_t* outside) {
+    stops_.assign(Machine::memorySize, 0);
+    for (std::size_t address = 0; address < Machine::memorySize; ++address) {
+        const auto op = static_cast<std::size_t>(machine.memory[address].opcode());
+        stops_[address] = static_cast<std::uint8_t>(
+            (usesMemory[op] ? memoryStop : 0) |
+            (outside != nullptr && outside[address] != 0 ? outsideStop : 0));
+    }
+    return stops_.data();
+}
+
+void ReadCheck::stopOutside() {
+    for (std::uint8_t& stop : stops_) {
+        stop &= static_cast<std::uint8_t>(~outsideStop);
+    }
+}
+
+void ReadCheck::afterStep(const Machine& machine) {
+    if (lastWrite_ && !stops_.empty()) {
+        std::uint8_t& stop = stops_[*lastWrite_];
+        const auto op = static_cast<std::size_t>(machine.memory[*lastWrite_].opcode());
+        stop = static_cast<std::uint8_t>((stop & outsideStop) | (usesMemory[op] ? memoryStop : 0));
+    }
+    lastWrite_.reset();
 }
 
 std::string unwrittenReadMessage(const Program& program, const UnwrittenRead& read) {

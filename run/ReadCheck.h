@@ -32,6 +32,18 @@ class ReadCheck {
     // that word; and the word it writes counts as written from now on.
     std::optional<UnwrittenRead> beforeStep(const Machine& machine, std::uint64_t step);
 
+    // For a fast run (Machine::runUntil): the cells to stop at so that
+    // beforeStep sees every step that reads or writes memory. Each byte has
+    // memoryStop where the word there reads or writes memory, and
+    // outsideStop where `outside` (memorySize bytes, or null) is not 0.
+    static constexpr std::uint8_t outsideStop = 1;
+    static constexpr std::uint8_t memoryStop = 2;
+    const std::uint8_t* stops(const Machine& machine, const std::uint8_t* outside);
+    // No more outsideStop.
+    void stopOutside();
+    // After the step that beforeStep saw: the word it wrote may be one to stop at.
+    void afterStep(const Machine& machine);
+
     // Every read found so far, in the order of the run.
     const std::vector<UnwrittenRead>& found() const { return found_; }
 
@@ -40,6 +52,8 @@ class ReadCheck {
     std::bitset<Machine::memorySize> written_;
     std::bitset<Machine::memorySize> reported_;
     std::vector<UnwrittenRead> found_;
+    std::vector<std::uint8_t> stops_;
+    std::optional<std::uint16_t> lastWrite_;
 };
 
 // "line 7 (load A total) reads address 20, which neither the program's image

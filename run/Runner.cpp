@@ -1,5 +1,6 @@
 #include "run/Runner.h"
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -58,8 +59,7 @@ Runner::Runner(const Program& program, MachineIO& io, const Limits& limits,
 Runner::~Runner() = default;
 
 Outcome Runner::run() {
-    if (observers_.trace != nullptr || observers_.writes != nullptr ||
-        observers_.profile != nullptr || observers_.reads != nullptr) {
+    if (observers_.trace != nullptr || observers_.writes != nullptr) {
         runStepByStep();
     } else {
         runFast();
@@ -79,14 +79,31 @@ void Runner::stopped() {
 }
 
 void Runner::runFast() {
-    const std::uint8_t* stops = checking_ ? program_.outsideInstructions() : nullptr;
-    if (stops == nullptr && !observers_.countSteps && limits_.steps == unlimited) {
+    ReadCheck* const reads = observers_.reads;
+    const std::uint8_t* const outside = checking_ ? program_.outsideInstructions() : nullptr;
+    const std::uint8_t* stops = reads != nullptr ? reads->stops(machine_, outside) : outside;
+    std::uint64_t* const counts =
+        observers_.profile != nullptr ? observers_.profile->counts.data() : nullptr;
+    if (stops == nullptr && counts == nullptr && !observers_.countSteps &&
+        limits_.steps == unlimited) {
         runUncounted();
         return;
     }
+    // One step on its own, after a stop for the read check.
+    bool single = false;
     while (true) {
-        const Machine::RunResult result = machine_.runUntil(limits_.steps - steps_, stops);
+        const std::uint64_t left = limits_.steps - steps_;
+        const Machine::RunResult result =
+            single ? machine_.runUntil(std::min<std::uint64_t>(left, 1), nullptr, counts)
+                   : machine_.runUntil(left, stops, counts);
         steps_ += result.steps;
+        if (single) {
+            single = false;
+            reads->afterStep(machine_);
+            if (result.end == Machine::RunResult::End::StepLimit && left > 1) {
+                continue;  // the one step ran
+            }
+        }
         switch (result.end) {
             case Machine::RunResult::End::Halted:
                 end(Outcome::End::Halted);
@@ -100,12 +117,30 @@ void Runner::runFast() {
             case Machine::RunResult::End::IOStopped:
                 stopped();
                 return;
-            case Machine::RunResult::End::Stopped:
-                if (!enter(machine_.programCounter)) {
-                    return;
+            case Machine::RunResult::End::Stopped: {
+                const std::uint16_t address = machine_.programCounter;
+                if (checking_ && outside[address] != 0) {
+                    if (!enter(address)) {
+                        return;
+                    }
+                    if (reads == nullptr) {
+                        stops = nullptr;
+                    } else {
+                        reads->stopOutside();
+                    }
                 }
-                stops = nullptr;
+                if (reads != nullptr && (stops[address] & ReadCheck::memoryStop) != 0) {
+                    if (steps_ == limits_.steps) {
+                        end(Outcome::End::StepLimit);
+                        return;
+                    }
+                    if (!checkRead()) {
+                        return;
+                    }
+                    single = true;
+                }
                 break;
+            }
         }
     }
 }

@@ -1,7 +1,9 @@
 // One run of a program on a machine, under the rules of run/Outcome.h: the
-// fastest loop the run allows (Machine::run, or Machine::runUntil stopping
-// only where a check is due), or step by step when an observer needs every
-// step (the trace, the write log, the profile, the check of reads). Observers that are absent cost
+// fastest loop the run allows (Machine::run, or Machine::runUntil counting
+// the profile and stopping only where a check is due: a cell outside the
+// instructions, an instruction that reads or writes memory for the check of
+// reads), or step by step when an observer needs every step (the trace, the
+// write log). Observers that are absent cost
 // nothing.
 //
 //   Run::Runner runner(program, io, {.steps = 1000});
