@@ -9,6 +9,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "debug/Origin.h"
 #include "machine/Trace.h"
 
 namespace Vorn::Debug {
@@ -148,11 +149,15 @@ const std::array<C::Command, C::commandCount>& CommandInterpreter::table() {
          "Without N, deletes every breakpoint and watchpoint.", &C::doDelete, false},
         {"help", "h", "help [COMMAND]", "List the commands, or describe one", "", &C::doHelp,
          false},
-        {"info", "i", "info breakpoints|registers|history",
-         "Show the breakpoints, the registers or the history",
+        {"info", "i", "info breakpoints|registers|history|origin",
+         "Show the breakpoints, the registers, the history or a value's origin",
          "info breakpoints (info b): the breakpoints and watchpoints by number.\n"
          "info registers (info r): the 16 registers, $pc and $step.\n"
-         "info history: the steps a reverse command can reach and the memory kept.",
+         "info history: the steps a reverse command can reach and the memory kept.\n"
+         "info origin LOC [at STEP]: where the value of LOC (a register, [ADDRESS] or a\n"
+         "name's word) came from, now or after step STEP: the step that wrote it, then\n"
+         "where the values that step used came from, back to the image, the input or\n"
+         "the start (at most 20 links).",
          &C::doInfo, false},
         {"input", "", "input N...", "Append numbers for read to take",
          "The numbers come after those of --input, in order.", &C::doInput, false},
@@ -645,6 +650,8 @@ void CommandInterpreter::doInfo(std::string_view arguments) {
         writeBreakpoints();
     } else if (is("registers", 1)) {
         writeRegisters();
+    } else if (is("origin", 2)) {
+        writeOriginOf(rest);
     } else if (is("history", 1)) {
         const HistoryStats history = session_.history();
         out_ << "History: steps " << history.oldestStep << " to " << history.furthestStep
@@ -655,6 +662,39 @@ void CommandInterpreter::doInfo(std::string_view arguments) {
         throw CommandError("Undefined info command: " + quoted(arguments) +
                            ".  Try \"help info\".");
     }
+}
+
+// info origin LOC [at STEP]
+void CommandInterpreter::writeOriginOf(std::string_view arguments) {
+    const Program& program = session_.program();
+    std::string_view where = trim(arguments);
+    std::uint64_t step = session_.step();
+    if (const std::size_t at = where.find(" at "); at != std::string_view::npos) {
+        const std::int64_t asked = integerOrThrow(trim(where.substr(at + 4)));
+        if (asked < 0 || static_cast<std::uint64_t>(asked) > session_.step()) {
+            throw CommandError("Step " + std::to_string(asked) + " has not run (now at step " +
+                               std::to_string(session_.step()) + ").");
+        }
+        step = static_cast<std::uint64_t>(asked);
+        where = trim(where.substr(0, at));
+    }
+    if (where.empty()) {
+        throw CommandError("Argument required (a register, [ADDRESS] or a name).");
+    }
+    Location location;
+    if (const auto reg = registerNamed(where)) {
+        location = {true, *reg, 0};
+    } else if (const auto address = bracketedAddress(program, where)) {
+        location = {false, RegisterId::A, *address};
+    } else {
+        location = {false, RegisterId::A, addressOf(program, where)};
+    }
+    if (session_.history().interval == 0) {
+        throw CommandError(
+            "No history: the origin of a value is found in it (--history 0 "
+            "turned it off).");
+    }
+    writeOrigin(out_, program, session_.origin(location, step, originLinks));
 }
 
 void CommandInterpreter::doExamine(std::string_view arguments) {
@@ -797,7 +837,7 @@ std::vector<std::string> CommandInterpreter::completions(std::string_view line) 
                 candidates.emplace_back(each.name);
             }
         } else if (name == "info") {
-            candidates = {"breakpoints", "history", "registers", "watchpoints"};
+            candidates = {"breakpoints", "history", "origin", "registers", "watchpoints"};
         } else {
             if (name == "set") {
                 candidates = {"trace-commands", "$pc"};

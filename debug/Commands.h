@@ -64,6 +64,7 @@ class CommandInterpreter {
     void doWatch(std::string_view arguments);
     void doExamine(std::string_view arguments);
 
+    void writeOriginOf(std::string_view arguments);
     void writeRegisters();
     void writeBreakpoints();
     void writeLines(std::int32_t first, std::int32_t last, std::int32_t current);
