@@ -113,7 +113,7 @@ std::optional<Profile> readProfileCsv(std::istream& in, std::string& problem) {
             problem = "line " + std::to_string(number) + " is not 'address,line,count,line_count'";
             return std::nullopt;
         }
-        profile.counts[address] = count;
+        profile.counts[static_cast<std::size_t>(address)] = count;
     }
     return profile;
 }

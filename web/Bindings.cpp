@@ -6,6 +6,7 @@
 // diagnostics and the listing) and the session's (the one running).
 #include <emscripten/bind.h>
 
+#include <charconv>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <span>
@@ -17,8 +18,10 @@
 #include "analysis/Document.h"
 #include "assembly/Program.h"
 #include "assembly/ProgramLabels.h"
+#include "debug/Origin.h"
 #include "machine/InstructionSet.h"
 #include "machine/Trace.h"
+#include "run/Profile.h"
 #include "run/Runner.h"
 #include "tools/ToolError.h"
 #include "web/Session.h"
@@ -251,6 +254,87 @@ emscripten::val simulate(const std::string& source, const std::string& input, do
     return streams(out.str(), "stdout", errors.str());
 }
 
+// How many times each cell and line ran, for the page's heat map: the
+// source run as vornsim --profile runs it, the same JSON as
+// --profile-format json ({"steps", "cells", "lines"}); for a source that does
+// not assemble, {"error": message}.
+std::string profile(const std::string& source, const std::string& input, double limit) {
+    const Program program = Program::fromSource(source);
+    if (program.error()) {
+        return text(json{{"error", program.error()->message}});
+    }
+    std::istringstream in(input);
+    std::ostringstream out;
+    StreamIO io(in, out);
+    Run::Limits limits;
+    limits.steps = static_cast<std::uint64_t>(limit);
+    Run::Profile counts;
+    Run::Observers observers;
+    observers.profile = &counts;
+    Run::Runner runner(program, io, limits, observers);
+    runner.run();
+    std::ostringstream profileJson;
+    Run::writeProfileJson(profileJson, counts, program);
+    return profileJson.str();
+}
+
+const char* sourceName(Debug::OriginLink::Source source) {
+    switch (source) {
+        case Debug::OriginLink::Source::Step:
+            return "step";
+        case Debug::OriginLink::Source::Input:
+            return "input";
+        case Debug::OriginLink::Source::Image:
+            return "image";
+        case Debug::OriginLink::Source::Start:
+            return "start";
+        case Debug::OriginLink::Source::BeforeKept:
+            return "before-kept";
+        case Debug::OriginLink::Source::NotFollowed:
+            return "not-followed";
+    }
+    return "";
+}
+
+// Where the value of a register ("A".."P") or a memory word ("[20]", or an
+// address as a number) came from, at the session's current step: {"links":
+// [{"depth", "location", "value", "source", "step", "line", "input", "text"}]},
+// "text" being the debugger's words for the link; {"error": ...} for a
+// location that is none.
+std::string origin(const std::string& where) {
+    const Program& program = session().program();
+    Debug::Location location;
+    if (const auto reg = findRegister(where)) {
+        location = {true, *reg, 0};
+    } else {
+        std::string_view number = where;
+        if (number.size() > 2 && number.front() == '[' && number.back() == ']') {
+            number = number.substr(1, number.size() - 2);
+        }
+        unsigned address = 0;
+        const auto [end, problem] =
+            std::from_chars(number.data(), number.data() + number.size(), address);
+        if (problem != std::errc() || end != number.data() + number.size() || address > 0xFFFF) {
+            return text(json{{"error", "not a register or a memory address: " + where}});
+        }
+        location = {false, RegisterId::A, static_cast<std::uint16_t>(address)};
+    }
+    json links = json::array();
+    for (const Debug::OriginLink& link : session().origin(location)) {
+        const std::uint16_t at =
+            link.source == Debug::OriginLink::Source::Image ? link.location.address : link.address;
+        links.push_back({{"depth", link.depth},
+                         {"location", Debug::locationName(link.location)},
+                         {"value", link.value.value()},
+                         {"source", sourceName(link.source)},
+                         {"step", static_cast<double>(link.step)},
+                         {"line", program.lineOf(at)},
+                         {"input", static_cast<double>(link.input)},
+                         {"text", Debug::describeLink(program, link)}});
+    }
+    return text(json{{"links", links}});
+}
+
 // The operation and register names, for the editor's highlighting.
 std::string names() {
     json operations = json::array();
@@ -281,6 +365,8 @@ EMSCRIPTEN_BINDINGS(vorn) {
     emscripten::function("memory", &memory);
     emscripten::function("assembleImage", &assembleImage);
     emscripten::function("simulate", &simulate);
+    emscripten::function("profile", &profile);
+    emscripten::function("origin", &origin);
 }
 
 }  // namespace Vorn::Web

@@ -64,6 +64,10 @@ class Session {
     // reached, or to the start when there is none.
     void reverseContinue();
 
+    // Where the value of `location` came from, as it stands at the current
+    // step (Debug::Session::origin, at most Debug::originLinks links).
+    std::vector<Debug::OriginLink> origin(const Debug::Location& location);
+
     // The assembly error of the source, if it has one.
     const std::optional<Assembly::AssemblyError>& error() const { return program_.error(); }
     const Program& program() const { return program_; }
