@@ -76,7 +76,10 @@ json diagnosticsJson(const Analysis::Document& document) {
         }
         const bool error = diagnostic.severity == Analysis::Diagnostic::Severity::Error;
         diagnostics.push_back(
-            {{"severity", Analysis::severityName(diagnostic.severity)},
+            // The editor's lint names: "error", "warning", "info", "hint".
+            {{"severity", diagnostic.severity == Analysis::Diagnostic::Severity::Information
+                              ? std::string_view("info")
+                              : Analysis::severityName(diagnostic.severity)},
              {"code", diagnostic.code},
              {"message", diagnostic.message},
              {"text", error ? Tools::errorText(diagnostic.message + ".") : diagnostic.message},
