@@ -24,7 +24,7 @@ std::string source(std::uint64_t steps) {
     const std::uint64_t inner = std::max<std::uint64_t>(steps / 20 / 3, 1);
     return "        load A seed\n"
            "        load D rounds\n"
-           ":outer  load C inner\n"
+           ":outer  load C count\n"
            ":inner  decr C\n"
            "        jz C next\n"
            "        jump inner\n"
@@ -36,7 +36,7 @@ std::string source(std::uint64_t steps) {
            "        jump end\n"
            ":seed   1\n"
            ":rounds 20\n"
-           ":inner  " +
+           ":count  " +
            std::to_string(inner) +
            "\n"
            ":result 0\n";

@@ -65,28 +65,40 @@ ReadCheck::ReadCheck(const Program& program) : program_(program) {
     }
 }
 
-std::optional<UnwrittenRead> ReadCheck::beforeStep(const Machine& machine, std::uint64_t step) {
+bool ReadCheck::beforeStep(const Machine& machine, std::uint64_t step) {
+    const std::uint16_t at = machine.programCounter;
     if (machine.halted()) {
-        return std::nullopt;
+        return false;
     }
-    const Word instruction = machine.memory[machine.programCounter];
+    const Word instruction = machine.memory[at];
     const Operation op = instruction.opcode();
     if (!usesMemory[static_cast<std::size_t>(op)]) {
-        return std::nullopt;  // most steps: nothing to look at
+        return false;  // most steps: nothing to look at
     }
-    std::optional<UnwrittenRead> read;
+    bool found = false;
     if (const auto address = readAddress(machine, instruction);
         address && !written_.test(*address) && !reported_.test(*address)) {
         reported_.set(*address);
-        read = UnwrittenRead{machine.programCounter, instruction, *address,
-                             program_.lineOf(machine.programCounter), step};
-        found_.push_back(*read);
+        found_.push_back({at, instruction, *address, program_.lineOf(at), step});
+        found = true;
     }
-    lastWrite_ = nextWriteAddress(machine);
+    switch (shapeOf(op).writes) {
+        case Writes::WordAtAddress:
+            lastWrite_ = instruction.address();
+            break;
+        case Writes::WordAtPointer:
+            lastWrite_ = pointerAddress(machine, instruction);
+            break;
+        case Writes::Nothing:
+        case Writes::Register1:
+        case Writes::ImplicitRegister:
+            lastWrite_.reset();
+            break;
+    }
     if (lastWrite_) {
         written_.set(*lastWrite_);
     }
-    return read;
+    return found;
 }
 
 const std::uint8_t* ReadCheck::stops(const Machine& machine, const std::uint8_t* outside) {

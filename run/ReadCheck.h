@@ -28,9 +28,10 @@ class ReadCheck {
     explicit ReadCheck(const Program& program);
 
     // Before the instruction at the machine's program counter runs, as step
-    // `step`: the read it makes of a word nothing wrote, the first time for
-    // that word; and the word it writes counts as written from now on.
-    std::optional<UnwrittenRead> beforeStep(const Machine& machine, std::uint64_t step);
+    // `step`: whether it reads a word nothing wrote, the first time for that
+    // word (then the last of found()); and the word it writes counts as
+    // written from now on.
+    bool beforeStep(const Machine& machine, std::uint64_t step);
 
     // For a fast run (Machine::runUntil): the cells to stop at so that
     // beforeStep sees every step that reads or writes memory. Each byte has

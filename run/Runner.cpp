@@ -89,21 +89,9 @@ void Runner::runFast() {
         runUncounted();
         return;
     }
-    // One step on its own, after a stop for the read check.
-    bool single = false;
     while (true) {
-        const std::uint64_t left = limits_.steps - steps_;
-        const Machine::RunResult result =
-            single ? machine_.runUntil(std::min<std::uint64_t>(left, 1), nullptr, counts)
-                   : machine_.runUntil(left, stops, counts);
+        const Machine::RunResult result = machine_.runUntil(limits_.steps - steps_, stops, counts);
         steps_ += result.steps;
-        if (single) {
-            single = false;
-            reads->afterStep(machine_);
-            if (result.end == Machine::RunResult::End::StepLimit && left > 1) {
-                continue;  // the one step ran
-            }
-        }
         switch (result.end) {
             case Machine::RunResult::End::Halted:
                 end(Outcome::End::Halted);
@@ -134,15 +122,34 @@ void Runner::runFast() {
                         end(Outcome::End::StepLimit);
                         return;
                     }
-                    if (!checkRead()) {
+                    if (!checkRead() || !stepAlone(counts)) {
                         return;
                     }
-                    single = true;
+                    reads->afterStep(machine_);
                 }
                 break;
             }
         }
     }
+}
+
+// The instruction at the program counter, on its own (after a stop for the
+// check of reads). Returns whether the run goes on.
+bool Runner::stepAlone(std::uint64_t* counts) {
+    if (counts != nullptr) {
+        ++counts[machine_.programCounter];
+    }
+    ++steps_;
+    try {
+        machine_.step();
+    } catch (const Word::InvalidAddressInOperation&) {
+        end(Outcome::End::Fault);
+        return false;
+    } catch (const MachineIO::Stop&) {
+        stopped();
+        return false;
+    }
+    return true;
 }
 
 // Machine::run, the fastest loop, which counts no steps.
@@ -265,10 +272,10 @@ bool Runner::enter(std::uint16_t address) {
 // Before the step: a read of a word nothing wrote is a warning, or when
 // strict a fault. Returns whether the run goes on.
 bool Runner::checkRead() {
-    const auto read = observers_.reads->beforeStep(machine_, steps_ + 1);
-    if (!read) {
+    if (!observers_.reads->beforeStep(machine_, steps_ + 1)) {
         return true;
     }
+    const UnwrittenRead* const read = &observers_.reads->found().back();
     const std::string message = unwrittenReadMessage(program_, *read);
     if (limits_.strict) {
         end(Outcome::End::StrictFault);

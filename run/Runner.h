@@ -68,6 +68,7 @@ class Runner {
     void stopped();
     bool enter(std::uint16_t address);
     bool checkRead();
+    bool stepAlone(std::uint64_t* counts);
 
     const Program& program_;
     MachineIO& io_;
