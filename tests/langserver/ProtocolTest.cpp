@@ -283,7 +283,8 @@ TEST(Protocol, AThousandWarningsAndANoteForTheRest) {
     ASSERT_EQ(list.size(), 1001u);
     EXPECT_EQ(list[999]["code"], "jumps-into-data");
     EXPECT_EQ(list[1000]["severity"], 3);
-    EXPECT_EQ(list[1000]["message"], "and 100 more warnings from here on, not shown");
+    EXPECT_EQ(list[1000]["message"],
+              "and 100 more warnings, notes and hints from here on, not shown");
 }
 
 TEST(Protocol, ColumnsAreUtf16Units) {
