@@ -20,9 +20,11 @@ struct ByLine {
     }
 };
 
-// At most this many assemblies more for one text: a text with many errors
-// still gets its names back quickly (most of them, if not all).
-constexpr int readingRounds = 16;
+// At most this many assemblies more for one text, and fewer for a long one
+// (each assembles the whole text again): a text with many errors still gets
+// its names back quickly, most of them if not all.
+constexpr std::size_t readingRounds = 16;
+constexpr std::size_t readingBytes = 4u << 20;
 
 bool raisedWhileReading(const std::optional<Assembly::AssemblyError>& error) {
     return error && error->position.line > 0 &&
@@ -40,7 +42,9 @@ std::optional<Assembly::Program> Document::readTolerantly() const {
     Assembly::SourcePosition at = program_.error->position;
     std::int32_t cutLine = 0;
     std::optional<Assembly::Program> read;
-    for (int round = 0; round < readingRounds; ++round) {
+    const std::size_t rounds = std::clamp<std::size_t>(
+        readingBytes / std::max<std::size_t>(text_.size(), 1), 2, readingRounds);
+    for (std::size_t round = 0; round < rounds; ++round) {
         // The first time on a line, from the token in error on; the second,
         // the whole line.
         const auto index = static_cast<std::size_t>(at.line - 1);
