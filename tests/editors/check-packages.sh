@@ -23,7 +23,7 @@ assert ".vorn" in package["contributes"]["languages"][0]["extensions"]
 lock = json.load(open(vscode / "package-lock.json"))
 assert "node_modules/vscode-languageclient" in lock["packages"], "vscode-languageclient not pinned"
 table = (root / "machine/InstructionSet.h").read_text()
-operations = re.findall(r'X\(\w+, (\w+), (?:true|false), (?:true|false), (?:true|false)\)', table)
+operations = re.findall(r'X\(\w+, (\w+), (?:true|false), (?:true|false), (?:true|false)[,)]', table)
 assert len(operations) == 16, operations
 operation_rule = re.compile(grammar["repository"]["operation"]["match"])
 syntax = (root / "editors/vim/syntax/vorn.vim").read_text()
