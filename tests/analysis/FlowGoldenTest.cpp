@@ -85,8 +85,8 @@ TEST(FlowGolden, EveryDiagnosticWhereTheSourceExpectsIt) {
 TEST(FlowGolden, ExamplesHaveNoWarnings) {
     for (const fs::path& source : filesIn(EXAMPLES_DIR)) {
         SCOPED_TRACE(source.filename().string());
-        for (const Diagnostic& diagnostic :
-             Document(Testing::readFile(source.string())).diagnostics()) {
+        const Document document(Testing::readFile(source.string()));
+        for (const Diagnostic& diagnostic : document.diagnostics()) {
             EXPECT_NE(diagnostic.severity, Diagnostic::Severity::Warning)
                 << diagnostic.position.line << ": " << diagnostic.message;
             EXPECT_NE(diagnostic.severity, Diagnostic::Severity::Error) << diagnostic.message;
