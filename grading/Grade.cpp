@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <istream>
+#include <optional>
 #include <sstream>
 
 #include "machine/Machine.h"
@@ -214,9 +215,12 @@ CaseResult gradeCase(const Case& test, const Submission& submission) {
     limits.outputLines = test.maxOutput;
     limits.strict = test.strict;
     limits.randomMemory = test.randomMemory;
-    Run::ReadCheck reads(submission.program);
+    std::optional<Run::ReadCheck> reads;
+    if (test.checkReads) {
+        reads.emplace(submission.program);
+    }
     Run::Observers observers;
-    observers.reads = test.checkReads ? &reads : nullptr;
+    observers.reads = reads ? &*reads : nullptr;
     Run::Runner runner(submission.program, io, limits, observers);
     const Run::Outcome outcome = runner.run();
     result.steps = outcome.steps;

@@ -4,6 +4,7 @@
 #include <ios>
 #include <limits>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -101,8 +102,15 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
                                    "'.");
         }
     }
-    Run::Profile profile;
-    Run::ReadCheck reads(program);
+    // Made only when asked for: the profile's counts are half a megabyte.
+    std::optional<Run::Profile> profile;
+    if (options.profileFile) {
+        profile.emplace();
+    }
+    std::optional<Run::ReadCheck> reads;
+    if (options.checkReads) {
+        reads.emplace(program);
+    }
 
     SimulatorIO io(input, inputName, out, outIsTerminal);
     Run::Limits limits;
@@ -111,8 +119,8 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
     limits.strict = options.strict;
     limits.randomMemory = options.randomMemory;
     Run::Observers observers;
-    observers.profile = options.profileFile ? &profile : nullptr;
-    observers.reads = options.checkReads ? &reads : nullptr;
+    observers.profile = profile ? &*profile : nullptr;
+    observers.reads = reads ? &*reads : nullptr;
     observers.countSteps = options.stats;
     observers.trace = options.trace ? &errors : nullptr;
     observers.warnings = &errors;
@@ -133,9 +141,9 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
     }
     if (profileFile.is_open()) {
         if (options.profileFormat == "json") {
-            Run::writeProfileJson(profileFile, profile, program);
+            Run::writeProfileJson(profileFile, *profile, program);
         } else {
-            Run::writeProfileCsv(profileFile, profile, program);
+            Run::writeProfileCsv(profileFile, *profile, program);
         }
         profileFile.close();
         if (!profileFile) {
