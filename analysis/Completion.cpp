@@ -68,7 +68,7 @@ Wanted wantedAfter(const std::vector<SourceToken>& tokens) {
 }
 
 void addNames(const Document& document, std::vector<Completion>& out) {
-    for (const ProgramSymbol& symbol : document.program().symbols) {
+    for (const ProgramSymbol& symbol : document.names().symbols) {
         Completion item;
         item.label = symbol.name;
         switch (symbol.kind) {

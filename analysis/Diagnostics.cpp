@@ -1,9 +1,11 @@
 #include "analysis/Diagnostics.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <tuple>
 
+#include "analysis/ControlFlow.h"
 #include "analysis/Hints.h"
 #include "assembly/ParseError.h"
 #include "machine/InstructionSet.h"
@@ -77,21 +79,95 @@ SourcePosition operationOf(const Document& document, std::int32_t line, Operatio
     return wholeLine(document, line);
 }
 
-void fallsIntoData(const Document& document, std::vector<Diagnostic>& out) {
-    const auto& cells = document.program().cells;
-    for (std::size_t address = 0; address + 1 < cells.size(); ++address) {
-        const Assembly::ProgramCell& cell = cells[address];
-        const Assembly::ProgramCell& next = cells[address + 1];
-        if (!cell.isInstruction || next.isInstruction ||
-            !mayFallThrough(shapeOf(cell.word.opcode()).flow)) {
-            continue;
+std::string lineOfCell(const Document& document, std::uint32_t address) {
+    return "line " + std::to_string(document.program().cells[address].line);
+}
+
+// "line 1 → line 4 → line 9": the lines of a path's cells, a line repeated
+// in a row (a repetition's cells) said once.
+std::string pathText(const Document& document, const std::vector<std::uint32_t>& path) {
+    std::string text;
+    std::int32_t previous = 0;
+    for (const std::uint32_t address : path) {
+        const std::int32_t line = document.program().cells[address].line;
+        if (line != previous) {
+            text += (text.empty() ? "" : " → ") + lineOfCell(document, address);
+            previous = line;
         }
-        out.push_back(warning(Codes::fallsIntoData,
-                              "execution runs on from this instruction into the data word at "
-                              "address " +
-                                  std::to_string(address + 1) + " (line " +
-                                  std::to_string(next.line) + "): no 'jump' before the data",
-                              operationOf(document, cell.line, cell.word.opcode())));
+    }
+    return text;
+}
+
+// What execution enters: "the data word at address 8 (line 11)", or an
+// address that no statement filled.
+std::string enteredCell(const Document& document, std::uint32_t address) {
+    if (address < document.program().cells.size()) {
+        return "the data word at address " + std::to_string(address) + " (" +
+               lineOfCell(document, address) + ")";
+    }
+    return "address " + std::to_string(address) + ", which no statement filled";
+}
+
+SourcePosition operationAt(const Document& document, std::uint32_t address) {
+    const Assembly::ProgramCell& cell = document.program().cells[address];
+    return operationOf(document, cell.line, cell.word.opcode());
+}
+
+Diagnostic note(std::string_view code, Diagnostic::Severity severity, std::string message,
+                SourcePosition position) {
+    Diagnostic diagnostic = warning(code, std::move(message), position);
+    diagnostic.severity = severity;
+    return diagnostic;
+}
+
+void controlFlow(const Document& document, std::vector<Diagnostic>& out) {
+    const ControlFlow flow = analyzeControlFlow(document.program().cells);
+    for (const EnteredData& entry : flow.entersData) {
+        const std::string path = "; path: " + pathText(document, entry.path);
+        out.push_back(
+            entry.jumped
+                ? warning(Codes::jumpsIntoData,
+                          "execution jumps from this instruction to " +
+                              enteredCell(document, entry.into) + path,
+                          operationAt(document, entry.from))
+                : warning(Codes::fallsIntoData,
+                          "execution runs on from this instruction into " +
+                              enteredCell(document, entry.into) + ": no 'jump' before " +
+                              (entry.into < document.program().cells.size() ? "the data" : "it") +
+                              path,
+                          operationAt(document, entry.from)));
+    }
+    for (const Modification& modification : flow.modifications) {
+        out.push_back(note(
+            Codes::selfModifying, Diagnostic::Severity::Information,
+            modification.target
+                ? "self-modifying code: this 'store' overwrites the instruction at address " +
+                      std::to_string(*modification.target) + " (" +
+                      lineOfCell(document, *modification.target) +
+                      "), so the flow from there on is uncertain"
+                : std::string("the cell this 'storei' writes is not known here: any cell may be "
+                              "modified, and the flow shown assumes that no instruction is"),
+            operationAt(document, modification.store)));
+    }
+    if (flow.selfModifying()) {
+        return;  // what is unreachable or endless depends on what the stores write
+    }
+    for (const std::uint32_t address : flow.endlessLoops) {
+        out.push_back(warning(Codes::endlessLoop,
+                              "no path from this instruction reaches a halt: once execution "
+                              "gets here, the program never ends",
+                              operationAt(document, address)));
+    }
+    for (const CellRun& run : flow.unreachable) {
+        const std::int32_t first = document.program().cells[run.first].line;
+        const std::int32_t last = document.program().cells[run.last].line;
+        out.push_back(
+            note(Codes::unreachable, Diagnostic::Severity::Hint,
+                 "never executed: no path from address 0 reaches " +
+                     (first == last ? std::string("this instruction")
+                                    : "the instructions of lines " + std::to_string(first) +
+                                          " to " + std::to_string(last)),
+                 wholeLine(document, first)));
     }
 }
 
@@ -121,6 +197,11 @@ void truncatedAddresses(const Document& document, std::vector<Diagnostic>& out) 
 
 }  // namespace
 
+std::string_view severityName(Diagnostic::Severity severity) {
+    constexpr std::array<std::string_view, 4> names{"error", "warning", "information", "hint"};
+    return names[static_cast<std::size_t>(severity)];
+}
+
 std::vector<Diagnostic> diagnose(const Document& document) {
     std::vector<Diagnostic> diagnostics;
     const auto& error = document.program().error;
@@ -134,7 +215,9 @@ std::vector<Diagnostic> diagnose(const Document& document) {
     }
     std::vector<Diagnostic> warnings;
     unusedNames(document, warnings);
-    fallsIntoData(document, warnings);
+    if (!error) {
+        controlFlow(document, warnings);
+    }
     truncatedAddresses(document, warnings);
     const auto inSourceOrder = [](const Diagnostic& a, const Diagnostic& b) {
         return std::tie(a.position.line, a.position.column) <

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,8 @@
 namespace Vorn::Analysis {
 
 struct Diagnostic {
-    enum class Severity : std::uint8_t { Error, Warning };
+    // Information is a note, Hint a hint (an editor shows it faintly).
+    enum class Severity : std::uint8_t { Error, Warning, Information, Hint };
 
     Severity severity = Severity::Error;
     // "assembly-error" for vornasm's error; a warning's own code otherwise
@@ -46,7 +48,16 @@ class Document {
     explicit Document(std::string text);
 
     const std::string& text() const { return text_; }
+    // Exactly what vornasm makes of the text: its cells, symbols and error.
     const Assembly::Program& program() const { return program_; }
+    // The program as far as the text can be read: after an error raised
+    // while reading, the text assembled again without the parts in error
+    // (from the token in error to the end of its line, then the whole line),
+    // so that the names after the error are known too. Go-to-definition,
+    // references, rename, completion, the outline and hover read this;
+    // the diagnostics read program(). The same object when there is no
+    // such error.
+    const Assembly::Program& names() const { return tolerant_ ? *tolerant_ : program_; }
     const std::vector<Diagnostic>& diagnostics() const { return diagnostics_; }
 
     // Lines count from 1, as vornasm counts them (a line feed ends a line).
@@ -63,9 +74,12 @@ class Document {
     std::vector<Assembly::SourcePosition> usesOf(const Assembly::ProgramSymbol& symbol) const;
 
   private:
+    std::optional<Assembly::Program> readTolerantly() const;
+
     std::string text_;
     std::vector<std::size_t> lineStarts_;
     Assembly::Program program_;
+    std::optional<Assembly::Program> tolerant_;
     std::map<std::string, std::vector<Assembly::SourcePosition>, std::less<>> aliasUses_;
     std::vector<Diagnostic> diagnostics_;
 };

@@ -33,7 +33,7 @@ std::string symbolHover(const Document& document, const ProgramSymbol& symbol) {
     const ProgramSymbol* step = &symbol;
     for (int hops = 0; step && step->aliasOf && hops < 64; ++hops) {
         chain += " → " + code(*step->aliasOf);
-        step = document.program().symbol(*step->aliasOf);
+        step = document.names().symbol(*step->aliasOf);
     }
     std::string text = "**definition** " + chain;
     if (symbol.number) {
@@ -52,8 +52,8 @@ std::string instructionHover(const Document& document, std::int32_t line, Operat
     std::string text = "**" + std::string(nameOf(operation)) + "** " + operandForm(operation) +
                        ": " + std::string(operationEffect(operation));
     const CellRange cells = document.cellsOfLine(line);
-    if (cells.count > 0 && document.program().cells[cells.first].isInstruction) {
-        const Word word = document.program().cells[cells.first].word;
+    if (cells.count > 0 && document.names().cells[cells.first].isInstruction) {
+        const Word word = document.names().cells[cells.first].word;
         std::ostringstream mnemonic;
         mnemonic << word;
         char hex[16];

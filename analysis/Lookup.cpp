@@ -43,7 +43,7 @@ std::optional<NameAt> nameAt(const Document& document, std::int32_t line, std::i
             found.kind = NameAt::Kind::Operation;
         } else if (isRegisterName(token.text)) {
             found.kind = NameAt::Kind::Register;
-        } else if ((found.symbol = document.program().symbol(token.text))) {
+        } else if ((found.symbol = document.names().symbol(token.text))) {
             found.kind = NameAt::Kind::Symbol;
         }
         return found;
@@ -111,7 +111,7 @@ Rename renameAt(const Document& document, std::int32_t line, std::int32_t column
     if (isRegisterName(wanted)) {
         return refused("'" + wanted + "' is a register name, which no label can take.");
     }
-    if (wanted != old && document.program().symbol(wanted)) {
+    if (wanted != old && document.names().symbol(wanted)) {
         return refused("'" + wanted + "' is already bound.");
     }
     return {referencesAt(document, line, column, true), {}};

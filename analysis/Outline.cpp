@@ -14,7 +14,7 @@ using Assembly::TokenKind;
 
 std::vector<OutlineSymbol> outlineOf(const Document& document) {
     std::vector<OutlineSymbol> outline;
-    for (const ProgramSymbol& symbol : document.program().symbols) {
+    for (const ProgramSymbol& symbol : document.names().symbols) {
         if (symbol.kind == ProgramSymbol::Kind::Predefined || symbol.definition.line < 1) {
             continue;
         }
@@ -42,7 +42,7 @@ std::vector<OutlineSymbol> outlineOf(const Document& document) {
 
 std::vector<ClassedToken> classify(const Document& document) {
     std::vector<ClassedToken> classed;
-    const Assembly::Program& program = document.program();
+    const Assembly::Program& program = document.names();
     for (const SourceToken& token : tokenize(document.text())) {
         TokenClass tokenClass = TokenClass::Name;
         switch (token.kind) {

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "analysis/Spelling.h"
+#include "debug/Origin.h"
 #include "machine/Trace.h"
 #include "text/Identifier.h"
 #include "text/Number.h"
@@ -155,13 +156,17 @@ const std::array<C::Command, C::commandCount>& CommandInterpreter::table() {
          "shows how many are left.",
          &C::doIgnore, false, false},
         {"info", "i", "info WHAT",
-         "Show the breakpoints, watchpoints, registers, displays or history",
+         "Show the breakpoints, watchpoints, registers, displays, history or an origin",
          "info breakpoints (info b): the breakpoints and watchpoints by number, each\n"
          "with its condition and how many times it was hit.\n"
          "info watchpoints: the watchpoints only.\n"
          "info registers (info r): the 16 registers, $pc and $step.\n"
          "info display: the expressions display shows at every stop.\n"
-         "info history: the steps a reverse command can reach and the memory kept.",
+         "info history: the steps a reverse command can reach and the memory kept.\n"
+         "info origin LOC [at STEP]: where the value of LOC (a register, [ADDRESS] or a\n"
+         "name's word) came from, now or after step STEP: the step that wrote it, then\n"
+         "where the values that step used came from, back to the image, the input or\n"
+         "the start (at most 20 links).",
          &C::doInfo, false, false},
         {"input", "", "input N...", "Append numbers for read to take",
          "The numbers come after those of --input (or of run), in order.", &C::doInput, false,
@@ -999,6 +1004,8 @@ void CommandInterpreter::doInfo(std::string_view arguments) {
             }
             out_ << display.expression->text() << '\n';
         }
+    } else if (is("origin", 2)) {
+        writeOriginOf(rest);
     } else if (is("history", 1)) {
         const HistoryStats history = session_.history();
         out_ << "History: steps " << history.oldestStep << " to " << history.furthestStep
@@ -1037,6 +1044,44 @@ std::pair<std::uint32_t, char> examineFormat(const std::string& format) {
 }
 
 }  // namespace
+
+// info origin LOC [at STEP]
+void CommandInterpreter::writeOriginOf(std::string_view arguments) {
+    const Program& program = session_.program();
+    std::string_view where = trim(arguments);
+    std::uint64_t step = session_.step();
+    if (const std::size_t at = where.find(" at "); at != std::string_view::npos) {
+        const std::int64_t asked = integerOrThrow(trim(where.substr(at + 4)));
+        if (asked < 0 || static_cast<std::uint64_t>(asked) > session_.step()) {
+            throw CommandError("Step " + std::to_string(asked) + " has not run (now at step " +
+                               std::to_string(session_.step()) + ").");
+        }
+        step = static_cast<std::uint64_t>(asked);
+        where = trim(where.substr(0, at));
+    }
+    if (where.empty()) {
+        throw CommandError("Argument required (a register, [ADDRESS] or a name).");
+    }
+    Location location;
+    const auto addressOf = [this](std::string_view text) {
+        return parse(text, Expression::Reading::Address)
+            .address(session_.machine(), session_.step());
+    };
+    if (const auto reg = findRegister(where)) {
+        location = {Location::Kind::Register, *reg, 0};
+    } else if (where.size() > 2 && where.front() == '[' && where.back() == ']') {
+        location = {Location::Kind::Memory, RegisterId::A,
+                    addressOf(trim(where.substr(1, where.size() - 2)))};
+    } else {
+        location = {Location::Kind::Memory, RegisterId::A, addressOf(where)};
+    }
+    if (session_.history().interval == 0) {
+        throw CommandError(
+            "No history: the origin of a value is found in it (--history 0 "
+            "turned it off).");
+    }
+    writeOrigin(out_, program, session_.origin(location, step, originLinks));
+}
 
 void CommandInterpreter::doExamine(std::string_view arguments) {
     const Program& program = session_.program();
@@ -1210,7 +1255,8 @@ std::vector<std::string> CommandInterpreter::completions(std::string_view line) 
                 candidates.emplace_back(each.name);
             }
         } else if (name == "info") {
-            candidates = {"breakpoints", "display", "history", "registers", "watchpoints"};
+            candidates = {"breakpoints", "display",   "history",
+                          "origin",      "registers", "watchpoints"};
         } else {
             if (name == "set") {
                 candidates = {"trace-commands", "$pc"};

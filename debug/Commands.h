@@ -92,6 +92,7 @@ class CommandInterpreter {
     std::uint16_t locationOf(std::string_view text) const;
     std::string valueLine(const Expression& expression, char format) const;
     void writeDisplays();
+    void writeOriginOf(std::string_view arguments);
     void writeRegisters();
     void writeBreakpoints(bool watchpointsOnly);
     void writeLines(std::int32_t first, std::int32_t last, std::int32_t current);

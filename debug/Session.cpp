@@ -984,6 +984,226 @@ Stop Session::reverseContinue() {
 }
 
 // ---------------------------------------------------------------------------
+// Where a value came from
+
+// A step that wrote the location, and the state just before it ran. With
+// found false: no step after `step` (the oldest kept, or a change by hand)
+// wrote it.
+struct Session::Write {
+    bool found = false;
+    std::uint64_t step = 0;
+    std::uint16_t address = 0;
+    Word instruction;
+    Word value;
+    Register::Registers registers;
+    std::size_t tapePosition = 0;
+};
+
+namespace {
+
+// Whether the instruction `word` may write `location`: stores always (they
+// may also change an instruction, so the stops are kept up to date at each).
+bool mayWrite(Word word, const Location& location) {
+    const Operation op = word.opcode();
+    switch (shapeOf(op).writes) {
+        case Writes::Nothing:
+            return false;
+        case Writes::Register1:
+            return location.kind == Location::Kind::Register && word.register1() == location.reg;
+        case Writes::ImplicitRegister:
+            return location.kind == Location::Kind::Register &&
+                   implicitRegister(op) == location.reg;
+        case Writes::WordAtAddress:
+        case Writes::WordAtPointer:
+            return true;
+    }
+    return true;
+}
+
+bool wrote(const StepEffect& effect, const Location& location) {
+    return location.kind == Location::Kind::Register
+               ? effect.kind == StepEffect::Kind::Register && effect.reg == location.reg
+               : effect.kind == StepEffect::Kind::Memory && effect.address == location.address;
+}
+
+}  // namespace
+
+// Replays the interval from snapshot `index` up to step `end`, stopping only
+// where the location may be written; keeps the last write in `found`.
+bool Session::lastWriteIn(std::size_t index, std::uint64_t end, const Location& location,
+                          std::optional<Write>& found) {
+    restore(snapshots_[index]);
+    replaying_ = true;
+    std::vector<std::uint8_t> stops(Machine::memorySize);
+    for (std::size_t address = 0; address < stops.size(); ++address) {
+        stops[address] = mayWrite(machine_.memory[address], location) ? 1 : 0;
+    }
+    StepEffect effect;
+    while (step_ < end) {
+        const Machine::RunResult result = machine_.runUntil(end - step_, stops.data());
+        step_ += result.steps;
+        if (result.end != Machine::RunResult::End::Stopped || step_ >= end) {
+            break;
+        }
+        Write write{true,
+                    step_ + 1,
+                    machine_.programCounter,
+                    machine_.memory[machine_.programCounter],
+                    {},
+                    machine_.registers,
+                    tapePosition_};
+        try {
+            machine_.step(effect);
+        } catch (const Word::InvalidAddressInOperation&) {
+            break;  // (a step that faulted never counted as run)
+        }
+        ++step_;
+        if (wrote(effect, location)) {
+            write.value = effect.value;
+            found = write;
+        }
+        if (effect.kind == StepEffect::Kind::Memory) {
+            stops[effect.address] = mayWrite(machine_.memory[effect.address], location) ? 1 : 0;
+        }
+    }
+    replaying_ = false;
+    return found.has_value();
+}
+
+// The last step at or before `upTo` that wrote the location, going back one
+// interval between snapshots at a time.
+std::optional<Session::Write> Session::lastWrite(const Location& location, std::uint64_t upTo) {
+    const std::uint64_t oldest = oldestReachable();
+    Write none;
+    none.step = oldest;
+    if (upTo <= oldest) {
+        return none;
+    }
+    auto after =
+        std::upper_bound(snapshots_.begin(), snapshots_.end(), upTo - 1,
+                         [](std::uint64_t step, const Snapshot& s) { return step < s.step; });
+    auto index = static_cast<std::size_t>(after - snapshots_.begin()) - 1;
+    while (true) {
+        const std::uint64_t end =
+            index + 1 < snapshots_.size() ? std::min(snapshots_[index + 1].step, upTo) : upTo;
+        std::optional<Write> found;
+        if (lastWriteIn(index, end, location, found)) {
+            if (found->step > oldest) {
+                return found;
+            }
+            return none;
+        }
+        const Snapshot& snapshot = snapshots_[index];
+        if (index == 0 || snapshot.step <= oldest || (snapshot.keep && snapshot.step > 0)) {
+            none.step = std::max(oldest, snapshot.step);
+            return none;
+        }
+        --index;
+    }
+}
+
+std::vector<OriginLink> Session::origin(Location location, std::uint64_t step,
+                                        std::size_t maxLinks) {
+    std::vector<OriginLink> links;
+    if (!historyOn() || maxLinks == 0) {
+        return links;
+    }
+    const std::uint64_t current = step_;
+    struct Pending {
+        Location location;
+        std::uint64_t upTo;
+        int depth;
+    };
+    std::vector<Pending> pending{{location, std::min(step, current), 0}};
+    while (!pending.empty()) {
+        const Pending next = pending.back();
+        pending.pop_back();
+        if (links.size() == maxLinks) {
+            // More to follow than the limit allows: said by a last link.
+            OriginLink cut;
+            cut.source = OriginLink::Source::NotFollowed;
+            cut.depth = next.depth;
+            cut.location = next.location;
+            links.push_back(cut);
+            break;
+        }
+        OriginLink link;
+        link.depth = next.depth;
+        link.location = next.location;
+        const std::optional<Write> write = lastWrite(next.location, next.upTo);
+        if (!write || !write->found) {
+            const std::uint64_t since = write ? write->step : 0;
+            const bool image = next.location.kind != Location::Kind::Register &&
+                               next.location.address < program_.words().size();
+            link.source = since > 0 ? OriginLink::Source::BeforeKept
+                          : image   ? OriginLink::Source::Image
+                                    : OriginLink::Source::Start;
+            link.step = since;
+            goTo(since);
+            link.value = next.location.kind == Location::Kind::Register
+                             ? machine_.registers.at(next.location.reg)
+                             : machine_.memory[next.location.address];
+            links.push_back(link);
+            continue;
+        }
+        link.step = write->step;
+        link.address = write->address;
+        link.instruction = write->instruction;
+        link.value = write->value;
+        const Operation op = write->instruction.opcode();
+        if (op == Operation::Read) {
+            link.source = OriginLink::Source::Input;
+            link.input = write->tapePosition + 1;
+        }
+        links.push_back(link);
+        if (link.source != OriginLink::Source::Step) {
+            continue;
+        }
+        // The values the step used, the one written last first on the stack.
+        const std::uint64_t before = write->step - 1;
+        const Word instruction = write->instruction;
+        const auto reg = [&](RegisterId id) { return Location{Location::Kind::Register, id, 0}; };
+        const auto word = [&](std::uint16_t address) {
+            return Location{Location::Kind::Memory, RegisterId::A, address};
+        };
+        std::vector<Location> sources;
+        switch (op) {
+            case Operation::Load:
+                sources.push_back(word(instruction.address()));
+                break;
+            case Operation::Loadi:
+                sources.push_back(word(write->registers.at(instruction.register2()).address()));
+                break;
+            case Operation::Store:
+            case Operation::Storei:
+            case Operation::Incr:
+            case Operation::Decr:
+            case Operation::Neg:
+                sources.push_back(reg(instruction.register1()));
+                break;
+            case Operation::Add:
+            case Operation::Sub:
+                sources.push_back(reg(accumulatorRegister));
+                sources.push_back(reg(instruction.register1()));
+                break;
+            case Operation::Noop:
+            case Operation::Zero:
+            case Operation::Jz:
+            case Operation::Jn:
+            case Operation::Jump:
+            case Operation::Read:
+            case Operation::Write:
+                break;
+        }
+        for (auto source = sources.rbegin(); source != sources.rend(); ++source) {
+            pending.push_back({*source, before, next.depth + 1});
+        }
+    }
+    goTo(current);
+    return links;
+}
+
+// ---------------------------------------------------------------------------
 // Changes by hand
 
 void Session::setRegister(RegisterId reg, Word value) {

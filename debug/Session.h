@@ -108,6 +108,27 @@ struct Stop {
     std::optional<StepRecord> last;  // the last instruction run forward, for a step
 };
 
+// One link of a value's origin (see Session::origin): where the value stood,
+// and what put it there.
+struct OriginLink {
+    enum class Source : std::uint8_t {
+        Step,        // step `step` (the instruction at `address`) wrote it
+        Input,       // the read of step `step` wrote it: input number `input`
+        Image,       // nothing wrote it: the program's image put it there
+        Start,       // nothing wrote it since the start: 0, as every word begins
+        BeforeKept,  // nothing wrote it since `step`, the oldest step the history keeps
+        NotFollowed  // the limit on links: this location and the rest are not followed
+    };
+    int depth = 0;  // 0 for the location asked about, 1 for its sources...
+    Location location;
+    Word value;
+    Source source = Source::Step;
+    std::uint64_t step = 0;
+    std::uint16_t address = 0;
+    Word instruction;
+    std::uint64_t input = 0;  // from 1
+};
+
 // One number the program wrote: the step that wrote it (from 1), the address
 // of its write instruction, and the number.
 struct OutputRecord {
@@ -213,6 +234,17 @@ class Session {
 
     HistoryStats history() const;
 
+    // The chain that produced the value of `location` after step `step`
+    // (at most the current step): the step that last wrote it, then, for the
+    // values that step used (the word a load read, the register a store
+    // stored, both operands of add...), their own, depth first, until the
+    // image, the input or the start, at most `maxLinks` links (then one
+    // NotFollowed link where the rest begins). Each link is
+    // found by going back through the history: a replay from the snapshot
+    // before it, stopping only at instructions that may write the location.
+    // The session stays at its step.
+    std::vector<OriginLink> origin(Location location, std::uint64_t step, std::size_t maxLinks);
+
     // The output log: the run's writes in order, up to Options::outputLog,
     // those after the current step (run before going back) included.
     const std::vector<OutputRecord>& outputLog() const { return outputLog_; }
@@ -262,6 +294,11 @@ class Session {
     void goTo(std::uint64_t target);
     void replay(std::uint64_t steps);
     bool scanInterval(std::size_t index, std::uint64_t end, std::uint64_t oldest, Scan& scan);
+    // The origin's search (debug/Origin.cpp).
+    struct Write;
+    std::optional<Write> lastWrite(const Location& location, std::uint64_t upTo);
+    bool lastWriteIn(std::size_t index, std::uint64_t end, const Location& location,
+                     std::optional<Write>& found);
 
     Program program_;
     Options options_;

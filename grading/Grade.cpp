@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <istream>
+#include <optional>
 #include <sstream>
 
 #include "machine/Machine.h"
@@ -179,7 +180,9 @@ std::string replay(const Case& test, const Submission& submission, bool outputLi
     std::string simulator =
         "vornsim " + program + " --max-steps " + std::to_string(test.maxSteps) +
         (outputLimited ? " --max-output " + std::to_string(test.maxOutput) : "") +
-        (test.strict ? " --strict" : "") + " --trace";
+        (test.strict ? " --strict" : "") + (test.checkReads ? " --check-reads" : "") +
+        (test.randomMemory ? " --random-memory " + std::to_string(*test.randomMemory) : "") +
+        " --trace";
     std::string debugger = "vorndbg " + program;
     if (test.input.empty()) {
         simulator += " < /dev/null";
@@ -267,7 +270,7 @@ Submission failedSubmission(std::string file, std::string error, Program::Format
 }
 
 CaseResult gradeCase(const Case& test, const Submission& submission, std::size_t keptOutput,
-                     std::vector<std::uint64_t>* executed) {
+                     Run::Profile* profile) {
     CaseResult result;
     if (submission.error) {
         result.verdict = Verdict::AssemblyError;
@@ -279,8 +282,14 @@ CaseResult gradeCase(const Case& test, const Submission& submission, std::size_t
     limits.steps = test.maxSteps;
     limits.outputLines = test.maxOutput;
     limits.strict = test.strict;
+    limits.randomMemory = test.randomMemory;
+    std::optional<Run::ReadCheck> reads;
+    if (test.checkReads) {
+        reads.emplace(submission.program);
+    }
     Run::Observers observers;
-    observers.executed = executed;
+    observers.reads = reads ? &*reads : nullptr;
+    observers.profile = profile;
     Run::Runner runner(submission.program, io, limits, observers);
     const Run::Outcome outcome = runner.run();
     result.steps = outcome.steps;
@@ -349,23 +358,29 @@ ProgramResult gradeProgram(const Suite& suite, const Submission& submission, std
     const Program& program = submission.program;
     coverage = coverage && program.hasSource() && !submission.error;
     // Counts per address: this case's, then the whole suite's.
-    std::vector<std::uint64_t> counts(coverage ? Machine::memorySize : 0);
+    std::optional<Run::Profile> profile;
+    if (coverage) {
+        profile.emplace();
+    }
     std::vector<std::uint64_t> total(coverage ? program.words().size() : 0);
     for (const Case& test : suite.cases) {
         result.cases.push_back(
-            gradeCase(test, submission, keptOutput, coverage ? &counts : nullptr));
+            gradeCase(test, submission, keptOutput, profile ? &*profile : nullptr));
         result.score += result.cases.back().points;
         std::vector<std::int32_t>& lines = result.cases.back().lines;
         for (std::size_t address = 0; address < total.size(); ++address) {
             const std::int32_t line = program.lineOf(static_cast<std::uint32_t>(address));
-            if (counts[address] != 0 && line > 0 && (lines.empty() || lines.back() != line)) {
+            const std::uint64_t runs = profile->counts[address];
+            if (runs != 0 && line > 0 && (lines.empty() || lines.back() != line)) {
                 lines.push_back(line);
             }
-            total[address] += counts[address];
+            total[address] += runs;
         }
         std::sort(lines.begin(), lines.end());
         lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-        std::fill(counts.begin(), counts.end(), 0);
+        if (profile) {
+            std::fill(profile->counts.begin(), profile->counts.end(), 0);
+        }
     }
     if (coverage) {
         result.lineRuns.assign(program.lines().size(), 0);

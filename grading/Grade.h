@@ -13,6 +13,7 @@
 #include "grading/Suite.h"
 #include "machine/Word.h"
 #include "program/Program.h"
+#include "run/Profile.h"
 
 namespace Vorn::Grading {
 
@@ -92,11 +93,10 @@ struct ProgramResult {
 };
 
 // `keptOutput`: how many of the lines a case writes its result keeps (0 when
-// no report shows them). `executed`, when given (65536 counts), gets the
-// times each address ran added to it.
+// no report shows them). `profile`, when given, gets the times each address
+// ran added to it.
 CaseResult gradeCase(const Case& test, const Submission& submission,
-                     std::size_t keptOutput = reportedOutputLines,
-                     std::vector<std::uint64_t>* executed = nullptr);
+                     std::size_t keptOutput = reportedOutputLines, Run::Profile* profile = nullptr);
 // With `coverage`, each case's lines and the program's uncovered lines and
 // runs per line are kept too (a source's runs go step by step: slower).
 ProgramResult gradeProgram(const Suite& suite, const Submission& submission,

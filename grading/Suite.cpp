@@ -185,7 +185,26 @@ struct Defaults {
     std::size_t maxOutput = Suite::defaultMaxOutput;
     bool strict = false;
     Visibility visibility = Visibility::Visible;
+    bool checkReads = false;
+    std::optional<std::uint64_t> randomMemory;
 };
+
+// The keys a suite and a case share besides the limits: true when `name` is
+// one of them, read into `checkReads` or `randomMemory`.
+bool readRunKey(const Reader& reader, const toml::node& value, std::string_view name,
+                const std::string& key, bool& checkReads,
+                std::optional<std::uint64_t>& randomMemory) {
+    if (name == "check-reads") {
+        checkReads = reader.boolean(value, key);
+        return true;
+    }
+    if (name == "random-memory") {
+        randomMemory = static_cast<std::uint64_t>(reader.integer(
+            value, key, 0, std::numeric_limits<std::int64_t>::max(), "a seed from 0 to 2^63 - 1"));
+        return true;
+    }
+    return false;
+}
 
 std::vector<MemoryExpectation> readMemory(const Reader& reader, const toml::node& node,
                                           const std::string& key, const std::string& file) {
@@ -281,6 +300,8 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
     result.maxOutput = defaults.maxOutput;
     result.strict = defaults.strict;
     result.visibility = defaults.visibility;
+    result.checkReads = defaults.checkReads;
+    result.randomMemory = defaults.randomMemory;
     bool hasOutput = false;
     for (auto&& [name, value] : *node.as_table()) {
         const std::string valueKey = reader.path(name.str());
@@ -311,6 +332,8 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
             result.strict = reader.boolean(value, valueKey);
         } else if (name == "visibility") {
             result.visibility = reader.visibility(value, valueKey);
+        } else if (readRunKey(reader, value, name.str(), valueKey, result.checkReads,
+                              result.randomMemory)) {
         } else if (name == "memory") {
             result.memory = readMemory(reader, value, valueKey, file);
         } else if (name == "registers") {
@@ -318,8 +341,14 @@ Case readCase(const toml::node& node, std::size_t number, const Defaults& defaul
         } else {
             throw SuiteError(reader.place(name.source().begin.line, valueKey).text() +
                              ": unknown key (a case has name, input, output, points, "
-                             "max-steps, max-output, strict, visibility, memory, registers)");
+                             "max-steps, max-output, strict, check-reads, random-memory, "
+                             "visibility, memory, registers)");
         }
+    }
+    if (result.checkReads && !result.strict) {
+        reader.fail(node, key + ".check-reads",
+                    "needs strict = true (in the case or the suite): a read of a word nothing "
+                    "wrote is a fault in strict mode only");
     }
     if (!hasOutput) {
         reader.fail(node, key + ".output",
@@ -431,13 +460,15 @@ Suite readSuite(std::string_view text, const std::string& file) {
             defaults.strict = reader.boolean(value, key);
         } else if (name == "visibility") {
             defaults.visibility = reader.visibility(value, key);
+        } else if (readRunKey(reader, value, name.str(), key, defaults.checkReads,
+                              defaults.randomMemory)) {
         } else if (name == "case") {
             reader.requireType(value, key, toml::node_type::array, "an array of tables ([[case]])");
             cases = &value;
         } else {
             throw SuiteError(reader.place(name.source().begin.line, key).text() +
                              ": unknown key (a suite has name, max-steps, max-output, strict, "
-                             "visibility, case)");
+                             "check-reads, random-memory, visibility, case)");
         }
     }
     if (cases == nullptr || cases->as_array()->empty()) {

@@ -6,6 +6,10 @@
 //   strict = true             # optional: entering a cell that is not an instruction faults
 //   visibility = "hidden"     # optional: visible (default), hidden, after_due_date,
 //   after_published
+//   check-reads = true        # optional, with strict: a load or loadi of a word that
+//                             # neither the image nor the run wrote faults
+//   random-memory = 7         # optional: memory past the program holds random words
+//                             # from this seed, not 0
 //
 //   [[case]]
 //   name = "three numbers"
@@ -88,6 +92,8 @@ struct Case {
     std::size_t maxOutput = 0;
     bool strict = false;
     Visibility visibility = Visibility::Visible;
+    bool checkReads = false;
+    std::optional<std::uint64_t> randomMemory;
     std::vector<MemoryExpectation> memory;  // in the order of the file
     std::vector<RegisterExpectation> registers;
 };

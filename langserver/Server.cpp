@@ -335,26 +335,31 @@ Json Server::diagnosticsOf(const std::string& uri, const OpenDocument& open) con
     Json list = Json::array();
     std::size_t warnings = 0;
     for (const Analysis::Diagnostic& diagnostic : document.diagnostics()) {
-        if (diagnostic.severity == Analysis::Diagnostic::Severity::Warning &&
+        // Warnings, notes and hints alike: a long program's hints on
+        // unreachable code would cost the editor more than they tell.
+        if (diagnostic.severity != Analysis::Diagnostic::Severity::Error &&
             ++warnings > warningsPublished) {
             const std::size_t more = document.diagnostics().size() - list.size();
             list.push_back({{"range", rangeJson(document, diagnostic.position)},
                             {"severity", 3},  // Information
                             {"source", "vornls"},
                             {"message", "and " + std::to_string(more) +
-                                            " more warnings from here on, not shown"}});
+                                            " more warnings, notes and hints from here on, "
+                                            "not shown"}});
             break;
         }
         const bool error = diagnostic.severity == Analysis::Diagnostic::Severity::Error;
         Json item{
             {"range", rangeJson(document, diagnostic.position)},
-            {"severity", error ? 1 : 2},
+            // Error 1, Warning 2, Information 3, Hint 4: the protocol's order.
+            {"severity", static_cast<int>(diagnostic.severity) + 1},
             {"code", std::string(diagnostic.code)},
             {"source", error ? "vornasm" : "vornls"},
             {"message", diagnostic.hint.empty() ? diagnostic.message
                                                 : diagnostic.message + ". " + diagnostic.hint}};
         if (diagnostic.code == Analysis::Codes::unusedLabel ||
-            diagnostic.code == Analysis::Codes::unusedDefinition) {
+            diagnostic.code == Analysis::Codes::unusedDefinition ||
+            diagnostic.code == Analysis::Codes::unreachable) {
             item["tags"] = {1};  // Unnecessary
         }
         list.push_back(std::move(item));

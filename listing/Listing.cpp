@@ -8,7 +8,11 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/ControlFlow.h"
+#include "analysis/Diagnostics.h"
+#include "analysis/Document.h"
 #include "machine/Trace.h"
+#include "run/Profile.h"
 #include "tools/HexText.h"
 
 namespace Vorn::Listing {
@@ -75,7 +79,13 @@ void writeSymbols(std::ostream& out, const std::vector<Assembly::ProgramSymbol>&
     }
 }
 
-void writeSourceListing(std::ostream& out, const Program& program) {
+// The rows of a source's cells; `between` writes what goes before a cell
+// (at its address) and after the last (at the cell count).
+// `extra(address)` writes more columns before the source text (`extraHeader`
+// their titles).
+template <typename Between, typename Extra>
+void writeSourceRows(std::ostream& out, const Program& program, Between between,
+                     std::string_view extraHeader, Extra extra) {
     std::vector<std::string> instructions;
     std::size_t width = instructionWidth;
     for (const Assembly::ProgramCell& cell : program.cells()) {
@@ -85,19 +95,129 @@ void writeSourceListing(std::ostream& out, const Program& program) {
     const auto instructionColumn = static_cast<int>(width);
     writeWordHeader(out);
     out << gap << std::left << std::setw(instructionColumn) << "instruction" << std::right << gap
-        << std::setw(lineWidth) << "line" << gap << "source\n";
+        << std::setw(lineWidth) << "line" << extraHeader << gap << "source\n";
     for (std::size_t address = 0; address < program.cells().size(); ++address) {
+        between(address);
         const Assembly::ProgramCell& cell = program.cells()[address];
         writeWordColumns(out, address, cell.word);
         out << gap << std::left << std::setw(instructionColumn) << instructions[address]
             << std::right << gap << std::setw(lineWidth) << cell.line;
+        extra(address);
         if (static_cast<std::size_t>(cell.line - 1) < program.lines().size()) {
             out << gap << program.lineText(cell.line);
         }
         out << '\n';
     }
+    between(program.cells().size());
     writeSymbols(out, program.symbols());
 }
+
+void writeSourceListing(std::ostream& out, const Program& program) {
+    writeSourceRows(
+        out, program, [](std::size_t) {}, "", [](std::size_t) {});
+}
+
+// "6 (done)", "end", "8 (table, data)", "20 (unfilled)".
+std::string placeName(const Program& program, std::uint32_t address) {
+    if (address == Analysis::ControlFlow::haltAddress) {
+        return "end";
+    }
+    std::string text = std::to_string(address);
+    const std::string* label = program.labelFor(static_cast<std::uint16_t>(address));
+    std::string notes = label != nullptr ? *label : "";
+    if (address >= program.cells().size()) {
+        notes += notes.empty() ? "unfilled" : ", unfilled";
+    } else if (!program.cells()[address].isInstruction) {
+        notes += notes.empty() ? "data" : ", data";
+    }
+    return notes.empty() ? text : text + " (" + notes + ")";
+}
+
+// The whole text back from its lines: the analysis reads a text, and line
+// ends do not change what the assembler makes of it.
+std::string textOf(const Program& program) {
+    std::string text;
+    for (std::int32_t line = 1; static_cast<std::size_t>(line) <= program.lines().size(); ++line) {
+        text += program.lineText(line);
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace
+
+void writeProfiledListing(std::ostream& out, const Program& program, const Run::Profile& profile) {
+    const double total = static_cast<double>(std::max<std::uint64_t>(profile.total(), 1));
+    constexpr int countWidth = 12;
+    constexpr int shareWidth = 6;
+    std::ostringstream header;
+    header << gap << std::setw(countWidth) << "count" << gap << std::setw(shareWidth) << "share";
+    writeSourceRows(
+        out, program, [](std::size_t) {}, header.str(),
+        [&](std::size_t address) {
+            const std::uint64_t count = profile.counts[address];
+            out << gap << std::setw(countWidth) << count << gap << std::setw(shareWidth - 1)
+                << std::fixed << std::setprecision(1) << 100.0 * static_cast<double>(count) / total
+                << '%';
+        });
+    out << "\nsteps: " << profile.total() << '\n';
+}
+
+void writeFlowListing(std::ostream& out, const Program& program) {
+    const Analysis::ControlFlow flow = Analysis::analyzeControlFlow(program.cells());
+    const auto& cells = program.cells();
+    std::vector<bool> pointer(cells.size(), false);
+    for (const std::uint32_t address : flow.pointerWords) {
+        pointer[address] = true;
+    }
+    writeSourceRows(
+        out, program,
+        [&](std::size_t address) {
+            if (address > 0 && flow.blockOf[address - 1] != Analysis::ControlFlow::noBlock &&
+                flow.blocks[flow.blockOf[address - 1]].last == address - 1) {
+                std::string next;
+                for (const std::uint32_t successor :
+                     flow.blocks[flow.blockOf[address - 1]].successors) {
+                    next += (next.empty() ? "" : ", ") + placeName(program, successor);
+                }
+                out << "  → " << (next.empty() ? "nowhere" : next) << '\n';
+            }
+            if (address == cells.size()) {
+                return;
+            }
+            const std::uint32_t block = flow.blockOf[address];
+            if (block != Analysis::ControlFlow::noBlock && flow.blocks[block].first == address) {
+                out << "block " << placeName(program, static_cast<std::uint32_t>(address)) << ": "
+                    << (flow.blocks[block].reachable ? "reached"
+                        : pointer[address] ? "not reached, a word that loads and stores use"
+                                           : "not reached")
+                    << '\n';
+            } else if (block == Analysis::ControlFlow::noBlock &&
+                       (address == 0 || cells[address - 1].isInstruction)) {
+                out << "data\n";
+            }
+        },
+        "", [](std::size_t) {});
+    const Analysis::Document document(textOf(program));
+    out << "\nflow\n";
+    bool any = false;
+    for (const Analysis::Diagnostic& diagnostic : document.diagnostics()) {
+        if (diagnostic.code == Analysis::Codes::unusedLabel ||
+            diagnostic.code == Analysis::Codes::unusedDefinition ||
+            diagnostic.code == Analysis::Codes::addressTruncated) {
+            continue;
+        }
+        out << "line " << diagnostic.position.line << ": "
+            << Analysis::severityName(diagnostic.severity) << ": " << diagnostic.message << " ["
+            << diagnostic.code << "]\n";
+        any = true;
+    }
+    if (!any) {
+        out << "none\n";
+    }
+}
+
+namespace {
 
 void writeImageListing(std::ostream& out, const std::vector<Word>& words) {
     writeWordHeader(out);

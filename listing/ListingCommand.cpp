@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <ios>
 #include <new>
+#include <optional>
 #include <ostream>
 
 #include "listing/Listing.h"
@@ -23,13 +24,44 @@ int runListing(int argc, const char* const* argv, std::ostream& out, std::ostrea
         ->required();
     app.add_flag("-s,--source", source, "FILE is an assembly source: assemble it and list it")
         ->disable_flag_override();
+    bool flow = false;
+    app.add_flag("--flow", flow,
+                 "List the source in basic blocks with where each goes next, then what the "
+                 "control flow shows: data that execution runs into, unreachable code, loops "
+                 "that never end (needs -s)")
+        ->disable_flag_override();
+    std::optional<std::string> profileFile;
+    app.add_option("--profile", profileFile,
+                   "Show how many times each line ran, and its share of the steps, from a "
+                   "profile that vornsim --profile wrote (CSV; needs -s)")
+        ->type_name("PROFILE");
     app.footer("Exit status: 0 listed, 1 bad usage or an unreadable, malformed or wrong file.");
     if (const auto status = Tools::parseCommandLine(app, argc, argv, out, errors)) {
         return *status;
     }
+    if ((flow || profileFile) && !source) {
+        Tools::writeError(errors,
+                          std::string(flow ? "--flow" : "--profile") + " needs a source: add -s.");
+        return 1;
+    }
     try {
-        writeListing(out, Tools::loadProgramFile(
-                              file, source ? Program::Format::Source : Program::Format::Image));
+        if (profileFile) {
+            std::ifstream in = Tools::openForReading(*profileFile, "profile");
+            std::string problem;
+            const auto profile = Run::readProfileCsv(in, problem);
+            if (!profile) {
+                throw Tools::ToolError("profile '" + printable(*profileFile) + "': " + problem +
+                                       ".");
+            }
+            writeProfiledListing(out, Tools::loadProgramFile(file, Program::Format::Source),
+                                 *profile);
+        } else if (flow) {
+            writeFlowListing(
+                out, Tools::loadProgramFile(file, Program::Format::Source, Tools::KeptLines::All));
+        } else {
+            writeListing(out, Tools::loadProgramFile(
+                                  file, source ? Program::Format::Source : Program::Format::Image));
+        }
     } catch (const Tools::ToolError& error) {
         Tools::writeError(errors, error);
         return 1;

@@ -223,8 +223,9 @@ std::uint16_t Machine::step(StepEffect& effect) {
 // limit. A fault or a MachineIO::Stop leaves as its exception, with
 // result.steps counting the step that raised it and the program counter as
 // the operation left it.
-template <Machine::Counting counting, bool Stopping>
-void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result) {
+template <Machine::Counting counting, bool Stopping, bool Profiling>
+void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result,
+                      std::uint64_t* counts) {
     constexpr bool exact = counting == Counting::Exact;
     constexpr bool byRuns = counting == Counting::ByRuns;
     Operations<false> operations(*this, nullptr);
@@ -257,6 +258,9 @@ void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult&
             goto ended;                             \
         }                                           \
         --remaining;                                \
+    }                                               \
+    if constexpr (Profiling) {                      \
+        ++counts[address];                          \
     }                                               \
     instruction = words[address].bits()
 // Runs the operation of the instruction at `address`. Only a jump returns
@@ -324,19 +328,21 @@ ended:
 
 // A bounded run: by straight runs while more than the longest straight run
 // is left, then step by step for the rest, so that it ends on the exact step.
-template <bool Stopping>
-void Machine::runCounted(std::uint64_t limit, const std::uint8_t* stops, RunResult& result) {
+template <bool Stopping, bool Profiling>
+void Machine::runCounted(std::uint64_t limit, const std::uint8_t* stops, RunResult& result,
+                         std::uint64_t* counts) {
     constexpr std::uint64_t longestStraightRun = haltAddress;
     std::uint64_t before = 0;
     if (limit > longestStraightRun) {
-        runLoop<Counting::ByRuns, Stopping>(limit - longestStraightRun, stops, result);
+        runLoop<Counting::ByRuns, Stopping, Profiling>(limit - longestStraightRun, stops, result,
+                                                       counts);
         if (result.end != RunResult::End::StepLimit) {
             return;
         }
         before = result.steps;
     }
     try {
-        runLoop<Counting::Exact, Stopping>(limit - before, stops, result);
+        runLoop<Counting::Exact, Stopping, Profiling>(limit - before, stops, result, counts);
     } catch (...) {
         result.steps += before;
         throw;
@@ -351,17 +357,24 @@ void Machine::run() {
 
 std::uint64_t Machine::run(std::uint64_t limit) {
     RunResult result;
-    runCounted<false>(limit, nullptr, result);
+    runCounted<false, false>(limit, nullptr, result, nullptr);
     return result.steps;
 }
 
-Machine::RunResult Machine::runUntil(std::uint64_t limit, const std::uint8_t* stops) {
+Machine::RunResult Machine::runUntil(std::uint64_t limit, const std::uint8_t* stops,
+                                     std::uint64_t* counts) {
     RunResult result;
     try {
-        if (stops == nullptr) {
-            runCounted<false>(limit, nullptr, result);
+        if (counts != nullptr) {
+            if (stops == nullptr) {
+                runCounted<false, true>(limit, nullptr, result, counts);
+            } else {
+                runCounted<true, true>(limit, stops, result, counts);
+            }
+        } else if (stops == nullptr) {
+            runCounted<false, false>(limit, nullptr, result, nullptr);
         } else {
-            runCounted<true>(limit, stops, result);
+            runCounted<true, false>(limit, stops, result, nullptr);
         }
     } catch (const Word::InvalidAddressInOperation&) {
         result.end = RunResult::End::Fault;

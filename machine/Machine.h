@@ -66,8 +66,11 @@ class Machine {
     // counter reaches an address whose byte in `stops` (memorySize bytes, or
     // null for none) is not 0: the instruction there does not run, also
     // when it is the first. A fault or a MachineIO::Stop ends the run too,
-    // with no exception leaving.
-    RunResult runUntil(std::uint64_t limit, const std::uint8_t* stops = nullptr);
+    // with no exception leaving. With `counts` (memorySize entries), each
+    // instruction that starts adds one at its address (a profile); without
+    // it the loop is the same as ever.
+    RunResult runUntil(std::uint64_t limit, const std::uint8_t* stops = nullptr,
+                       std::uint64_t* counts = nullptr);
 
     std::unique_ptr<Word[]> memory;
     Register::Registers registers;
@@ -83,10 +86,12 @@ class Machine {
     // How a run loop counts its steps against its limit: not at all; one
     // by one; or by straight runs, at each jump taken (see runLoop).
     enum class Counting : std::uint8_t { None, Exact, ByRuns };
-    template <Counting counting, bool Stopping>
-    void runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result);
-    template <bool Stopping>
-    void runCounted(std::uint64_t limit, const std::uint8_t* stops, RunResult& result);
+    template <Counting counting, bool Stopping, bool Profiling = false>
+    void runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result,
+                 std::uint64_t* counts = nullptr);
+    template <bool Stopping, bool Profiling>
+    void runCounted(std::uint64_t limit, const std::uint8_t* stops, RunResult& result,
+                    std::uint64_t* counts);
 
     std::unique_ptr<StreamIO> ownIO_;
     MachineIO* io_;

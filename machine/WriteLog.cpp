@@ -12,17 +12,20 @@ std::optional<std::uint16_t> nextWriteAddress(const Machine& machine) {
     switch (shapeOf(instruction.opcode()).writes) {
         case Writes::WordAtAddress:
             return instruction.address();
-        case Writes::WordAtPointer: {
-            const Word pointer = machine.registers.at(instruction.register2());
-            if (pointer.hasAddress()) {
-                return pointer.address();
-            }
-            return std::nullopt;  // a fault, which writes nothing
-        }
+        case Writes::WordAtPointer:
+            return pointerAddress(machine, instruction);  // none: a fault, which writes nothing
         case Writes::Nothing:
         case Writes::Register1:
         case Writes::ImplicitRegister:
             return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint16_t> pointerAddress(const Machine& machine, Word instruction) {
+    const Word pointer = machine.registers.at(instruction.register2());
+    if (pointer.hasAddress()) {
+        return pointer.address();
     }
     return std::nullopt;
 }

@@ -25,6 +25,9 @@ struct MemoryWrite {
 // runs (the `writes` column of the instruction table: the word at its address,
 // or the word at a pointer that has an address field), or none.
 std::optional<std::uint16_t> nextWriteAddress(const Machine& machine);
+// The address that loadi or storei `instruction` goes through: the address
+// field of the word in its second register, or none (a fault).
+std::optional<std::uint16_t> pointerAddress(const Machine& machine, Word instruction);
 
 void writeMemoryWriteHeader(std::ostream& out);
 void writeMemoryWriteRow(std::ostream& out, const MemoryWrite& write);

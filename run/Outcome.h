@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "machine/Machine.h"
@@ -22,6 +23,10 @@ struct Limits {
     // outsideInstructions) is a fault, before that cell runs; otherwise the
     // first such cell of a run is a warning.
     bool strict = false;
+    // Before the run, the memory the program leaves unfilled (every address
+    // past its words) gets random words from this seed, the same for the
+    // same seed: a program that relies on that memory being 0 shows.
+    std::optional<std::uint64_t> randomMemory;
 };
 
 // How a run ended.

@@ -1,7 +1,9 @@
 #include "run/Runner.h"
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
+#include <random>
 
 #include "machine/Trace.h"
 #include "machine/WriteLog.h"
@@ -45,13 +47,19 @@ Runner::Runner(const Program& program, MachineIO& io, const Limits& limits,
       machine_(outputLimit_ ? *outputLimit_ : io),
       checking_(program.hasSource() || limits.strict) {
     machine_.load(program.words());
+    if (limits.randomMemory) {
+        std::mt19937_64 random(*limits.randomMemory);
+        for (std::size_t address = program.words().size(); address < Machine::memorySize;
+             ++address) {
+            machine_.memory[address] = Word(static_cast<std::int32_t>(random() & 0xFFFFFFFFu));
+        }
+    }
 }
 
 Runner::~Runner() = default;
 
 Outcome Runner::run() {
-    if (observers_.trace != nullptr || observers_.writes != nullptr ||
-        observers_.executed != nullptr) {
+    if (observers_.trace != nullptr || observers_.writes != nullptr) {
         runStepByStep();
     } else {
         runFast();
@@ -71,13 +79,18 @@ void Runner::stopped() {
 }
 
 void Runner::runFast() {
-    const std::uint8_t* stops = checking_ ? program_.outsideInstructions() : nullptr;
-    if (stops == nullptr && !observers_.countSteps && limits_.steps == unlimited) {
+    ReadCheck* const reads = observers_.reads;
+    const std::uint8_t* const outside = checking_ ? program_.outsideInstructions() : nullptr;
+    const std::uint8_t* stops = reads != nullptr ? reads->stops(machine_, outside) : outside;
+    std::uint64_t* const counts =
+        observers_.profile != nullptr ? observers_.profile->counts.data() : nullptr;
+    if (stops == nullptr && counts == nullptr && !observers_.countSteps &&
+        limits_.steps == unlimited) {
         runUncounted();
         return;
     }
     while (true) {
-        const Machine::RunResult result = machine_.runUntil(limits_.steps - steps_, stops);
+        const Machine::RunResult result = machine_.runUntil(limits_.steps - steps_, stops, counts);
         steps_ += result.steps;
         switch (result.end) {
             case Machine::RunResult::End::Halted:
@@ -92,14 +105,51 @@ void Runner::runFast() {
             case Machine::RunResult::End::IOStopped:
                 stopped();
                 return;
-            case Machine::RunResult::End::Stopped:
-                if (!enter(machine_.programCounter)) {
-                    return;
+            case Machine::RunResult::End::Stopped: {
+                const std::uint16_t address = machine_.programCounter;
+                if (checking_ && outside[address] != 0) {
+                    if (!enter(address)) {
+                        return;
+                    }
+                    if (reads == nullptr) {
+                        stops = nullptr;
+                    } else {
+                        reads->stopOutside();
+                    }
                 }
-                stops = nullptr;
+                if (reads != nullptr && (stops[address] & ReadCheck::memoryStop) != 0) {
+                    if (steps_ == limits_.steps) {
+                        end(Outcome::End::StepLimit);
+                        return;
+                    }
+                    if (!checkRead() || !stepAlone(counts)) {
+                        return;
+                    }
+                    reads->afterStep(machine_);
+                }
                 break;
+            }
         }
     }
+}
+
+// The instruction at the program counter, on its own (after a stop for the
+// check of reads). Returns whether the run goes on.
+bool Runner::stepAlone(std::uint64_t* counts) {
+    if (counts != nullptr) {
+        ++counts[machine_.programCounter];
+    }
+    ++steps_;
+    try {
+        machine_.step();
+    } catch (const Word::InvalidAddressInOperation&) {
+        end(Outcome::End::Fault);
+        return false;
+    } catch (const MachineIO::Stop&) {
+        stopped();
+        return false;
+    }
+    return true;
 }
 
 // Machine::run, the fastest loop, which counts no steps.
@@ -136,6 +186,16 @@ void Runner::runStepByStep() {
             }
             return;
         }
+        if (observers_.reads != nullptr && !checkRead()) {
+            if (trace != nullptr) {
+                writeTraceStart(*trace, traced, names);
+                *trace << "fault\n";
+            }
+            return;
+        }
+        if (observers_.profile != nullptr) {
+            ++observers_.profile->counts[address];
+        }
         if (trace != nullptr && shapeOf(traced.instruction.opcode()).io != InputOutput::None) {
             // On a terminal the program's own output then follows the
             // lines of the steps before it.
@@ -146,9 +206,6 @@ void Runner::runStepByStep() {
         const Word before = target ? machine_.memory[*target] : Word();
         StepEffect effect;
         ++steps_;
-        if (observers_.executed != nullptr) {
-            ++(*observers_.executed)[address];
-        }
         try {
             machine_.step(effect);
         } catch (const Word::InvalidAddressInOperation&) {
@@ -207,6 +264,26 @@ bool Runner::enter(std::uint16_t address) {
         if (observers_.warnings != nullptr) {
             *observers_.warnings << "Warning: " << warning_ << '\n';
         }
+    }
+    return true;
+}
+
+// Before the step: a read of a word nothing wrote is a warning, or when
+// strict a fault. Returns whether the run goes on.
+bool Runner::checkRead() {
+    if (!observers_.reads->beforeStep(machine_, steps_ + 1)) {
+        return true;
+    }
+    const UnwrittenRead* const read = &observers_.reads->found().back();
+    const std::string message = unwrittenReadMessage(program_, *read);
+    if (limits_.strict) {
+        end(Outcome::End::StrictFault);
+        outcome_.message =
+            "fault at address " + std::to_string(read->instruction) + " (strict): " + message + ".";
+        return false;
+    }
+    if (observers_.warnings != nullptr) {
+        *observers_.warnings << "Warning: " << message << ".\n";
     }
     return true;
 }

@@ -1,7 +1,10 @@
 // One run of a program on a machine, under the rules of run/Outcome.h: the
-// fastest loop the run allows (Machine::run, or Machine::runUntil stopping
-// only where a check is due), or step by step when an observer needs every
-// step (the trace, the write log). Observers that are absent cost nothing.
+// fastest loop the run allows (Machine::run, or Machine::runUntil counting
+// the profile and stopping only where a check is due: a cell outside the
+// instructions, an instruction that reads or writes memory for the check of
+// reads), or step by step when an observer needs every step (the trace, the
+// write log). Observers that are absent cost
+// nothing.
 //
 //   Run::Runner runner(program, io, {.steps = 1000});
 //   const Run::Outcome outcome = runner.run();
@@ -17,6 +20,8 @@
 #include "machine/MachineIO.h"
 #include "program/Program.h"
 #include "run/Outcome.h"
+#include "run/Profile.h"
+#include "run/ReadCheck.h"
 
 namespace Vorn::Run {
 
@@ -26,10 +31,14 @@ struct Observers {
     // The warning on entering a cell outside the instructions (not strict),
     // one line with "Warning: ".
     std::ostream* warnings = nullptr;
+    // How many times each cell runs (run/Profile.h).
+    Profile* profile = nullptr;
+    // Reads of words nothing wrote (run/ReadCheck.h): each found is a warning
+    // on `warnings` ("Warning: " and unwrittenReadMessage), or when strict a
+    // fault before the instruction runs.
+    ReadCheck* reads = nullptr;
     // Outcome::steps must be counted: without a step limit, the fastest loop counts none.
     bool countSteps = true;
-    // The times each address ran (65536 counts, added to): the coverage of a run.
-    std::vector<std::uint64_t>* executed = nullptr;
 };
 
 class Runner {
@@ -59,6 +68,8 @@ class Runner {
     void end(Outcome::End how);
     void stopped();
     bool enter(std::uint16_t address);
+    bool checkRead();
+    bool stepAlone(std::uint64_t* counts);
 
     const Program& program_;
     MachineIO& io_;

@@ -103,6 +103,23 @@ std::optional<int> parseOptions(int argc, const char* const* argv, Options& opti
                    "Log every memory write to FILE as CSV: step, instruction address, address, "
                    "old value, new value")
         ->type_name("FILE");
+    app.add_option("--profile", options.profileFile,
+                   "Write how many times each cell and each source line ran to FILE (CSV: "
+                   "address, line, count, line_count; vornlist --profile shows it)")
+        ->type_name("FILE");
+    app.add_option("--profile-format", options.profileFormat,
+                   "The --profile file's format: csv (the default) or json")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"csv", "json"}));
+    app.add_flag("--check-reads", options.checkReads,
+                 "Warn, once per address, when load or loadi reads a word that neither the "
+                 "program's image nor the run has written (with --strict, a fault)")
+        ->disable_flag_override();
+    app.add_option("--random-memory", options.randomMemory,
+                   "Fill the memory the program leaves unfilled with random words from SEED "
+                   "instead of 0")
+        ->type_name("SEED")
+        ->check(acceptedBy(Text::parseCount, "a whole number from 0 to 2^64 - 1"));
     app.footer(
         "Exit status: 0 the program halted, 1 bad usage, an unreadable, malformed or wrong\n"
         "program file, an input error or an output that cannot be written, 2 the step or\n"

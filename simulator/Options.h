@@ -41,6 +41,10 @@ struct Options {
     bool stats = false;
     bool strict = false;
     std::optional<std::string> writesFile;
+    std::optional<std::string> profileFile;
+    std::string profileFormat = "csv";
+    bool checkReads = false;
+    std::optional<std::uint64_t> randomMemory;
     // As given; labels are known only once the program is loaded.
     std::vector<std::string> memoryRanges;
 };

@@ -5,6 +5,7 @@
 #include <ios>
 #include <limits>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <utility>
 #include <vector>
@@ -120,12 +121,33 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
         }
     }
 
+    std::ofstream profileFile;
+    if (options.profileFile) {
+        profileFile.open(*options.profileFile, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!profileFile) {
+            throw Tools::ToolError("cannot write the profile '" + printable(*options.profileFile) +
+                                   "'.");
+        }
+    }
+    // Made only when asked for: the profile's counts are half a megabyte.
+    std::optional<Run::Profile> profile;
+    if (options.profileFile) {
+        profile.emplace();
+    }
+    std::optional<Run::ReadCheck> reads;
+    if (options.checkReads) {
+        reads.emplace(program);
+    }
+
     SimulatorIO io(input, inputName, out, outIsTerminal, prompt);
     Run::Limits limits;
     limits.steps = options.maxSteps.value_or(Run::unlimited);
     limits.outputLines = options.maxOutput.value_or(Run::unlimited);
     limits.strict = options.strict;
+    limits.randomMemory = options.randomMemory;
     Run::Observers observers;
+    observers.profile = profile ? &*profile : nullptr;
+    observers.reads = reads ? &*reads : nullptr;
     observers.countSteps = options.stats;
     observers.trace = options.trace ? &errors : nullptr;
     observers.warnings = &errors;
@@ -142,6 +164,18 @@ int runProgram(const Options& options, std::istream& input, const std::string& i
         writes.close();
         if (!writes && outcome.end != End::InputOutput) {
             outcome.end = End::WritesFailed;
+        }
+    }
+    if (profileFile.is_open()) {
+        if (options.profileFormat == "json") {
+            Run::writeProfileJson(profileFile, *profile, program);
+        } else {
+            Run::writeProfileCsv(profileFile, *profile, program);
+        }
+        profileFile.close();
+        if (!profileFile) {
+            throw Tools::ToolError("cannot write the profile '" + printable(*options.profileFile) +
+                                   "'.");
         }
     }
     errors.flush();

@@ -7,7 +7,6 @@
 #include <emscripten/bind.h>
 
 #include <algorithm>
-#include <charconv>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <span>
@@ -15,15 +14,19 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Diagnostics.h"
 #include "analysis/Document.h"
 #include "analysis/Hints.h"
 #include "analysis/Hover.h"
 #include "analysis/Words.h"
 #include "assembly/Program.h"
 #include "assembly/ProgramLabels.h"
+#include "debug/Origin.h"
 #include "machine/InstructionSet.h"
 #include "machine/Trace.h"
+#include "run/Profile.h"
 #include "run/Runner.h"
+#include "text/Number.h"
 #include "tools/ToolError.h"
 #include "web/Session.h"
 
@@ -77,7 +80,10 @@ json diagnosticsJson(const Analysis::Document& document) {
         }
         const bool error = diagnostic.severity == Analysis::Diagnostic::Severity::Error;
         diagnostics.push_back(
-            {{"severity", error ? "error" : "warning"},
+            // The editor's lint names: "error", "warning", "info", "hint".
+            {{"severity", diagnostic.severity == Analysis::Diagnostic::Severity::Information
+                              ? std::string_view("info")
+                              : Analysis::severityName(diagnostic.severity)},
              {"code", diagnostic.code},
              {"message", diagnostic.message},
              {"text", error ? Tools::errorText(diagnostic.message + ".") : diagnostic.message},
@@ -257,13 +263,11 @@ std::string resolveAddress(const std::string& typed) {
         }
         value = *symbol->number;
     } else {
-        const bool hex = name.starts_with("0x") || name.starts_with("0X");
-        const std::string_view digits = hex ? name.substr(2) : name;
-        const auto [end, problem] =
-            std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
-        if (digits.empty() || problem != std::errc{} || end != digits.data() + digits.size()) {
+        const std::optional<std::int64_t> number = Text::parseInteger(name);
+        if (!number || name.starts_with('-') || name.starts_with('+')) {
             return text(json{{"error", "No label \"" + std::string(name) + "\" in the program."}});
         }
+        value = *number;
     }
     if (value < 0 || value > 0xFFFF) {
         return text(
@@ -415,6 +419,85 @@ std::string runToEnd(const std::string& source, const std::string& input,
                      {"output", out.str()}});
 }
 
+// How many times each cell and line ran, for the page's heat map: the
+// source run as vornsim --profile runs it, the same JSON as
+// --profile-format json ({"steps", "cells", "lines"}); for a source that does
+// not assemble, {"error": message}.
+std::string profile(const std::string& source, const std::string& input, double limit) {
+    const Program program = Program::fromSource(source);
+    if (program.error()) {
+        return text(json{{"error", program.error()->message}});
+    }
+    std::istringstream in(input);
+    std::ostringstream out;
+    StreamIO io(in, out);
+    Run::Limits limits;
+    limits.steps = static_cast<std::uint64_t>(limit);
+    Run::Profile counts;
+    Run::Observers observers;
+    observers.profile = &counts;
+    Run::Runner runner(program, io, limits, observers);
+    runner.run();
+    std::ostringstream profileJson;
+    Run::writeProfileJson(profileJson, counts, program);
+    return profileJson.str();
+}
+
+const char* sourceName(Debug::OriginLink::Source source) {
+    switch (source) {
+        case Debug::OriginLink::Source::Step:
+            return "step";
+        case Debug::OriginLink::Source::Input:
+            return "input";
+        case Debug::OriginLink::Source::Image:
+            return "image";
+        case Debug::OriginLink::Source::Start:
+            return "start";
+        case Debug::OriginLink::Source::BeforeKept:
+            return "before-kept";
+        case Debug::OriginLink::Source::NotFollowed:
+            return "not-followed";
+    }
+    return "";
+}
+
+// Where the value of a register ("A".."P") or a memory word ("[20]", or an
+// address as a number) came from, at the session's current step: {"links":
+// [{"depth", "location", "value", "source", "step", "line", "input", "text"}]},
+// "text" being the debugger's words for the link; {"error": ...} for a
+// location that is none.
+std::string origin(const std::string& where) {
+    const Program& program = session().program();
+    Debug::Location location;
+    if (const auto reg = findRegister(where)) {
+        location = {Location::Kind::Register, *reg, 0};
+    } else {
+        std::string_view number = where;
+        if (number.size() > 2 && number.front() == '[' && number.back() == ']') {
+            number = number.substr(1, number.size() - 2);
+        }
+        const std::optional<std::uint16_t> address = Text::parseAddress(number);
+        if (!address) {
+            return text(json{{"error", "not a register or a memory address: " + where}});
+        }
+        location = {Location::Kind::Memory, RegisterId::A, *address};
+    }
+    json links = json::array();
+    for (const Debug::OriginLink& link : session().origin(location)) {
+        const std::uint16_t at =
+            link.source == Debug::OriginLink::Source::Image ? link.location.address : link.address;
+        links.push_back({{"depth", link.depth},
+                         {"location", Debug::locationName(link.location)},
+                         {"value", link.value.value()},
+                         {"source", sourceName(link.source)},
+                         {"step", static_cast<double>(link.step)},
+                         {"line", program.lineOf(at)},
+                         {"input", static_cast<double>(link.input)},
+                         {"text", Debug::describeLink(program, link)}});
+    }
+    return text(json{{"links", links}});
+}
+
 // The operation and register names, for the editor's highlighting.
 std::string names() {
     json operations = json::array();
@@ -462,6 +545,8 @@ EMSCRIPTEN_BINDINGS(vorn) {
     emscripten::function("assembleImage", &assembleImage);
     emscripten::function("simulate", &simulate);
     emscripten::function("runToEnd", &runToEnd);
+    emscripten::function("profile", &profile);
+    emscripten::function("origin", &origin);
 }
 
 }  // namespace Vorn::Web

@@ -1,4 +1,6 @@
 #include "web/Session.h"
+
+#include "debug/Origin.h"
 #include "tools/ToolError.h"
 
 #include <algorithm>
@@ -307,6 +309,13 @@ std::string Session::describe() const {
             return Tools::errorText(message_);
     }
     return {};
+}
+
+std::vector<Debug::OriginLink> Session::origin(const Debug::Location& location) {
+    if (!debug_) {
+        return {};
+    }
+    return debug_->origin(location, debug_->step(), Debug::originLinks);
 }
 
 }  // namespace Vorn::Web

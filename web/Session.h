@@ -94,6 +94,10 @@ class Session {
     void setRegister(RegisterId reg, std::int32_t value);
     void setMemory(std::uint16_t address, std::int32_t value);
 
+    // Where the value of `location` came from, as it stands at the current
+    // step (Debug::Session::origin, at most Debug::originLinks links).
+    std::vector<Debug::OriginLink> origin(const Debug::Location& location);
+
     // The assembly error of the source, if it has one.
     const std::optional<Assembly::AssemblyError>& error() const { return program().error(); }
     const Program& program() const { return debug_->program(); }

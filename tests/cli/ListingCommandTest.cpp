@@ -62,6 +62,74 @@ TEST(ListingCommand, ShowsTheLastLineWithoutALineEnd) {
     }
 }
 
+TEST(ListingCommand, FlowShowsBlocksSuccessorsAndFindings) {
+    TemporaryDirectory dir;
+    writeFile(dir.file("a.vorn"),
+              "        read\n"
+              ":loop   jz I done\n"
+              "        write\n"
+              ":done   jump end\n"
+              "        incr A\n"
+              ":ptr    load A value\n"
+              ":value  5\n"
+              "        load A ptr\n");
+    const ProgramResult result = vornlist({"-s", "--flow", dir.file("a.vorn")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              " addr     hex        word      decimal  instruction    line  source\n"
+              "block 0: reached\n"
+              "    0  0x0000  0xE0000000   -536870912  read              1          read\n"
+              "    1  0x0001  0xB8000003  -1207959549  jz I done         2  :loop   jz I done\n"
+              "  → 2, 3 (done)\n"
+              "block 2: reached\n"
+              "    2  0x0002  0xF0000000   -268435456  write             3          write\n"
+              "  → 3 (done)\n"
+              "block 3 (done): reached\n"
+              "    3  0x0003  0xD000FFFF   -805240833  jump end          4  :done   jump end\n"
+              "  → end\n"
+              "block 4: not reached\n"
+              "    4  0x0004  0x80000000  -2147483648  incr A            5          incr A\n"
+              "    5  0x0005  0x10000006    268435462  load A value      6  :ptr    load A value\n"
+              "  → 6 (value, data)\n"
+              "data\n"
+              "    6  0x0006  0x00000005            5                    7  :value  5\n"
+              "block 7: not reached\n"
+              "    7  0x0007  0x10000005    268435461  load A ptr        8          load A ptr\n"
+              "  → 8 (unfilled)\n"
+              "\n"
+              "symbol        value  hex\n"
+              "done              3  0x00000003\n"
+              "end           65535  0x0000FFFF\n"
+              "loop              1  0x00000001\n"
+              "ptr               5  0x00000005\n"
+              "value             6  0x00000006\n"
+              "\n"
+              "flow\n"
+              // line 6 is a pointer word: line 8 loads it
+              "line 5: hint: never executed: no path from address 0 reaches this instruction "
+              "[unreachable]\n"
+              "line 8: hint: never executed: no path from address 0 reaches this instruction "
+              "[unreachable]\n");
+    const ProgramResult image = vornlist({"--flow", dir.file("a.vorn")});
+    EXPECT_EQ(image.status, 1);
+    EXPECT_EQ(image.err, "Error: --flow needs a source: add -s.\n");
+}
+
+TEST(ListingCommand, ProfileThatIsNotOneIsAnError) {
+    TemporaryDirectory dir;
+    writeFile(dir.file("a.vorn"), "jump end\n");
+    writeFile(dir.file("p.csv"), "address,line,count,line_count\n0,1,x,1\n");
+    const ProgramResult bad = vornlist({"-s", "--profile", dir.file("p.csv"), dir.file("a.vorn")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "Error: profile '" + dir.file("p.csv") +
+                           "': line 2 is not 'address,line,count,line_count'.\n");
+    const ProgramResult missing =
+        vornlist({"-s", "--profile", dir.file("none.csv"), dir.file("a.vorn")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Error: cannot read profile '" + dir.file("none.csv") + "'.\n");
+}
+
 TEST(ListingCommand, ShowsNamesThatDoNotResolve) {
     TemporaryDirectory dir;
     // Definitions that no cell uses are never resolved while assembling.

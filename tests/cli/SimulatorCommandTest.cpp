@@ -52,6 +52,37 @@ TEST(SimulatorCommand, ReadLeavesIUnchangedWhenNoNumberComes) {
     }
 }
 
+TEST(SimulatorCommand, ProfileAndReadCheckOptionsReportTheirErrors) {
+    TemporaryDirectory dir;
+    writeFile(dir.file("a.vorn"), "load A 10\njump end\n");
+    const ProgramResult unwritable =
+        vornsim({"-s", "--profile", dir.file("no/such/dir/p.csv"), dir.file("a.vorn")});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.err,
+              "Error: cannot write the profile '" + dir.file("no/such/dir/p.csv") + "'.\n");
+    const ProgramResult format =
+        vornsim({"-s", "--profile", dir.file("p"), "--profile-format", "xml", dir.file("a.vorn")});
+    EXPECT_EQ(format.status, 1);
+    EXPECT_NE(format.err.find("--profile-format"), std::string::npos) << format.err;
+    const ProgramResult seed = vornsim({"-s", "--random-memory", "-1", dir.file("a.vorn")});
+    EXPECT_EQ(seed.status, 1);
+    // Without --check-reads, reading memory nothing wrote says nothing.
+    const ProgramResult quiet = vornsim({"-s", dir.file("a.vorn")});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+    const ProgramResult checked = vornsim({"-s", "--check-reads", dir.file("a.vorn")});
+    EXPECT_EQ(checked.status, 0);
+    EXPECT_EQ(checked.err,
+              "Warning: line 1 (load A 10) reads address 10, which neither the "
+              "program's image nor the run has written.\n");
+    // An image has no lines: the instruction's address instead.
+    writeFile(dir.file("a.image"), "268435466\n-805240833\n");
+    const ProgramResult image = vornsim({"--check-reads", dir.file("a.image")});
+    EXPECT_EQ(image.err,
+              "Warning: the instruction at address 0 (load A 10) reads address 10, "
+              "which neither the program's image nor the run has written.\n");
+}
+
 TEST(SimulatorCommand, TracesEachStepOnStandardError) {
     const ProgramResult result = vornsim({"--trace", examples + "/countdown.image"}, "1 x");
     EXPECT_EQ(result.status, 0);

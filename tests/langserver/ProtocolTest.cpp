@@ -3,6 +3,8 @@
 // exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -205,19 +207,65 @@ TEST(Protocol, EveryRequestOfAnEditingSession) {
     EXPECT_EQ(session.answer(999)["result"], nullptr);
 }
 
+// With the error on line 8 still there, the names bound after it are known:
+// the diagnostic is vornasm's first error, and nothing else is lost.
+TEST(Protocol, TheWholeFileIsKnownPastAnError) {
+    const auto withName = [](Json position, const std::string& name) {
+        position["newName"] = name;
+        return position;
+    };
+    Json references = at(2, 17);
+    references["context"] = {{"includeDeclaration", true}};
+    const Json document = {{"textDocument", {{"uri", uri}}}};
+    const Session session = run(
+        initialized() + opened(faulty) + framed(request(2, "textDocument/definition", at(4, 13))) +
+        framed(request(3, "textDocument/references", references)) +
+        framed(request(4, "textDocument/rename", withName(at(4, 13), "finished"))) +
+        framed(request(5, "textDocument/completion", at(5, 8))) +
+        framed(request(6, "textDocument/documentSymbol", document)) +
+        framed(request(7, "textDocument/hover", at(8, 2))) + closing());
+    EXPECT_EQ(session.status, 0) << session.err;
+    const auto published = session.notifications("textDocument/publishDiagnostics");
+    ASSERT_EQ(published.size(), 1u);
+    const Json& diagnostics = published[0]["params"]["diagnostics"];
+    ASSERT_EQ(diagnostics.size(), 1u);
+    EXPECT_EQ(diagnostics[0]["code"], "assembly-error");
+    EXPECT_EQ(diagnostics[0]["range"]["start"]["line"], 7);
+
+    // "done" is bound on line 9, after the error.
+    EXPECT_EQ(session.answer(2)["result"]["range"]["start"], (Json{{"line", 8}, {"character", 1}}));
+    EXPECT_EQ(session.answer(3)["result"].size(), 3u);  // "count" on lines 3, 4 and 10
+    EXPECT_EQ(session.answer(4)["result"]["changes"][uri].size(), 2u);
+    std::vector<std::string> labels;
+    for (const Json& item : session.answer(5)["result"]) {
+        labels.push_back(item["label"]);
+    }
+    EXPECT_NE(std::find(labels.begin(), labels.end(), "done"), labels.end());
+    EXPECT_NE(std::find(labels.begin(), labels.end(), "count"), labels.end());
+    std::vector<std::string> outline;
+    for (const Json& symbol : session.answer(6)["result"]) {
+        outline.push_back(symbol["name"]);
+    }
+    EXPECT_EQ(outline, (std::vector<std::string>{"loop", "done", "count"}));
+    EXPECT_EQ(session.answer(7)["result"]["contents"]["value"],
+              "**label** `done`: address 7 (0x0007)");
+}
+
 TEST(Protocol, AThousandWarningsAndANoteForTheRest) {
     std::string text;
     for (int i = 0; i < 1100; ++i) {
-        text += "write\n0\n";  // each write runs on into a data word
+        text += "jn A d\n";  // each jumps to the data word
     }
+    text += "jump end\n:d 0\n";
     const Session session = run(initialized() + opened(text) + closing());
     const auto published = session.notifications("textDocument/publishDiagnostics");
     ASSERT_EQ(published.size(), 1u);
     const Json& list = published[0]["params"]["diagnostics"];
     ASSERT_EQ(list.size(), 1001u);
-    EXPECT_EQ(list[999]["code"], "falls-into-data");
+    EXPECT_EQ(list[999]["code"], "jumps-into-data");
     EXPECT_EQ(list[1000]["severity"], 3);
-    EXPECT_EQ(list[1000]["message"], "and 100 more warnings from here on, not shown");
+    EXPECT_EQ(list[1000]["message"],
+              "and 100 more warnings, notes and hints from here on, not shown");
 }
 
 TEST(Protocol, ColumnsAreUtf16Units) {

@@ -14,6 +14,9 @@
 #   NAME.list    vornlist -s NAME.vorn
 #   NAME.debug   vorndbg --batch -s -x NAME.dbg NAME.vorn (only with NAME.dbg,
 #                a debugger script; the input is given with --input)
+#   NAME.profile vornsim -s OPTIONS --profile PROFILE --profile-format FORMAT,
+#                the profile, and for CSV vornlist -s --profile PROFILE (only
+#                with a comment line "; profile: FORMAT")
 #
 # Each expected file holds the command, its standard output, its standard
 # error and its exit status (see `render`). Another view is one more row in
@@ -55,6 +58,7 @@ views=(
     "trace  +trace  runTrace"
     "list   -       runListing"
     "debug  dbg     runDebugger"
+    "profile @profile runProfile"
 )
 
 inputOf() { if [ -f "$name.input" ]; then echo "$name.input"; else echo /dev/null; fi; }
@@ -78,6 +82,21 @@ runDebugger() {
     fi
     echo "vorndbg --batch -s ${input[*]:+${input[*]} }-x $name.dbg $name.vorn" >"$work/command"
     timeout 60 "$vorndbg" --batch -s "${input[@]}" -x "$name.dbg" "$name.vorn" </dev/null
+}
+
+runProfile() {
+    local format
+    format=$(sed -n 's/^; profile: //p' "$name.vorn" | head -1 | tr -d '\r')
+    echo "vornsim -s $options--profile PROFILE --profile-format $format $name.vorn <$(inputOf)" \
+        ">/dev/null; cat PROFILE; vornlist -s --profile PROFILE $name.vorn" >"$work/command"
+    timeout 60 "$vornsim" -s $options --profile "$work/profile" --profile-format "$format" \
+        "$name.vorn" <"$(inputOf)" >/dev/null
+    local status=$?  # vornsim's, the view's exit status
+    cat "$work/profile"
+    if [ "$format" = csv ]; then
+        timeout 60 "$vornlist" -s --profile "$work/profile" "$name.vorn" </dev/null
+    fi
+    return $status
 }
 
 # section TITLE FILE: the file's bytes under a title line; a last line
@@ -115,6 +134,8 @@ for source in "$@"; do
         read -r suffix needs run <<<"$row"
         if [ "$needs" = +trace ]; then
             [ "$tracing" = 1 ] || continue
+        elif [ "${needs:0:1}" = @ ]; then
+            grep -q "^; ${needs:1}: " "$name.vorn" || continue
         elif [ "$needs" != - ] && [ ! -f "$name.$needs" ]; then
             continue
         fi
