@@ -9,7 +9,6 @@ namespace Vorn::Grading {
 namespace {
 
 constexpr std::string_view replacement = "\xEF\xBF\xBD";
-constexpr char hexDigits[] = "0123456789ABCDEF";
 
 // The length of the valid UTF-8 sequence at the start of `text`, or 0.
 std::size_t sequenceLength(std::string_view text) {
@@ -43,27 +42,6 @@ std::size_t sequenceLength(std::string_view text) {
         }
     }
     return length;
-}
-
-// For a terminal: control bytes as \n, \t, \r or \xHH, so that no name can
-// move the cursor or change the colours.
-std::string visible(std::string_view text) {
-    std::string result;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            result += "\\n";
-        } else if (c == '\t') {
-            result += "\\t";
-        } else if (c == '\r') {
-            result += "\\r";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            result += {'\\', 'x', hexDigits[byte >> 4], hexDigits[byte & 0xF]};
-        } else {
-            result += c;
-        }
-    }
-    return result;
 }
 
 std::string points(std::int64_t earned, std::int64_t of) {
@@ -171,8 +149,8 @@ void writeText(std::ostream& out, const Report& report, bool colour) {
     std::size_t passed = 0;
     for (const ProgramResult& program : report.programs) {
         passed += program.passed() ? 1 : 0;
-        out << colours.paint("1",
-                             visible(program.file) + ": " + points(program.score, program.maxScore))
+        out << colours.paint("1", Text::visible(program.file) + ": " +
+                                      points(program.score, program.maxScore))
             << '\n';
         for (std::size_t i = 0; i < program.cases.size(); ++i) {
             const CaseResult& result = program.cases[i];
@@ -180,13 +158,13 @@ void writeText(std::ostream& out, const Report& report, bool colour) {
             std::string verdict(nameOf(result.verdict));
             verdict.resize(std::max<std::size_t>(verdict.size(), 16), ' ');
             out << "  " << colours.paint(result.verdict == Verdict::Pass ? "32" : "31", verdict)
-                << visible(test.name) << " (" << points(result.points, test.points) << ")\n";
+                << Text::visible(test.name) << " (" << points(result.points, test.points) << ")\n";
             for (const std::string_view line : Text::splitLines(result.message)) {
-                out << "      " << visible(line) << '\n';
+                out << "      " << Text::visible(line) << '\n';
             }
         }
     }
-    out << visible(report.suite.name) << ": " << passed << " of " << report.programs.size()
+    out << Text::visible(report.suite.name) << ": " << passed << " of " << report.programs.size()
         << (report.programs.size() == 1 ? " program" : " programs") << " passed every case\n";
 }
 
