@@ -36,14 +36,21 @@ struct HitCondition {
         return true;
     }
 
-    // The hits the session's ignore count passes, after `hits` already
-    // counted: those before the Nth (">= N") or up to it ("> N"); the others
-    // are checked at each stop.
+    // As the session's ignore count, after `hits` already counted: the hits
+    // that pass before the next one that stops.
     std::uint64_t ignored(std::uint64_t hits) const {
-        const std::uint64_t passed = kind == Kind::AtLeast && count > 0 ? count - 1
-                                     : kind == Kind::Above              ? count
-                                                                        : 0;
+        if (kind == Kind::Every) {
+            return count == 0 ? 0 : count - 1 - hits % count;
+        }
+        const std::uint64_t passed = (kind == Kind::AtLeast || kind == Kind::Exactly) && count > 0
+                                         ? count - 1
+                                     : kind == Kind::Above ? count
+                                                           : 0;
         return passed > hits ? passed - hits : 0;
+    }
+    // Whether no later hit stops: the session's point is disabled.
+    bool spent(std::uint64_t hits) const {
+        return (kind == Kind::Exactly && hits >= count) || (kind == Kind::Every && count == 0);
     }
 };
 
@@ -689,14 +696,35 @@ void Adapter::syncPoints() {
         }
         pointIds_[number] = breakpoint.id;
         session_->setCondition(number, condition);
-        session_->setIgnoreCount(number, breakpoint.hit.ignored(breakpoint.hits));
+        arm(number, breakpoint);
     }
+}
+
+// The hit count as the session's ignore count, for the next hits from now:
+// the session then runs at full speed past the hits that do not stop.
+void Adapter::arm(int number, const Breakpoint& breakpoint) {
+    const std::uint64_t hits = hitsOf(breakpoint);
+    session_->setIgnoreCount(number, breakpoint.hit.ignored(hits));
+    session_->setEnabled(number, !breakpoint.hit.spent(hits));
 }
 
 Adapter::Breakpoint* Adapter::breakpointWithId(int id) {
     const auto found = std::find_if(breakpoints_.begin(), breakpoints_.end(),
                                     [id](const Breakpoint& b) { return b.id == id; });
     return found == breakpoints_.end() ? nullptr : &*found;
+}
+
+// After a stop going forward, the editor's points that stopped it count
+// again towards their next stop ("% N"), or stop no more ("== N").
+void Adapter::armStopped(const Stop& stop) {
+    if (stop.reason != Stop::Reason::Breakpoint && stop.reason != Stop::Reason::Watchpoint) {
+        return;
+    }
+    for (const int number : stop.points.empty() ? std::vector<int>{stop.point} : stop.points) {
+        if (const Breakpoint* breakpoint = breakpointOfPoint(number)) {
+            arm(number, *breakpoint);
+        }
+    }
 }
 
 // Its hits so far: those before its point was set, and the point's.
@@ -981,6 +1009,9 @@ void Adapter::proceed(std::uint64_t steps) {
         stoppingIds(stop).empty()) {
         return;  // not its count yet: on
     }
+    if (forward) {
+        armStopped(stop);
+    }
     motion_ = Motion::None;
     std::vector<Json> out;
     report(stop, out);
@@ -1003,6 +1034,9 @@ Json Adapter::step(const std::string& command, std::vector<Json>& after) {
     const Stop stop = command == "stepBack" ? debugged.reverseStep(1) : debugged.stepForward(1);
     if (stop.reason == Stop::Reason::NoHistory) {
         fail("No history to go back in: the session runs with history 0.");
+    }
+    if (command != "stepBack") {
+        armStopped(stop);
     }
     report(stop, after);
     return nullptr;

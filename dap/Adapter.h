@@ -121,6 +121,8 @@ class Adapter {
     Breakpoint* breakpointWithId(int id);
     const Breakpoint* breakpointOfPoint(int number);
     std::uint64_t hitsOf(const Breakpoint& breakpoint) const;
+    void arm(int number, const Breakpoint& breakpoint);
+    void armStopped(const Debug::Stop& stop);
     Json replaceBreakpoints(int kind, const Json& list,
                             const std::function<void(const Json&, Breakpoint&)>& fill);
     Json sourceJson() const;

@@ -302,6 +302,13 @@ test('conditions and hit counts in the debugger\'s expressions, and the Watch vi
   stop = await stopped(dc, dc.restartRequest({ arguments: { program, input: [6] } }),
     'function breakpoint');
   assert.match(stop.description, /\$step = 9, \$pc = 2/);
+  // "% 2" from there: the same breakpoint, its 2 hits kept, stops at the 4th.
+  const every = (await dc.setFunctionBreakpointsRequest({
+    breakpoints: [{ name: 'loop', hitCondition: '% 2' }],
+  })).body.breakpoints[0];
+  assert.equal(every.id, load.id);
+  stop = await stopped(dc, dc.continueRequest({ threadId: 1 }), 'function breakpoint');
+  assert.match(stop.description, /\$step = 23, \$pc = 2/);
   const [exit] = await Promise.all([dc.waitForEvent('exited'), dc.continueRequest({ threadId: 1 })]);
   assert.equal(exit.body.exitCode, 0);
 }));
