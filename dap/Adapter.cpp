@@ -35,6 +35,23 @@ struct HitCondition {
         }
         return true;
     }
+
+    // As the session's ignore count, after `hits` already counted: the hits
+    // that pass before the next one that stops.
+    std::uint64_t ignored(std::uint64_t hits) const {
+        if (kind == Kind::Every) {
+            return count == 0 ? 0 : count - 1 - hits % count;
+        }
+        const std::uint64_t passed = (kind == Kind::AtLeast || kind == Kind::Exactly) && count > 0
+                                         ? count - 1
+                                     : kind == Kind::Above ? count
+                                                           : 0;
+        return passed > hits ? passed - hits : 0;
+    }
+    // Whether no later hit stops: the session's point is disabled.
+    bool spent(std::uint64_t hits) const {
+        return (kind == Kind::Exactly && hits >= count) || (kind == Kind::Every && count == 0);
+    }
 };
 
 std::optional<HitCondition> parseHitCondition(std::string_view text) {
@@ -74,13 +91,16 @@ struct Adapter::Breakpoint {
     std::string name;         // Function: the label; Instruction: the reference; Data: the id
     std::int64_t offset = 0;  // Instruction: bytes from the reference
     HitCondition hit;
-    std::string problem;  // why it cannot be set, before the program is known
+    std::string condition;  // in the debugger's expressions; empty: none
+    std::string problem;    // why it cannot be set, before the program is known
     // As it is set.
     bool verified = false;
     std::string message;
     std::uint16_t address = 0;      // code: where it stops; data: the word watched
     std::int32_t line = 0;          // the source line of `address`
     std::optional<RegisterId> reg;  // data: the register watched
+    // The hits counted before its point in the session was last set; the
+    // point counts on from 0.
     std::uint64_t hits = 0;
 };
 
@@ -388,7 +408,7 @@ Json Adapter::initialize(const Json& arguments) {
     initialized_ = true;
     return {{"supportsConfigurationDoneRequest", true},
             {"supportsFunctionBreakpoints", true},
-            {"supportsConditionalBreakpoints", false},
+            {"supportsConditionalBreakpoints", true},
             {"supportsHitConditionalBreakpoints", true},
             {"supportsEvaluateForHovers", true},
             {"exceptionBreakpointFilters", Json::array()},
@@ -401,7 +421,7 @@ Json Adapter::initialize(const Json& arguments) {
             {"supportsModulesRequest", false},
             {"supportsRestartRequest", true},
             {"supportsExceptionOptions", false},
-            {"supportsValueFormattingOptions", false},
+            {"supportsValueFormattingOptions", true},
             {"supportsExceptionInfoRequest", true},
             {"supportTerminateDebuggee", false},
             {"supportsDelayedStackTraceLoading", false},
@@ -479,6 +499,7 @@ void Adapter::start(const Launch& launch) {
     commands_.reset();
     session_ = std::make_unique<Debug::Session>(std::move(program), std::move(options));
     commands_ = std::make_unique<Debug::CommandInterpreter>(*session_, commandOut_, commandErrors_);
+    pointIds_.clear();  // the points of the session before
     for (const std::int32_t number : launch.input) {
         session_->appendInput(number);
     }
@@ -578,16 +599,17 @@ void Adapter::syncPoints() {
         return;
     }
     const Program& program = session_->program();
-    // Only the points set here: those of the console's break and watch stay.
-    for (const auto& [number, address] : breakAddress_) {
+    // Only the points set here: those of the console's break and watch
+    // stay. Each breakpoint keeps the hits its point counted.
+    for (const auto& [number, id] : pointIds_) {
+        if (Breakpoint* breakpoint = breakpointWithId(id)) {
+            breakpoint->hits = hitsOf(*breakpoint);
+        }
+    }
+    for (const auto& [number, id] : pointIds_) {
         session_->remove(number);
     }
-    for (const auto& [number, id] : watchOf_) {
-        session_->remove(number);
-    }
-    breakAddress_.clear();
-    watchOf_.clear();
-    std::vector<std::uint16_t> addresses;
+    pointIds_.clear();
     for (Breakpoint& breakpoint : breakpoints_) {
         breakpoint.verified = false;
         breakpoint.message = breakpoint.problem;
@@ -635,12 +657,27 @@ void Adapter::syncPoints() {
             case Breakpoint::Kind::Data:
                 break;
         }
-        breakpoint.verified = true;
-        breakpoint.message.clear();
-        if (breakpoint.kind == Breakpoint::Kind::Data) {
-            if (launch_->noDebug) {
+        // The condition is read against the program's names, as break's "if".
+        std::shared_ptr<const Debug::Expression> condition;
+        if (!breakpoint.condition.empty()) {
+            try {
+                condition = std::make_shared<const Debug::Expression>(
+                    Debug::Expression::parse(breakpoint.condition, program));
+            } catch (const Debug::ExpressionError& error) {
+                breakpoint.message = error.what();
                 continue;
             }
+        }
+        breakpoint.verified = true;
+        breakpoint.message.clear();
+        if (breakpoint.kind != Breakpoint::Kind::Data) {
+            breakpoint.line = program.lineOf(breakpoint.address);
+        }
+        if (launch_->noDebug) {
+            continue;
+        }
+        int number = 0;
+        if (breakpoint.kind == Breakpoint::Kind::Data) {
             // Named as the terminal would name it: the register, the label, *ADDRESS.
             const std::string* label = program.labelFor(breakpoint.address);
             const Debug::Point& point =
@@ -650,18 +687,66 @@ void Adapter::syncPoints() {
                     : session_->addMemoryWatch(
                           breakpoint.address,
                           label != nullptr ? *label : "*" + std::to_string(breakpoint.address));
-            watchOf_[point.number] = breakpoint.id;
-            continue;
+            number = point.number;
+        } else {
+            number =
+                session_
+                    ->addBreakpoint(breakpoint.address, "*" + std::to_string(breakpoint.address))
+                    .number;
         }
-        breakpoint.line = program.lineOf(breakpoint.address);
-        if (!launch_->noDebug &&
-            std::find(addresses.begin(), addresses.end(), breakpoint.address) == addresses.end()) {
-            addresses.push_back(breakpoint.address);
-            const Debug::Point& point = session_->addBreakpoint(
-                breakpoint.address, "*" + std::to_string(breakpoint.address));
-            breakAddress_[point.number] = breakpoint.address;
+        pointIds_[number] = breakpoint.id;
+        session_->setCondition(number, condition);
+        arm(number, breakpoint);
+    }
+}
+
+// The hit count as the session's ignore count, for the next hits from now:
+// the session then runs at full speed past the hits that do not stop.
+void Adapter::arm(int number, const Breakpoint& breakpoint) {
+    const std::uint64_t hits = hitsOf(breakpoint);
+    session_->setIgnoreCount(number, breakpoint.hit.ignored(hits));
+    session_->setEnabled(number, !breakpoint.hit.spent(hits));
+}
+
+Adapter::Breakpoint* Adapter::breakpointWithId(int id) {
+    const auto found = std::find_if(breakpoints_.begin(), breakpoints_.end(),
+                                    [id](const Breakpoint& b) { return b.id == id; });
+    return found == breakpoints_.end() ? nullptr : &*found;
+}
+
+// After a stop going forward, the editor's points that stopped it count
+// again towards their next stop ("% N"), or stop no more ("== N").
+void Adapter::armStopped(const Stop& stop) {
+    if (stop.reason != Stop::Reason::Breakpoint && stop.reason != Stop::Reason::Watchpoint) {
+        return;
+    }
+    for (const int number : stop.points.empty() ? std::vector<int>{stop.point} : stop.points) {
+        if (const Breakpoint* breakpoint = breakpointOfPoint(number)) {
+            arm(number, *breakpoint);
         }
     }
+}
+
+// Its hits so far: those before its point was set, and the point's.
+std::uint64_t Adapter::hitsOf(const Breakpoint& breakpoint) const {
+    for (const auto& [number, id] : pointIds_) {
+        if (id != breakpoint.id) {
+            continue;
+        }
+        for (const Debug::Point& point : session_->points()) {
+            if (point.number == number) {
+                return breakpoint.hits + point.hits;
+            }
+        }
+    }
+    return breakpoint.hits;
+}
+
+// The breakpoint the editor set as the session's point `number`, or null
+// (a point the console set).
+const Adapter::Breakpoint* Adapter::breakpointOfPoint(int number) {
+    const auto found = pointIds_.find(number);
+    return found == pointIds_.end() ? nullptr : breakpointWithId(found->second);
 }
 
 Json Adapter::breakpointJson(const Breakpoint& breakpoint) const {
@@ -703,11 +788,9 @@ Json Adapter::replaceBreakpoints(int kind, const Json& list,
             breakpoint.problem =
                 "The hit count " + inQuotes(hitCondition) + " is not N, >= N, > N, == N or % N.";
         }
-        if (stringArgument(item, "condition").value_or("").find_first_not_of(" \t") !=
-                std::string::npos &&
-            breakpoint.problem.empty()) {
-            breakpoint.problem =
-                "Conditions are not supported: use a hit count or a data breakpoint.";
+        const std::string condition = stringArgument(item, "condition").value_or("");
+        if (condition.find_first_not_of(" \t") != std::string::npos) {
+            breakpoint.condition = condition;
         }
         added.push_back(std::move(breakpoint));
     }
@@ -730,8 +813,8 @@ Json Adapter::replaceBreakpoints(int kind, const Json& list,
             });
         if (kept != previous.end()) {
             breakpoint.id = kept->id;
-            breakpoint.hits = kept->hits;
-            kept->id = 0;  // taken
+            breakpoint.hits = kept->hits;  // syncPoints adds its point's
+            kept->id = 0;                  // taken
         } else {
             breakpoint.id = nextBreakpointId_++;
         }
@@ -888,18 +971,25 @@ Json Adapter::setDataBreakpoints(const Json& arguments) {
 // ---------------------------------------------------------------------------
 // Running
 
-// Counts a hit of each breakpoint at `address` going forward; true when
-// one of them stops there.
-bool Adapter::hitsAt(std::uint16_t address, bool forward) {
-    bool stops = false;
-    for (Breakpoint& breakpoint : breakpoints_) {
-        if (breakpoint.verified && breakpoint.kind != Breakpoint::Kind::Data &&
-            breakpoint.address == address) {
-            breakpoint.hits += forward ? 1 : 0;
-            stops = stops || breakpoint.hit.met(breakpoint.hits);
+// The ids of the editor's breakpoints that stop the program at a breakpoint
+// or watchpoint stop: those whose hit count is met (the session has
+// counted the hits going forward), all of them when a condition could not
+// be evaluated; a point the console set stops with no id.
+std::vector<int> Adapter::stoppingIds(const Stop& stop) {
+    std::vector<int> ids;
+    bool console = false;
+    for (const int number : stop.points.empty() ? std::vector<int>{stop.point} : stop.points) {
+        const Breakpoint* breakpoint = breakpointOfPoint(number);
+        if (breakpoint == nullptr) {
+            console = true;
+        } else if (!stop.conditionError.empty() || breakpoint->hit.met(hitsOf(*breakpoint))) {
+            ids.push_back(breakpoint->id);
         }
     }
-    return stops;
+    if (ids.empty() && console) {
+        ids.push_back(0);
+    }
+    return ids;
 }
 
 void Adapter::proceed(std::uint64_t steps) {
@@ -915,22 +1005,12 @@ void Adapter::proceed(std::uint64_t steps) {
         (forward && stop.reason == Stop::Reason::Stepped)) {
         return;  // a message arrived, or the steps ran out: the owner goes on
     }
-    if (stop.reason == Stop::Reason::Breakpoint && breakAddress_.contains(stop.point) &&
-        !hitsAt(debugged.programCounter(), forward)) {
+    if ((stop.reason == Stop::Reason::Breakpoint || stop.reason == Stop::Reason::Watchpoint) &&
+        stoppingIds(stop).empty()) {
         return;  // not its count yet: on
     }
-    if (stop.reason == Stop::Reason::Watchpoint) {
-        const auto watch = watchOf_.find(stop.point);
-        for (Breakpoint& breakpoint : breakpoints_) {
-            if (watch != watchOf_.end() && breakpoint.id == watch->second) {
-                if (forward) {
-                    ++breakpoint.hits;
-                }
-                if (!breakpoint.hit.met(breakpoint.hits)) {
-                    return;
-                }
-            }
-        }
+    if (forward) {
+        armStopped(stop);
     }
     motion_ = Motion::None;
     std::vector<Json> out;
@@ -955,8 +1035,8 @@ Json Adapter::step(const std::string& command, std::vector<Json>& after) {
     if (stop.reason == Stop::Reason::NoHistory) {
         fail("No history to go back in: the session runs with history 0.");
     }
-    if (stop.reason == Stop::Reason::Breakpoint) {
-        hitsAt(debugged.programCounter(), true);
+    if (command != "stepBack") {
+        armStopped(stop);
     }
     report(stop, after);
     return nullptr;
@@ -975,12 +1055,21 @@ std::string Adapter::stopText(const Stop& stop, const std::vector<int>& hitIds,
     // The stop line, after the warning of a first run into data if there is one.
     const std::size_t line = text.starts_with("Warning: ") ? text.find('\n') + 1 : 0;
     // The terminal numbers its points itself; the editor knows them by its ids.
-    for (const std::string_view kind : {"Breakpoint ", "Watchpoint "}) {
-        if (text.compare(line, kind.size(), kind) == 0 && !hitIds.empty()) {
-            const std::size_t number = line + kind.size();
-            const std::size_t end = text.find_first_not_of("0123456789", number);
-            text.replace(number, end - number, std::to_string(hitIds.front()));
+    const auto renumber = [&](std::size_t at) {
+        for (const std::string_view kind :
+             {"Breakpoint ", "Watchpoint ", "Error in the condition of breakpoint ",
+              "Error in the condition of watchpoint "}) {
+            if (!hitIds.empty() && text.compare(at, kind.size(), kind) == 0) {
+                const std::size_t number = at + kind.size();
+                const std::size_t end = text.find_first_not_of("0123456789", number);
+                text.replace(number, end - number, std::to_string(hitIds.front()));
+            }
         }
+    };
+    renumber(line);
+    // After a condition's error line, the stop line.
+    if (!stop.conditionError.empty() && text.find('\n', line) != std::string::npos) {
+        renumber(text.find('\n', line) + 1);
     }
     description = firstLine(text.substr(line));
     return text;
@@ -993,24 +1082,15 @@ void Adapter::report(const Stop& stop, std::vector<Json>& out) {
     std::vector<int> ids;
     if (stop.reason == Stop::Reason::Breakpoint) {
         reason = "breakpoint";  // also one the console set
-        for (const Breakpoint& breakpoint : breakpoints_) {
-            if (breakpoint.verified && breakpoint.kind != Breakpoint::Kind::Data &&
-                breakpoint.address == session_->programCounter() &&
-                breakpoint.hit.met(breakpoint.hits)) {
-                if (ids.empty()) {
-                    reason = breakpoint.kind == Breakpoint::Kind::Function ? "function breakpoint"
-                             : breakpoint.kind == Breakpoint::Kind::Instruction
-                                 ? "instruction breakpoint"
-                                 : "breakpoint";
-                }
-                ids.push_back(breakpoint.id);
-            }
+        ids = stoppingIds(stop);
+        if (const Breakpoint* breakpoint = breakpointOfPoint(stop.point)) {
+            reason = breakpoint->kind == Breakpoint::Kind::Function      ? "function breakpoint"
+                     : breakpoint->kind == Breakpoint::Kind::Instruction ? "instruction breakpoint"
+                                                                         : "breakpoint";
         }
     } else if (stop.reason == Stop::Reason::Watchpoint) {
         reason = "data breakpoint";
-        if (const auto watch = watchOf_.find(stop.point); watch != watchOf_.end()) {
-            ids.push_back(watch->second);
-        }
+        ids = stoppingIds(stop);
     } else if (stop.reason == Stop::Reason::Fault) {
         reason = "exception";
         lastFault_ = stop;
@@ -1018,6 +1098,7 @@ void Adapter::report(const Stop& stop, std::vector<Json>& out) {
                stop.reason == Stop::Reason::InputStopped) {
         reason = "pause";
     }
+    std::erase(ids, 0);  // a point the console set
     std::string description;
     out.push_back(
         event("output", {{"category", "console"}, {"output", stopText(stop, ids, description)}}));

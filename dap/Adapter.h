@@ -118,16 +118,21 @@ class Adapter {
     std::optional<std::uint16_t> lineAddress(std::int32_t line, std::int32_t& movedTo,
                                              std::string& problem) const;
     Json breakpointJson(const Breakpoint& breakpoint) const;
+    Breakpoint* breakpointWithId(int id);
+    const Breakpoint* breakpointOfPoint(int number);
+    std::uint64_t hitsOf(const Breakpoint& breakpoint) const;
+    void arm(int number, const Breakpoint& breakpoint);
+    void armStopped(const Debug::Stop& stop);
     Json replaceBreakpoints(int kind, const Json& list,
                             const std::function<void(const Json&, Breakpoint&)>& fill);
     Json sourceJson() const;
     std::int32_t clientLine(std::int32_t line) const;
     std::int32_t adapterLine(std::int64_t line) const;
 
-    // Stops: the events for one, and whether a breakpoint's hit condition
-    // lets it stop there (counting the hit going forward).
+    // Stops: the events for one, and the breakpoints whose hit condition
+    // lets them stop there.
     void report(const Debug::Stop& stop, std::vector<Json>& out);
-    bool hitsAt(std::uint16_t address, bool forward);
+    std::vector<int> stoppingIds(const Debug::Stop& stop);
     std::string stopText(const Debug::Stop& stop, const std::vector<int>& hitIds,
                          std::string& description);
 
@@ -162,8 +167,7 @@ class Adapter {
 
     std::vector<Breakpoint> breakpoints_;
     int nextBreakpointId_ = 1;
-    std::map<int, std::uint16_t> breakAddress_;  // the session's point number -> address
-    std::map<int, int> watchOf_;                 // the session's point number -> breakpoint id
+    std::map<int, int> pointIds_;  // the session's point number -> breakpoint id
 };
 
 }  // namespace Vorn::Dap

@@ -212,8 +212,14 @@ Json Adapter::evaluate(const Json& arguments, std::vector<Json>& after) {
         if (expression.find_first_of("\n;") != std::string::npos) {
             fail("Not an expression: " + inQuotes(expression) + ".");
         }
+        // The protocol's one format, hex, is print's /x.
+        const Json* format = argument(arguments, "format");
+        if (format != nullptr && !format->is_object()) {
+            fail("The argument 'format' is not an object.");
+        }
+        const bool hex = format != nullptr && flagArgument(*format, "hex");
         std::string errors;
-        const std::string printed = runCommand("print " + expression, errors);
+        const std::string printed = runCommand((hex ? "print/x " : "print ") + expression, errors);
         if (!errors.empty()) {
             fail(errors);
         }

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "analysis/Spelling.h"
+#include "text/Lines.h"
 #include "text/Number.h"
 
 namespace Vorn::Debug {
@@ -16,8 +17,10 @@ using Node = Expression::Node;
 using Kind = Node::Kind;
 using Operator = Node::Operator;
 
+// The text in quotes, its control characters written out: a message stays
+// one line, whole (an editor's condition may hold a line end or a NUL byte).
 std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    return "\"" + Text::visible(text) + "\"";
 }
 
 bool isNameStart(char c) {
@@ -62,7 +65,7 @@ class Parser {
         const int root = binary(lowestLevel);
         skipSpace();
         if (position_ < text_.size()) {
-            fail("\"" + std::string(text_.substr(position_)) + "\" is left over");
+            fail(quoted(text_.substr(position_)) + " is left over");
         }
         return root;
     }

@@ -148,13 +148,15 @@ class Requests {
             arguments = command == "launch" ? launch : Json{{"arguments", launch}};
         } else if (command == "setBreakpoints") {
             arguments["source"] = {{"path", "/fuzz.vorn"}};
-            arguments["breakpoints"] = {
-                {{"line", number() % 16}, {"hitCondition", hitCondition()}}};
+            arguments["breakpoints"] = {{{"line", number() % 16},
+                                         {"hitCondition", hitCondition()},
+                                         {"condition", condition()}}};
         } else if (command == "setFunctionBreakpoints") {
-            arguments["breakpoints"] = {{{"name", name()}}};
+            arguments["breakpoints"] = {{{"name", name()}, {"condition", condition()}}};
         } else if (command == "setInstructionBreakpoints") {
-            arguments["breakpoints"] = {
-                {{"instructionReference", reference()}, {"offset", 4 * (number() % 4)}}};
+            arguments["breakpoints"] = {{{"instructionReference", reference()},
+                                         {"offset", 4 * (number() % 4)},
+                                         {"condition", condition()}}};
         } else if (command == "dataBreakpointInfo") {
             arguments["name"] = name();
             arguments["variablesReference"] = byte() % 4;
@@ -162,7 +164,8 @@ class Requests {
             const char* ids[] = {"word:11", "register:A", "register:O", "word:70000", "x"};
             arguments["breakpoints"] = {{{"dataId", ids[byte() % 5]},
                                          {"accessType", byte() % 4 == 0 ? "read" : "write"},
-                                         {"hitCondition", hitCondition()}}};
+                                         {"hitCondition", hitCondition()},
+                                         {"condition", condition()}}};
         } else if (command == "variables" || command == "setVariable") {
             arguments["variablesReference"] = byte() % 4;
             arguments["name"] = name();
@@ -174,7 +177,9 @@ class Requests {
                                    "step 3",      "rc",     "input 7 8",      "reverse-step 2",
                                    "set $pc = 8", "delete", "info history",   "list"};
             arguments["expression"] = byte() % 3 == 0 ? name() : lines[byte() % 12];
-            arguments["context"] = byte() % 2 == 0 ? "repl" : "watch";
+            const char* contexts[] = {"repl", "watch", "hover"};
+            arguments["context"] = contexts[byte() % 3];
+            arguments["format"] = {{"hex", byte() % 2 == 0}};
         } else if (command == "readMemory" || command == "writeMemory" ||
                    command == "disassemble") {
             arguments["memoryReference"] = reference();
@@ -206,6 +211,14 @@ class Requests {
     std::string hitCondition() {
         const char* conditions[] = {"", "2", ">= 3", "% 2", "== 1", "> 0", "x"};
         return conditions[byte() % 7];
+    }
+
+    // Conditions that hold, that do not, that do not read, and that fail
+    // where they are tested (O holds no address field).
+    std::string condition() {
+        const char* conditions[] = {"",     "O == 2",   "[count] > 1", "A == 0 || $step > 9",
+                                    "O ==", "nope > 1", "[O] == 1",    "!(&loop == $pc)"};
+        return conditions[byte() % 8];
     }
 
     const std::string& bytes_;

@@ -10,7 +10,6 @@ namespace Vorn::Grading {
 namespace {
 
 constexpr std::string_view replacement = "\xEF\xBF\xBD";
-constexpr char hexDigits[] = "0123456789ABCDEF";
 
 // The length of the valid UTF-8 sequence at the start of `text`, or 0.
 std::size_t sequenceLength(std::string_view text) {
@@ -44,27 +43,6 @@ std::size_t sequenceLength(std::string_view text) {
         }
     }
     return length;
-}
-
-// For a terminal: control bytes as \n, \t, \r or \xHH, so that no name can
-// move the cursor or change the colours.
-std::string visible(std::string_view text) {
-    std::string result;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            result += "\\n";
-        } else if (c == '\t') {
-            result += "\\t";
-        } else if (c == '\r') {
-            result += "\\r";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            result += {'\\', 'x', hexDigits[byte >> 4], hexDigits[byte & 0xF]};
-        } else {
-            result += c;
-        }
-    }
-    return result;
 }
 
 std::string points(std::int64_t earned, std::int64_t of) {
@@ -210,7 +188,7 @@ void writeIndented(std::ostream& out, std::string_view message) {
     std::size_t start = 0;
     while (start < message.size()) {
         const std::size_t end = std::min(message.find('\n', start), message.size());
-        out << "      " << visible(message.substr(start, end - start)) << '\n';
+        out << "      " << Text::visible(message.substr(start, end - start)) << '\n';
         start = end + 1;
     }
 }
@@ -238,7 +216,7 @@ void writeClosingCount(std::ostream& out, const Report& report) {
     const auto passed =
         std::count_if(report.programs.begin(), report.programs.end(),
                       [](const ProgramResult& program) { return program.passed(); });
-    out << visible(report.suite.name) << ": " << passed << " of " << report.programs.size()
+    out << Text::visible(report.suite.name) << ": " << passed << " of " << report.programs.size()
         << (report.programs.size() == 1 ? " program" : " programs") << " passed every case\n";
 }
 
@@ -252,8 +230,8 @@ void writeText(std::ostream& out, const Report& report, bool colour) {
         return "  " + colours.paint(verdict == Verdict::Pass ? "32" : "31", name);
     };
     for (const ProgramResult& program : report.programs) {
-        out << colours.paint("1",
-                             visible(program.file) + ": " + points(program.score, program.maxScore))
+        out << colours.paint("1", Text::visible(program.file) + ": " +
+                                      points(program.score, program.maxScore))
             << '\n';
         if (const std::string* error = program.error()) {
             // Every case ends the same way: said once.
@@ -265,7 +243,7 @@ void writeText(std::ostream& out, const Report& report, bool colour) {
         for (std::size_t i = 0; i < program.cases.size(); ++i) {
             const CaseResult& result = program.cases[i];
             const Case& test = report.suite.cases[i];
-            out << verdictColumn(result.verdict) << visible(test.name) << " ("
+            out << verdictColumn(result.verdict) << Text::visible(test.name) << " ("
                 << points(result.points, test.points) << ")\n";
             if (showsDetails(report, test)) {
                 writeIndented(out, result.message);
@@ -287,10 +265,10 @@ void writeSummary(std::ostream& out, const Report& report) {
         for (const CaseResult& result : program.cases) {
             row += verdictLetter(result.verdict);
         }
-        out << visible(program.file) << ": " << points(program.score, program.maxScore) << ' '
+        out << Text::visible(program.file) << ": " << points(program.score, program.maxScore) << ' '
             << row;
         if (const std::string* error = program.error()) {
-            out << ' ' << visible(*error);
+            out << ' ' << Text::visible(*error);
         }
         out << '\n';
     }
@@ -311,7 +289,7 @@ void writeCoverageListing(std::ostream& out, const ProgramResult& program,
         runs.insert(0, runs.size() < 9 ? 9 - runs.size() : 0, ' ');
         std::string number = std::to_string(line);
         number.insert(0, number.size() < 5 ? 5 - number.size() : 0, ' ');
-        out << runs << ':' << number << ": " << visible(lines.text(line)) << '\n';
+        out << runs << ':' << number << ": " << Text::visible(lines.text(line)) << '\n';
     }
 }
 

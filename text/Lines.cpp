@@ -37,4 +37,24 @@ std::optional<TextLine> lineAt(std::string_view text, std::size_t index) {
     return TextLine{start, text.substr(start, end - start)};
 }
 
+std::string visible(std::string_view text) {
+    constexpr std::string_view hexDigits = "0123456789ABCDEF";
+    std::string result;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            result += "\\n";
+        } else if (c == '\t') {
+            result += "\\t";
+        } else if (c == '\r') {
+            result += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            result += {'\\', 'x', hexDigits[byte >> 4], hexDigits[byte & 0xF]};
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
 }  // namespace Vorn::Text

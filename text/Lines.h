@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,5 +34,10 @@ constexpr std::string_view withoutCarriageReturn(std::string_view line) {
     }
     return line;
 }
+
+// For a terminal or a one-line message: control bytes as \n, \t, \r or
+// \xHH, so that no text can move the cursor, change the colours, split the
+// line or (a NUL) cut it short.
+std::string visible(std::string_view text);
 
 }  // namespace Vorn::Text

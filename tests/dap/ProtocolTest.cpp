@@ -199,6 +199,118 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"InputClosedAtOnce", "", 0, "", "", 1}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// Conditions, hit counts and Watch expressions a client should not send:
+// read by the debugger's own expressions, each answered with the evaluator's
+// sentence (the breakpoint unverified) or the request's error.
+struct Unreadable {
+    const char* name;
+    std::string command;  // setBreakpoints, setFunctionBreakpoints or evaluate
+    Json item;            // the breakpoint, or evaluate's arguments
+    std::string failure;  // the request's error, or empty
+    std::string message;  // the end of the breakpoint's message, or empty: verified
+};
+
+class UnreadableCondition : public ::testing::TestWithParam<Unreadable> {};
+
+TEST_P(UnreadableCondition, IsAnsweredNeverRun) {
+    const Unreadable& c = GetParam();
+    const Json arguments = c.command == "setBreakpoints"
+                               ? Json{{"source", {{"path", program}}}, {"breakpoints", {c.item}}}
+                           : c.command == "evaluate" ? c.item
+                                                     : Json{{"breakpoints", {c.item}}};
+    const Exchange result = run(launched() + framed(request(3, c.command, arguments)) +
+                                framed(request(4, "threads")) + disconnect());
+    EXPECT_EQ(result.status, 0) << result.err;
+    const Json answer = result.answer(3);
+    EXPECT_EQ(answer.value("message", ""), c.failure) << answer;
+    EXPECT_EQ(result.answer(4).value("success", false), true);
+    if (!c.failure.empty() || c.command == "evaluate") {
+        return;
+    }
+    const Json breakpoint = answer["body"]["breakpoints"].at(0);
+    EXPECT_EQ(breakpoint.value("verified", true), c.message.empty()) << breakpoint;
+    EXPECT_TRUE(breakpoint.value("message", "").ends_with(c.message)) << breakpoint;
+}
+
+std::string repeated(const std::string& part, std::size_t times) {
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i) {
+        text += part;
+    }
+    return text;
+}
+
+const Json atWrite = {{"line", 7}};
+
+Json with(Json item, const char* key, Json value) {
+    item[key] = std::move(value);
+    return item;
+}
+
+Json watch(Json expression) {
+    return {{"expression", std::move(expression)}, {"context", "watch"}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dap, UnreadableCondition,
+    ::testing::Values(
+        Unreadable{
+            "DeepParentheses", "setBreakpoints",
+            with(atWrite, "condition", std::string(100000, '(') + "O" + std::string(100000, ')')),
+            "", "it is nested more than 100 deep."},
+        Unreadable{"DeepMemory", "setFunctionBreakpoints",
+                   with({{"name", "loop"}}, "condition",
+                        std::string(50000, '[') + "8" + std::string(50000, ']')),
+                   "", "it is nested more than 100 deep."},
+        Unreadable{"LongNegation", "setBreakpoints",
+                   with(atWrite, "condition", repeated("- ", 200000) + "1"), "",
+                   "it is nested more than 100 deep."},
+        Unreadable{"ManyParts", "setBreakpoints",
+                   with(atWrite, "condition", "O" + repeated(" + O", 200000)), "",
+                   "it has more than 1000 parts."},
+        Unreadable{"ALongRunOfSpaces", "setBreakpoints",
+                   with(atWrite, "condition", std::string(500000, ' ') + "O == 2"), "", ""},
+        Unreadable{"OnlySpaces", "setBreakpoints", with(atWrite, "condition", "  	 "), "",
+                   ""},
+        Unreadable{"ACommandAfterIt", "setBreakpoints", with(atWrite, "condition", "O == 2; kill"),
+                   "", "\"; kill\" is left over."},
+        Unreadable{"ALineAfterIt", "setBreakpoints", with(atWrite, "condition", "O == 2\nkill"), "",
+                   "Cannot read the expression \"O == 2\\nkill\": \"\\nkill\" is left over."},
+        Unreadable{"ANulByte", "setBreakpoints",
+                   with(atWrite, "condition", std::string("O\0== 2", 6)), "",
+                   "Cannot read the expression \"O\\x00== 2\": \"\\x00== 2\" is left over."},
+        Unreadable{"UnknownName", "setBreakpoints", with(atWrite, "condition", "cuont == 0"), "",
+                   "No symbol \"cuont\" in the program; did you mean \"count\"?"},
+        Unreadable{"ConditionNotAString", "setBreakpoints", with(atWrite, "condition", 5),
+                   "The argument 'condition' is not a string.", ""},
+        Unreadable{"ConditionAList", "setBreakpoints",
+                   with(atWrite, "condition", Json::array({"O", "==", 2})),
+                   "The argument 'condition' is not a string.", ""},
+        Unreadable{"HitConditionNotAString", "setBreakpoints",
+                   with(atWrite, "hitCondition", Json::object()),
+                   "The argument 'hitCondition' is not a string.", ""},
+        Unreadable{"HitCountPastAnyCount", "setBreakpoints",
+                   with(atWrite, "hitCondition", std::string(400, '9')), "",
+                   "is not N, >= N, > N, == N or % N."},
+        Unreadable{"HitCountNegative", "setBreakpoints", with(atWrite, "hitCondition", ">= -1"), "",
+                   "is not N, >= N, > N, == N or % N."},
+        Unreadable{"HitCountAnExpression", "setBreakpoints", with(atWrite, "hitCondition", "O + 1"),
+                   "", "is not N, >= N, > N, == N or % N."},
+        Unreadable{"WatchDeep", "evaluate",
+                   watch(std::string(100000, '(') + "1" + std::string(100000, ')')),
+                   "Cannot read the expression \"" + std::string(57, '(') +
+                       "...\": it is nested more than 100 deep.",
+                   ""},
+        Unreadable{"WatchNotAString", "evaluate", watch(7),
+                   "The argument 'expression' is not a string.", ""},
+        Unreadable{"WatchACommand", "evaluate", watch("O; kill"), "Not an expression: 'O; kill'.",
+                   ""},
+        Unreadable{"WatchFormatNotAnObject", "evaluate", with(watch("O"), "format", "hex"),
+                   "The argument 'format' is not an object.", ""},
+        Unreadable{"WatchHexNotAFlag", "evaluate", with(watch("O"), "format", {{"hex", "yes"}}),
+                   "The argument 'hex' is not true or false.", ""}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 // After a disconnect nothing more is read, and nothing is written.
 TEST(Dap, NothingAfterDisconnect) {
     const Exchange result = run(initialized() + disconnect() + framed(request(100, "threads")));

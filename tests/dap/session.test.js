@@ -53,6 +53,19 @@ async function frame(dc) {
   return trace.body.stackFrames[0];
 }
 
+// A session launched with `launchArguments`, handed to `body`, then stopped.
+async function withSession(launchArguments, body) {
+  const dc = client();
+  await dc.start();
+  try {
+    await dc.initializeRequest();
+    await andEvent(dc, 'initialized', dc.launchRequest(launchArguments));
+    await body(dc);
+  } finally {
+    await dc.stop();
+  }
+}
+
 function wordsOf(base64) {
   const bytes = Buffer.from(base64, 'base64');
   const words = [];
@@ -72,7 +85,8 @@ test('a debugging session from the launch to the halt', async () => {
       supportsInvalidatedEvent: true, supportsMemoryReferences: true,
     });
     const caps = init.body;
-    for (const name of ['supportsStepBack', 'supportsDataBreakpoints', 'supportsReadMemoryRequest',
+    for (const name of ['supportsConditionalBreakpoints', 'supportsValueFormattingOptions',
+      'supportsStepBack', 'supportsDataBreakpoints', 'supportsReadMemoryRequest',
       'supportsWriteMemoryRequest', 'supportsDisassembleRequest', 'supportsSetVariable',
       'supportsConfigurationDoneRequest', 'supportsInstructionBreakpoints',
       'supportsFunctionBreakpoints', 'supportsHitConditionalBreakpoints',
@@ -80,7 +94,6 @@ test('a debugging session from the launch to the halt', async () => {
       assert.equal(caps[name], true, name);
     }
     // Not there yet: said so rather than half done.
-    assert.equal(caps.supportsConditionalBreakpoints, false);
     assert.equal(caps.supportsSteppingGranularity, false);
 
     // Launch with n = 4 and stop at the write, line 7.
@@ -225,39 +238,130 @@ test('a debugging session from the launch to the halt', async () => {
   }
 });
 
-test('reading past the input stops for more, given in the debug console', async () => {
-  const dc = client();
-  await dc.start();
-  try {
-    await dc.initializeRequest();
-    await andEvent(dc, 'initialized', dc.launchRequest({ program, input: [] }));
-    let stop = await stopped(dc, dc.configurationDoneRequest(), 'pause');
-    assert.match(stop.description, /^Stopped at read: no number was given; \$step = 0, \$pc = 0, line 3/);
-    await dc.evaluateRequest({ expression: 'input 2', context: 'repl' });
-    // goto moves the program counter only: back to the read, then on.
-    stop = await stopped(dc, dc.nextRequest({ threadId: 1 }), 'step');
-    assert.equal((await frame(dc)).line, LINE.storeI);
-    const targets = await dc.gotoTargetsRequest({ source: { path: program }, line: LINE.read });
-    assert.equal(targets.body.targets[0].instructionPointerReference, '0x0000');
-    await stopped(dc, dc.gotoRequest({ threadId: 1, targetId: targets.body.targets[0].id }), 'goto');
-    assert.equal((await frame(dc)).line, LINE.read);
-    stop = await stopped(dc, dc.nextRequest({ threadId: 1 }), 'pause');
-    assert.match(stop.description, /^Stopped at read/);
-    await dc.evaluateRequest({ expression: 'input 2', context: 'repl' });
-    // A breakpoint the console sets holds beside the editor's.
-    const set = await dc.evaluateRequest({ expression: 'break 7', context: 'repl' });
-    assert.equal(set.body.result, 'Breakpoint 1 at address 4, line 7.');
-    await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [{ line: LINE.jumpLoop }] });
-    stop = await stopped(dc, dc.continueRequest({ threadId: 1 }), 'breakpoint');
-    assert.match(stop.description, /^Breakpoint 1; \$step = 5, \$pc = 4, line 7: write/);
-    await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [] });
-    const output = dc.assertOutput('stdout', '2\n');
-    await Promise.all([dc.waitForEvent('exited'), dc.continueRequest({ threadId: 1 })]);
-    await output;
-  } finally {
-    await dc.stop();
-  }
-});
+test('conditions and hit counts in the debugger\'s expressions, and the Watch view', () => withSession({ program, input: [6] }, async (dc) => {
+  const set = await dc.setBreakpointsRequest({
+    source: { path: program },
+    breakpoints: [
+      { line: LINE.write, condition: 'O == 2' },
+      { line: LINE.load, hitCondition: '>= 2' },
+      { line: LINE.jz, condition: 'O == && 1' },
+      { line: LINE.storeO, condition: 'O == totl' },
+      { line: LINE.jumpLoop, hitCondition: 'twice' },
+    ],
+  });
+  const [atWrite, atLoad, unreadable, unknown, badCount] = set.body.breakpoints;
+  assert.deepEqual([atWrite.verified, atLoad.verified], [true, true]);
+  // A condition that does not read comes back with the evaluator's sentence.
+  assert.equal(unreadable.verified, false);
+  assert.match(unreadable.message, /^Cannot read the expression "O == && 1"/);
+  assert.equal(unknown.verified, false);
+  assert.equal(unknown.message, 'No symbol "totl" in the program.');
+  assert.equal(badCount.verified, false);
+  assert.match(badCount.message, /is not N, >= N, > N, == N or % N/);
+
+  // The load's second time round, the loop's 7 instructions after the first.
+  let stop = await stopped(dc, dc.configurationDoneRequest(), 'breakpoint');
+  assert.deepEqual(stop.hitBreakpointIds, [atLoad.id]);
+  assert.equal(stop.description, `Breakpoint ${atLoad.id}; $step = 9, $pc = 2, line 5: :loop   load O count`);
+
+  // The Watch view and hover: print's expressions, hex as print/x.
+  const watch = async (expression, format) =>
+    (await dc.evaluateRequest({ expression, context: 'watch', format })).body.result;
+  assert.equal(await watch('[count]'), '4');
+  assert.equal(await watch('[count] + 12', { hex: true }), '0x10');
+  assert.equal(await watch('O == 4 && $pc == &loop'), '1');
+  assert.equal((await dc.evaluateRequest({ expression: 'count', context: 'hover' })).body.result,
+    '[10] = 4 (0x00000004)');
+  await assert.rejects(watch('[count'), /Cannot read the expression/);
+  await assert.rejects(watch('cuont'), /No symbol "cuont" in the program; did you mean "count"\?/);
+  await assert.rejects(dc.evaluateRequest({ expression: 'O', context: 'watch', format: 'hex' }),
+    /'format' is not an object/);
+
+  // The write's condition: it passes 6 and 4, stops at 2.
+  await dc.setBreakpointsRequest({
+    source: { path: program }, breakpoints: [{ line: LINE.write, condition: 'O == 2' }],
+  });
+  stop = await stopped(dc, dc.continueRequest({ threadId: 1 }), 'breakpoint');
+  assert.deepEqual(stop.hitBreakpointIds, [atWrite.id]);
+  assert.match(stop.description, new RegExp(`^Breakpoint ${atWrite.id}; \\$step = 18, \\$pc = 4, line 7: write`));
+  assert.equal((await variable(dc, 'Registers', 'O')).variable.value, '2 (0x00000002)');
+
+  // Going back, the condition holds only where O was 2: no stop at 4 and 6.
+  await dc.setBreakpointsRequest({
+    source: { path: program }, breakpoints: [{ line: LINE.write, condition: 'O == 4' }],
+  });
+  stop = await stopped(dc, dc.reverseContinueRequest({ threadId: 1 }), 'breakpoint');
+  assert.match(stop.description, /\$step = 11, \$pc = 4, line 7: write/);
+
+  // "== N" counts every hit with its condition true, the one set before kept.
+  await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [] });
+  const load = (await dc.setFunctionBreakpointsRequest({
+    breakpoints: [{ name: 'loop', hitCondition: '== 2' }],
+  })).body.breakpoints[0];
+  assert.equal(load.verified, true);
+  stop = await stopped(dc, dc.restartRequest({ arguments: { program, input: [6] } }),
+    'function breakpoint');
+  assert.match(stop.description, /\$step = 9, \$pc = 2/);
+  // "% 2" from there: the same breakpoint, its 2 hits kept, stops at the 4th.
+  const every = (await dc.setFunctionBreakpointsRequest({
+    breakpoints: [{ name: 'loop', hitCondition: '% 2' }],
+  })).body.breakpoints[0];
+  assert.equal(every.id, load.id);
+  stop = await stopped(dc, dc.continueRequest({ threadId: 1 }), 'function breakpoint');
+  assert.match(stop.description, /\$step = 23, \$pc = 2/);
+  const [exit] = await Promise.all([dc.waitForEvent('exited'), dc.continueRequest({ threadId: 1 })]);
+  assert.equal(exit.body.exitCode, 0);
+}));
+
+test('a condition that cannot be evaluated stops with its error, as the terminal debugger does', () => withSession({ program, input: [4] }, async (dc) => {
+  const [broken] = (await dc.customRequest('setInstructionBreakpoints', {
+    breakpoints: [{ instructionReference: '0x0004', condition: '[O] == 1' }],
+  })).body.breakpoints;
+  assert.equal(broken.verified, true);
+  // The console shows both of the terminal's lines.
+  const console = dc.assertOutput('console',
+    `Error in the condition of breakpoint ${broken.id}: Register O holds 4, a word without an address field.\n` +
+    `Breakpoint ${broken.id}; $step = 4, $pc = 4, line 7: write`);
+  const stop = await stopped(dc, dc.configurationDoneRequest(), 'instruction breakpoint');
+  await console;
+  assert.deepEqual(stop.hitBreakpointIds, [broken.id]);
+  assert.equal(stop.description,
+    `Error in the condition of breakpoint ${broken.id}: Register O holds 4, a word without an address field.`);
+  // A data breakpoint takes a condition too, tested after the write.
+  await dc.customRequest('setInstructionBreakpoints', { breakpoints: [] });
+  const [onCount] = (await dc.setDataBreakpointsRequest({
+    breakpoints: [{ dataId: 'word:10', accessType: 'write', condition: '[count] == 0' }],
+  })).body.breakpoints;
+  assert.equal(onCount.verified, true);
+  const watched = await stopped(dc, dc.continueRequest({ threadId: 1 }), 'data breakpoint');
+  assert.match(watched.description, new RegExp(`^Watchpoint ${onCount.id} \\(count\\): old 2, new 0`));
+}));
+
+test('reading past the input stops for more, given in the debug console', () => withSession({ program, input: [] }, async (dc) => {
+  let stop = await stopped(dc, dc.configurationDoneRequest(), 'pause');
+  assert.match(stop.description, /^Stopped at read: no number was given; \$step = 0, \$pc = 0, line 3/);
+  await dc.evaluateRequest({ expression: 'input 2', context: 'repl' });
+  // goto moves the program counter only: back to the read, then on.
+  stop = await stopped(dc, dc.nextRequest({ threadId: 1 }), 'step');
+  assert.equal((await frame(dc)).line, LINE.storeI);
+  const targets = await dc.gotoTargetsRequest({ source: { path: program }, line: LINE.read });
+  assert.equal(targets.body.targets[0].instructionPointerReference, '0x0000');
+  await stopped(dc, dc.gotoRequest({ threadId: 1, targetId: targets.body.targets[0].id }), 'goto');
+  assert.equal((await frame(dc)).line, LINE.read);
+  stop = await stopped(dc, dc.nextRequest({ threadId: 1 }), 'pause');
+  assert.match(stop.description, /^Stopped at read/);
+  await dc.evaluateRequest({ expression: 'input 2', context: 'repl' });
+  // A breakpoint the console sets holds beside the editor's.
+  const set = await dc.evaluateRequest({ expression: 'break 7', context: 'repl' });
+  assert.equal(set.body.result, 'Breakpoint 1 at address 4, line 7.');
+  await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [{ line: LINE.jumpLoop }] });
+  stop = await stopped(dc, dc.continueRequest({ threadId: 1 }), 'breakpoint');
+  assert.match(stop.description, /^Breakpoint 1; \$step = 5, \$pc = 4, line 7: write/);
+  await dc.setBreakpointsRequest({ source: { path: program }, breakpoints: [] });
+  const output = dc.assertOutput('stdout', '2\n');
+  await Promise.all([dc.waitForEvent('exited'), dc.continueRequest({ threadId: 1 })]);
+  await output;
+}));
 
 test('a fault stops as an exception, with its message', async () => {
   const dc = client();

@@ -61,6 +61,9 @@ TEST(DebugExpression, ValuesAddressesAndErrors) {
         {"1 <", Value, "Cannot read the expression \"1 <\": a value is missing at the end."},
         {"1 < 2 < 3", Value, "Cannot read the expression \"1 < 2 < 3\": \"< 3\" is left over."},
         {"$sp", Value, "No convenience value \"$sp\" ($pc and $step are)."},
+        // Control characters are written out: the message stays one whole line.
+        {"A \x01== 1\n", Value,
+         "Cannot read the expression \"A \\x01== 1\\n\": \"\\x01== 1\\n\" is left over."},
         {"", Value, "Cannot read the expression \"\": it is empty."},
     };
     for (const Case& c : cases) {
