@@ -996,7 +996,7 @@ struct Session::Write {
     Word instruction;
     Word value;
     Register::Registers registers;
-    std::size_t tapePosition = 0;
+    std::uint64_t tapePosition = 0;
 };
 
 namespace {

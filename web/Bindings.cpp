@@ -470,7 +470,7 @@ std::string origin(const std::string& where) {
     const Program& program = session().program();
     Debug::Location location;
     if (const auto reg = findRegister(where)) {
-        location = {Location::Kind::Register, *reg, 0};
+        location = {Debug::Location::Kind::Register, *reg, 0};
     } else {
         std::string_view number = where;
         if (number.size() > 2 && number.front() == '[' && number.back() == ']') {
@@ -480,7 +480,7 @@ std::string origin(const std::string& where) {
         if (!address) {
             return text(json{{"error", "not a register or a memory address: " + where}});
         }
-        location = {Location::Kind::Memory, RegisterId::A, *address};
+        location = {Debug::Location::Kind::Memory, RegisterId::A, *address};
     }
     json links = json::array();
     for (const Debug::OriginLink& link : session().origin(location)) {
