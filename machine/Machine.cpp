@@ -265,20 +265,22 @@ void Machine::runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult&
     instruction = words[address].bits()
 // Runs the operation of the instruction at `address`. Only a jump returns
 // another address than the next, so for every other operation the compiler
-// drops the counting. The limit is checked at the jumps that go back (or
-// stay): between two of them the addresses only go up, so at most 65535
-// steps run.
-#define VORN_RUN(name)                                        \
-    {                                                         \
-        const std::uint32_t from = address;                   \
-        address = operations.name(instruction, from + 1);     \
-        if constexpr (byRuns) {                               \
-            bias += std::uint64_t{from + 1} - address;        \
-            if (address <= from && bias + address >= limit) { \
-                result.end = RunResult::End::StepLimit;       \
-                goto ended;                                   \
-            }                                                 \
-        }                                                     \
+// drops the counting: the test that the address moved comes first, since
+// `address <= from` alone does not fold (from + 1 could wrap, as far as the
+// compiler knows) and cost the switch loop a compare per instruction. The
+// limit is checked at the jumps that go back (or stay): between two of them
+// the addresses only go up, so at most 65535 steps run.
+#define VORN_RUN(name)                                                               \
+    {                                                                                \
+        const std::uint32_t from = address;                                          \
+        address = operations.name(instruction, from + 1);                            \
+        if constexpr (byRuns) {                                                      \
+            bias += std::uint64_t{from + 1} - address;                               \
+            if (address != from + 1 && address <= from && bias + address >= limit) { \
+                result.end = RunResult::End::StepLimit;                              \
+                goto ended;                                                          \
+            }                                                                        \
+        }                                                                            \
     }
 #if VORN_THREADED_RUN
 #pragma GCC diagnostic push
