@@ -91,7 +91,8 @@ TEST_F(HostileGrade, UnreadableProgramsEndInAVerdictAndTheOthersAreGraded) {
     // Reading /proc/self/mem at offset 0 fails with EIO.
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{suite, "/proc/self/mem", good}, "cannot read source file '/proc/self/mem'."},
-        {{suite, fifo, good}, "cannot read source file '" + fifo + "' (a FIFO, not a regular file)."},
+        {{suite, fifo, good},
+         "cannot read source file '" + fifo + "' (a FIFO, not a regular file)."},
         {{"--image", suite, fifo, good},
          "cannot read image file '" + fifo + "' (a FIFO, not a regular file)."},
     };
