@@ -16,12 +16,16 @@ std::string text(std::string_view raw) {
     return validUtf8(raw);
 }
 
-// What a student reads about the whole submission.
-std::string summaryLine(const ProgramResult& program) {
+// What a student reads about the whole submission: with coverage, which
+// lines no case ran too.
+std::string summaryLine(const Report& report, const ProgramResult& program) {
     std::string line = program.file + ": " + std::to_string(program.score) + "/" +
                        std::to_string(program.maxScore) + " points";
     if (const std::string* error = program.error()) {
         line += "\n" + *error;
+    }
+    if (report.coverage && !program.lineRuns.empty()) {
+        line += "\n" + uncoveredSentence(program);
     }
     return line;
 }
@@ -72,7 +76,7 @@ void writeGradescope(std::ostream& out, const Report& report) {
     // renders HTML, which a file name must not be able to write.
     write(out, {{"score", program.score},
                 {"execution_time", report.seconds},
-                {"output", text(summaryLine(program))},
+                {"output", text(summaryLine(report, program))},
                 {"output_format", "text"},
                 {"test_output_format", "text"},
                 {"test_name_format", "text"},
@@ -102,7 +106,7 @@ void writePrairieLearn(std::ostream& out, const Report& report) {
                                               : (program.passed() ? 1.0 : 0.0);
     write(out, {{"gradable", true},
                 {"score", score},
-                {"message", text(summaryLine(program))},
+                {"message", text(summaryLine(report, program))},
                 {"tests", std::move(tests)}});
 }
 

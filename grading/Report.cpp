@@ -123,11 +123,33 @@ std::string csv(std::string_view text) {
     return result + "\"";
 }
 
+std::string lineList(const std::vector<std::int32_t>& lines, const std::string& many,
+                     const std::string& one, const std::string& none);
+
 std::string firstLine(const std::string& message) {
     return message.substr(0, message.find('\n'));
 }
 
 }  // namespace
+
+std::string lineRanges(const std::vector<std::int32_t>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size();) {
+        std::size_t j = i;
+        while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1) {
+            ++j;
+        }
+        text += (text.empty() ? "" : ", ") + std::to_string(lines[i]) +
+                (j > i ? "-" + std::to_string(lines[j]) : "");
+        i = j + 1;
+    }
+    return text;
+}
+
+std::string uncoveredSentence(const ProgramResult& program) {
+    return lineList(program.uncoveredLines, "no case ran lines ", "no case ran line ",
+                    "every instruction ran in some case");
+}
 
 std::string validUtf8(std::string_view text) {
     std::string result;
@@ -199,17 +221,7 @@ std::string lineList(const std::vector<std::int32_t>& lines, const std::string& 
     if (lines.empty()) {
         return none;
     }
-    std::string text;
-    for (std::size_t i = 0; i < lines.size();) {
-        std::size_t j = i;
-        while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1) {
-            ++j;
-        }
-        text += (text.empty() ? "" : ", ") + std::to_string(lines[i]) +
-                (j > i ? "-" + std::to_string(lines[j]) : "");
-        i = j + 1;
-    }
-    return (lines.size() == 1 ? one : many) + text;
+    return (lines.size() == 1 ? one : many) + lineRanges(lines);
 }
 
 void writeClosingCount(std::ostream& out, const Report& report) {
@@ -250,10 +262,7 @@ void writeText(std::ostream& out, const Report& report, bool colour) {
             }
         }
         if (report.coverage && !program.lineRuns.empty()) {
-            out << "  "
-                << lineList(program.uncoveredLines, "no case ran lines ", "no case ran line ",
-                            "every instruction ran in some case")
-                << '\n';
+            out << "  " << uncoveredSentence(program) << '\n';
         }
     }
     writeClosingCount(out, report);
@@ -360,8 +369,22 @@ void writeJUnit(std::ostream& out, const Report& report) {
             << "\" skipped=\"0\">\n"
             << "    <properties>\n"
             << "      <property name=\"score\" value=\"" << program.score << "\"/>\n"
-            << "      <property name=\"max_score\" value=\"" << program.maxScore << "\"/>\n"
-            << "    </properties>\n";
+            << "      <property name=\"max_score\" value=\"" << program.maxScore << "\"/>\n";
+        if (report.coverage && !program.lineRuns.empty()) {
+            // The testcase element has no properties in the schema that the
+            // readers of this report accept: each case's lines are the
+            // suite's, under "lines: CASE".
+            out << "      <property name=\"uncovered_lines\" value=\""
+                << lineRanges(program.uncoveredLines) << "\"/>\n";
+            for (std::size_t i = 0; i < program.cases.size(); ++i) {
+                const Case& test = report.suite.cases[i];
+                if (showsDetails(report, test)) {
+                    out << "      <property name=\"lines: " << xml(test.name) << "\" value=\""
+                        << lineRanges(program.cases[i].lines) << "\"/>\n";
+                }
+            }
+        }
+        out << "    </properties>\n";
         for (std::size_t i = 0; i < program.cases.size(); ++i) {
             const CaseResult& result = program.cases[i];
             const Case& test = report.suite.cases[i];
@@ -391,11 +414,14 @@ void writeCsv(std::ostream& out, const Report& report) {
     for (const Case& test : report.suite.cases) {
         out << ',' << csv(test.name);
     }
-    out << "\r\n";
+    out << (report.coverage ? ",uncovered_lines\r\n" : "\r\n");
     for (const ProgramResult& program : report.programs) {
         out << csv(program.file) << ',' << program.score << ',' << program.maxScore;
         for (const CaseResult& result : program.cases) {
             out << ',' << result.points;
+        }
+        if (report.coverage) {
+            out << ',' << csv(lineRanges(program.uncoveredLines));
         }
         out << "\r\n";
     }

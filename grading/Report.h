@@ -51,10 +51,13 @@ char verdictLetter(Verdict verdict);
 // whose details are not shown has only its name, verdict, points and visibility.
 void writeJson(std::ostream& out, const Report& report);
 // JUnit XML: one test suite per program, one test case per case; an
-// assembly error is an <error>, a failed check a <failure>.
+// assembly error is an <error>, a failed check a <failure>. With coverage,
+// each test suite's properties add "uncovered_lines" and, for each case whose
+// details are shown, "lines: CASE" (values "3, 7-9").
 void writeJUnit(std::ostream& out, const Report& report);
 // For a grade book: a header, then one row per program: file, score, max
-// score and the points of each case (RFC 4180).
+// score and the points of each case (RFC 4180); with coverage, a last column
+// "uncovered_lines" ("3, 7-9", empty when every instruction ran).
 void writeCsv(std::ostream& out, const Report& report);
 
 // A program's source with each line's runs in front of it: the times the
@@ -69,6 +72,12 @@ void writeCoverageListing(std::ostream& out, const ProgramResult& program,
 void writeGradescope(std::ostream& out, const Report& report);
 void writePrairieLearn(std::ostream& out, const Report& report);
 void writeGitHubClassroom(std::ostream& out, const Report& report);
+
+// Sorted line numbers as ranges: "3, 7-9" (empty for none).
+std::string lineRanges(const std::vector<std::int32_t>& lines);
+// "no case ran lines 3, 7-9", "no case ran line 3" or "every instruction ran
+// in some case", from a program graded with coverage.
+std::string uncoveredSentence(const ProgramResult& program);
 
 // The text with every byte that is not valid UTF-8 replaced by U+FFFD.
 std::string validUtf8(std::string_view text);

@@ -5,8 +5,10 @@
 # and, where they exist, SUITE.json, SUITE.xml (JUnit) and SUITE.csv; and the
 # exit statuses of the two runs (text, JSON) with SUITE.status. Where they
 # exist, also SUITE.summary (--summary), SUITE.teacher.txt (--teacher),
-# SUITE.coverage (the text and JSON reports with --coverage, then each
-# listing after a line "== NAME") and
+# SUITE.coverage (with --coverage: the text and JSON reports, the end of the
+# --teacher text report, then the JUnit report, the CSV grade book, each
+# listing and each program's platform results files, each after a line
+# "== WHAT") and
 # SUITE.platforms: each program's results file for each grading platform, a
 # line "== PROGRAM --FORMAT" before each. Run in the suite's folder, so that
 # the reports name the files as written there. With VORN_UPDATE_GOLDEN=1 it
@@ -52,11 +54,26 @@ if [ -e "$base.teacher.txt" ]; then
 fi
 if [ -e "$base.coverage" ]; then
     {
-        "$vorngrade" --color never --coverage "$work/coverage" "$suite" "${programs[@]}"
+        "$vorngrade" --color never --coverage "$work/coverage" --junit "$work/coverage.xml" \
+            --csv "$work/coverage.csv" "$suite" "${programs[@]}"
         "$vorngrade" --json --coverage "$work/coverage" "$suite" "${programs[@]}"
+        "$vorngrade" --color never --teacher --coverage "$work/coverage" "$suite" \
+            "${programs[@]}" | tail -n 3
+        echo "== --junit"
+        cat "$work/coverage.xml"
+        echo "== --csv"
+        cat "$work/coverage.csv"
         for listing in "$work"/coverage/*; do
             echo "== ${listing##*/}"
             cat "$listing"
+        done
+        for program in "${programs[@]}"; do
+            for format in gradescope prairielearn github-classroom; do
+                echo "== $program --$format"
+                "$vorngrade" --coverage "$work/coverage" "--$format" "$work/results.json" \
+                    "$suite" "$program" >/dev/null
+                cat "$work/results.json"
+            done
         done
     } >"$work/report.coverage" 2>>"$work/stderr"
     compare "$base.coverage" "$work/report.coverage"

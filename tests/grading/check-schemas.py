@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """check-schemas.py VORNGRADE SCHEMAS SUITE...: every report that vorngrade
 writes for the programs of each SUITE (SUITE.programs lists them, paths from
-the suite's folder), for students and with --teacher, against the schema of
+the suite's folder), for students and with --teacher, with and without --coverage, against the schema of
 its format: the platforms' results files against the JSON Schemas written
 from their documentation, the JUnit report against junit.xsd (with xmllint)
 and its counts against its elements. Then the same for names and paths that
@@ -41,6 +41,13 @@ def run(vorngrade, arguments, folder):
                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
+def modes_of(work):
+    """Every report as students and as the teacher see it, with and without
+    the lines that no case ran."""
+    coverage = ["--coverage", os.path.join(work, "coverage")]
+    return [[], ["--teacher"], coverage, ["--teacher"] + coverage]
+
+
 def check_platforms(vorngrade, schemas, folder, suite, program, modes, work):
     for mode in modes:
         for platform in PLATFORMS:
@@ -62,8 +69,25 @@ def check_platforms(vorngrade, schemas, folder, suite, program, modes, work):
 
 
 def check_junit(schema, folder, suite, programs, vorngrade, work):
+    for mode in modes_of(work):
+        check_junit_in(schema, folder, suite, programs, vorngrade, work, mode)
+
+
+def check_coverage_properties(suite, testsuite):
+    """Each "lines: CASE" property names a test case of its suite; the
+    uncovered lines are there once or not at all (a program not run)."""
+    names = [each.get("name") for each in testsuite.findall("properties/property")]
+    cases = {each.get("name") for each in testsuite.findall("testcase")}
+    for name in names:
+        if name.startswith("lines: ") and name[len("lines: "):] not in cases:
+            fail("%r --junit --coverage: property %r names no test case" % (suite, name))
+    if names.count("uncovered_lines") > 1:
+        fail("%r --junit --coverage: uncovered_lines more than once" % suite)
+
+
+def check_junit_in(schema, folder, suite, programs, vorngrade, work, mode):
     out = os.path.join(work, "report.xml")
-    result = run(vorngrade, ["--junit", out, "--", suite] + programs, folder)
+    result = run(vorngrade, mode + ["--junit", out, "--", suite] + programs, folder)
     if result.returncode not in (0, 1) or result.stderr:
         fail("%r --junit: exit status %d, %r" % (suite, result.returncode, result.stderr))
         return
@@ -73,6 +97,8 @@ def check_junit(schema, folder, suite, programs, vorngrade, work):
         fail("%r --junit: %s" % (suite, check.stdout.decode("utf-8", "replace")))
         return
     root = ElementTree.parse(out).getroot()
+    for testsuite in root.findall("testsuite"):
+        check_coverage_properties(suite, testsuite)
     totals = {"tests": 0, "failures": 0, "errors": 0}
     for testsuite in root.findall("testsuite"):
         counts = {"tests": len(testsuite.findall("testcase")),
@@ -124,7 +150,7 @@ def check_hostile(vorngrade, schemas, junit, work):
             file.write(text)
         programs.append(os.fsdecode(name))
     for program in programs:
-        check_platforms(vorngrade, schemas, folder, suite, program, [[], ["--teacher"]], work)
+        check_platforms(vorngrade, schemas, folder, suite, program, modes_of(work), work)
     check_junit(junit, folder, suite, programs, vorngrade, work)
 
 
@@ -140,7 +166,7 @@ def main():
                 programs = file.read().split()
             for program in programs:
                 check_platforms(vorngrade, schemas, folder, suite, program,
-                                [[], ["--teacher"]], work)
+                                modes_of(work), work)
             check_junit(junit, folder, suite, programs, vorngrade, work)
         check_hostile(vorngrade, schemas, junit, work)
     print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
