@@ -5,10 +5,10 @@
 # and, where they exist, SUITE.json, SUITE.xml (JUnit) and SUITE.csv; and the
 # exit statuses of the two runs (text, JSON) with SUITE.status. Where they
 # exist, also SUITE.summary (--summary), SUITE.teacher.txt (--teacher),
-# SUITE.coverage (with --coverage: the text and JSON reports, the end of the
-# --teacher text report, then the JUnit report, the CSV grade book, each
-# listing and each program's platform results files, each after a line
-# "== WHAT") and
+# SUITE.coverage (with --coverage: the text and JSON reports, the lines of
+# the --teacher text report that say which lines no case ran, then the JUnit
+# report, the CSV grade book, each listing and each program's platform
+# results files, each after a line "== WHAT") and
 # SUITE.platforms: each program's results file for each grading platform, a
 # line "== PROGRAM --FORMAT" before each. Run in the suite's folder, so that
 # the reports name the files as written there. With VORN_UPDATE_GOLDEN=1 it
@@ -58,7 +58,7 @@ if [ -e "$base.coverage" ]; then
             --csv "$work/coverage.csv" "$suite" "${programs[@]}"
         "$vorngrade" --json --coverage "$work/coverage" "$suite" "${programs[@]}"
         "$vorngrade" --color never --teacher --coverage "$work/coverage" "$suite" \
-            "${programs[@]}" | tail -n 3
+            "${programs[@]}" | grep -e '^  no case ran line' -e '^  every instruction ran'
         echo "== --junit"
         cat "$work/coverage.xml"
         echo "== --csv"
