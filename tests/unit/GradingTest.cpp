@@ -286,6 +286,40 @@ TEST_F(Reports, PlatformFilesEscapeEveryName) {
         std::string::npos);
 }
 
+// With coverage: the uncovered lines as ranges, quoted in the grade book;
+// the lines of each case whose details are shown, named after it.
+TEST_F(Reports, CoverageInTheGradeBookAndJUnit) {
+    results[0].uncoveredLines = {3, 7, 8, 9};
+    results[0].lineRuns = {1, 1, 0, 1, 1, 1, 0, 0, 0};
+    results[0].cases[0].lines = {1, 2, 4};
+    results[0].cases[1].lines = {1, 2, 5, 6};
+    suite.cases[1].visibility = Visibility::Hidden;
+    const Report report{suite, results, false, 0, true};
+    std::ostringstream csv;
+    writeCsv(csv, report);
+    EXPECT_EQ(csv.str(),
+              "file,score,max_score,\"a,\"\"b\"\"\",<&>\t\x01\x7f\xff\xc3\xa9,uncovered_lines\r\n"
+              "\"dir/x,\n\"\"y\"\"\r.vorn\",1,2,1,0,\"3, 7-9\"\r\n");
+    std::ostringstream junit;
+    writeJUnit(junit, report);
+    EXPECT_NE(
+        junit.str().find("      <property name=\"max_score\" value=\"2\"/>\n"
+                         "      <property name=\"uncovered_lines\" value=\"3, 7-9\"/>\n"
+                         "      <property name=\"lines: a,&quot;b&quot;\" value=\"1-2, 4\"/>\n"
+                         "    </properties>\n"),
+        std::string::npos)
+        << junit.str();
+    std::ostringstream gradescope;
+    writeGradescope(gradescope, report);
+    EXPECT_NE(gradescope.str().find(R"(1/2 points\nno case ran lines 3, 7-9",)"), std::string::npos)
+        << gradescope.str();
+    // A program that was not run has no lines to report.
+    results[0].lineRuns.clear();
+    std::ostringstream notRun;
+    writeJUnit(notRun, report);
+    EXPECT_EQ(notRun.str().find("lines"), std::string::npos);
+}
+
 TEST_F(Reports, SummaryIsALinePerProgram) {
     std::ostringstream out;
     writeSummary(out, {suite, results});
