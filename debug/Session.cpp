@@ -318,7 +318,10 @@ void Session::goTo(std::uint64_t target) {
         std::upper_bound(snapshots_.begin(), snapshots_.end(), target,
                          [](std::uint64_t step, const Snapshot& s) { return step < s.step; });
     const Snapshot& from = *(after - 1);
-    if (!(from.step <= step_ && target >= step_)) {
+    // The machine at the snapshot's own step may be one replayed from an older
+    // snapshot (the origin's search does so): without the changes by hand
+    // that the snapshot holds.
+    if (!(from.step < step_ && target >= step_)) {
         restore(from);
     }
     replay(target - step_);

@@ -5,8 +5,10 @@ Exits 77 (skipped) when there is no build/web (scripts/web --build makes it).
 """
 
 import contextlib
+import os
 import pathlib
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -17,7 +19,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
-from playground import PAGE, Page, browser, serve
+from playground import PAGE, ROOT, Page, browser, serve
 
 MISTAKE = "(line 2, token end-of-line) expecting number or identifier"
 
@@ -540,6 +542,105 @@ class BrowserTest(unittest.TestCase):
         self.assertRegex(rows[-1], rf"^step {steps} @[01] \(line [12]\): ")
         self.assertTrue(rows[0].startswith(f"step {steps - 999} @"))
         print(f"stopped in {stopped_in * 1000:.0f} ms after {steps} steps", file=sys.stderr)
+
+    def test_heat_map_and_origin(self):
+        """After a run the lines are coloured by how often they ran; a click on
+        a register or a memory word shows where its value came from, as
+        vorndbg's info origin says it at the same step."""
+        page = self.page
+        self.choose_example("countdown")
+        page.set_input("3")
+        page.click("run")
+        page.wait_state("halted")
+        page.click("heat-map")
+        # Each line's count, as the editor shows it: the loop (lines 5 to 8)
+        # ran three or four times, the lines around it once, the data word never.
+        page.wait(lambda d: self.editor_counts().get(5) == 4)
+        self.assertEqual(self.editor_counts(), {2: 1, 3: 1, 4: 1, 5: 4, 6: 3, 7: 3, 8: 3, 9: 1, 10: 0})
+        self.assertIn("cm-heat", self.editor_line(5).get_attribute("class"))
+        self.assertEqual(self.editor_line(5).get_attribute("title"), "Ran 4 times.")
+        # The listing's cells carry the same counts.
+        self.assertEqual(self.listing_counts(), {0: 1, 1: 1, 2: 1, 3: 4, 4: 3, 5: 3, 6: 3, 7: 1, 8: 0})
+        page.screenshot("heat-map")
+
+        # Back at the first write: the counts are those of the run so far.
+        self.driver.find_element(By.CSS_SELECTOR, "#step-log li[data-step='4']").click()
+        page.wait_text("status", lambda t: t.endswith("after 4 steps."))
+        page.wait(lambda d: self.editor_counts().get(5) == 1)
+        self.assertEqual(self.editor_counts(), {2: 1, 3: 1, 4: 1, 5: 1, 6: 0, 7: 0, 8: 0, 9: 0, 10: 0})
+
+        # O, then the word it was loaded from: back to the read.
+        self.driver.find_element(By.CSS_SELECTOR, "#registers td[data-register='O']").click()
+        self.wait_origin("register O", 4, self.debugger_origin(4, "O"))
+        address = page.element("memory-address")
+        address.clear()
+        address.send_keys("count", Keys.ENTER)
+        page.wait(lambda d: page.memory_word(8) == (3, "3"))
+        self.driver.find_element(
+            By.CSS_SELECTOR, "#memory-views section:first-child tr[data-address='8'] td.value").click()
+        self.wait_origin("memory word 8", 4, self.debugger_origin(4, "8"))
+        self.driver.execute_script("document.getElementById('origin-panel').scrollIntoView()")
+        page.screenshot("origin")
+        # The chain follows the machine: before the store, the image's word.
+        self.driver.find_element(By.CSS_SELECTOR, "#step-log li[data-step='1']").click()
+        self.wait_origin("memory word 8", 1, self.debugger_origin(1, "8"))
+        self.assertEqual(self.origin_links()[0]["source"], "image")
+        self.assertEqual(self.origin_links()[0]["line"], "10")
+        # Turned off, the colours go.
+        page.click("heat-map")
+        page.wait(lambda d: self.editor_counts() == {})
+        self.assertEqual(self.listing_counts(), {})
+
+    def editor_line(self, number):
+        return self.driver.execute_script(
+            "const view = window.vornPlayground.view;"
+            "return [...document.querySelectorAll('#editor .cm-line')].find(line =>"
+            "  view.state.doc.lineAt(view.posAtDOM(line)).number === arguments[0]);", number)
+
+    def editor_counts(self):
+        """Each editor line's count of runs, by line number."""
+        return {int(line): int(count) for line, count in self.driver.execute_script(
+            "const view = window.vornPlayground.view;"
+            "return [...document.querySelectorAll('#editor .cm-line[data-count]')].map(line =>"
+            "  [view.state.doc.lineAt(view.posAtDOM(line)).number, line.dataset.count]);")}
+
+    def listing_counts(self):
+        return {int(address): int(count) for address, count in self.driver.execute_script(
+            "return [...document.querySelectorAll('#listing tr[data-count]')].map("
+            "  row => [row.dataset.address, row.dataset.count]);")}
+
+    def origin_links(self):
+        return self.driver.execute_script(
+            "return [...document.querySelectorAll('#origin-chain li')].map(li => ({"
+            "  text: li.textContent, source: li.dataset.source, line: li.dataset.line}));")
+
+    def wait_origin(self, what, step, expected):
+        title = f"Where the value of {what} came from, after {step} steps:"
+        try:
+            self.page.wait(lambda d: self.page.text("origin").startswith(title) and
+                           "\n".join(link["text"] for link in self.origin_links()) == expected)
+        except Exception as error:
+            raise AssertionError(f"the origin panel reads {self.page.text('origin')!r}, "
+                                 f"vorndbg says {expected!r}") from error
+
+    def debugger_origin(self, step, where):
+        """vorndbg's answer to info origin at the step, countdown with input 3."""
+        vorndbg = os.environ.get("VORNDBG", str(ROOT / "build" / "debug" / "vorndbg"))
+        with tempfile.TemporaryDirectory() as folder:
+            given = pathlib.Path(folder) / "input"
+            given.write_text("3\n")
+
+            def session(commands):
+                return subprocess.run(
+                    [vorndbg, "--batch", "--source", str(ROOT / "examples" / "countdown.vorn"),
+                     "--input", str(given)], input=commands, capture_output=True, text=True,
+                    check=True).stdout
+
+            # What the command adds to the session that only goes to the step.
+            before = session(f"step {step}\n")
+            after = session(f"step {step}\ninfo origin {where}\n")
+        self.assertTrue(after.startswith(before), after)
+        return after[len(before):].rstrip("\n")
 
     def test_shared_link(self):
         page = self.page

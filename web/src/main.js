@@ -124,23 +124,51 @@ function toggleBreakpointAtLine(line) {
 
 // ---- The current line of the run, and the heat map ----
 
-const setCurrentLine = StateEffect.define();
+// Line decorations set by an effect, gone when the text changes: `decorate`
+// makes them from the effect's value and the document.
+function lineDecorations(decorate) {
+  const effectType = StateEffect.define();
+  const field = StateField.define({
+    create: () => Decoration.none,
+    update(decorations, transaction) {
+      if (transaction.docChanged) decorations = Decoration.none;
+      for (const effect of transaction.effects) {
+        if (effect.is(effectType)) decorations = Decoration.set(decorate(effect.value, transaction.state.doc));
+      }
+      return decorations;
+    },
+    provide: (f) => EditorView.decorations.from(f),
+  });
+  return [effectType, field];
+}
+
 const currentLineDecoration = Decoration.line({ class: "cm-current-instruction" });
-const currentLineField = StateField.define({
-  create: () => Decoration.none,
-  update(decorations, transaction) {
-    if (transaction.docChanged) decorations = Decoration.none;
-    for (const effect of transaction.effects) {
-      if (!effect.is(setCurrentLine)) continue;
-      const line = effect.value;
-      decorations =
-        line > 0 && line <= transaction.state.doc.lines
-          ? Decoration.set([currentLineDecoration.range(transaction.state.doc.line(line).from)])
-          : Decoration.none;
-    }
-    return decorations;
-  },
-  provide: (field) => EditorView.decorations.from(field),
+const [setCurrentLine, currentLineField] = lineDecorations((line, doc) =>
+  line > 0 && line <= doc.lines ? [currentLineDecoration.range(doc.line(line).from)] : [],
+);
+
+// A count's share of the colour: on a log scale, so that a loop run a
+// thousand times leaves the lines run ten times visible.
+function heatLevel(count, most) {
+  return count > 0 ? (0.15 + (0.85 * Math.log1p(count)) / Math.log1p(Math.max(most, 1))).toFixed(3) : "0";
+}
+
+// The heat map in the editor: each line that holds instructions, coloured by
+// how many times it ran against the line that ran most, its count in
+// data-count and in its title.
+const [setHeat, heatField] = lineDecorations((profileLines, doc) => {
+  const lines = (profileLines ?? []).filter((l) => l.line > 0 && l.line <= doc.lines);
+  const most = Math.max(...lines.map((l) => l.count));
+  return lines.map(({ line, count }) =>
+    Decoration.line({
+      class: count > 0 ? "cm-heat" : "cm-heat cm-heat-none",
+      attributes: {
+        "data-count": String(count),
+        title: `Ran ${count} ${count === 1 ? "time" : "times"}.`,
+        style: `--heat: ${heatLevel(count, most)}`,
+      },
+    }).range(doc.line(line).from),
+  );
 });
 
 // ---- The instruction reference: what the token under the pointer is ----
@@ -217,6 +245,7 @@ const view = new EditorView({
       }),
       breakpointField,
       currentLineField,
+      heatField,
       lintGutter(),
       undoHistory(),
       drawSelection(),
@@ -360,13 +389,20 @@ function referenceOf(instruction) {
   return entry ? `${entry.name} ${entry.form}: ${entry.effect}` : "";
 }
 
-// The heat map's count for an address, in whatever shape the binding gives it.
+// The heat map: the profile of the run up to the current step, as vornsim
+// --profile-format json writes it ({steps, cells: [{address, line, count}],
+// lines: [{line, count}]}), with each cell's count by address.
+let heatByAddress = new Map();
+
+function showHeatMap(profile) {
+  heatMap = profile;
+  heatByAddress = new Map((profile?.cells ?? []).map((c) => [c.address, c.count]));
+  view.dispatch({ effects: setHeat.of(profile?.lines ?? []) });
+  showListing();
+}
+
 function heatOf(address) {
-  if (!heatMap) return null;
-  const rows = Array.isArray(heatMap) ? heatMap : (heatMap.addresses ?? heatMap.rows ?? heatMap.counts ?? []);
-  if (!Array.isArray(rows)) return rows[address] ?? null;
-  const row = rows.find((r) => (Array.isArray(r) ? r[0] : r.address) === address);
-  return row ? (Array.isArray(row) ? row[1] : (row.count ?? row.steps)) : null;
+  return heatByAddress.get(address) ?? null;
 }
 
 function showListing() {
@@ -375,6 +411,7 @@ function showListing() {
   if (heatMap) headers.push("runs");
   const element = table(headers);
   const body = element.createTBody();
+  const most = Math.max(...heatByAddress.values());
   for (const [address, word, instruction, line, text] of listing.rows) {
     const row = body.insertRow();
     row.dataset.address = address;
@@ -386,7 +423,14 @@ function showListing() {
     if (instruction) instructionCell.title = referenceOf(instruction);
     cell(row, String(line), "number");
     cell(row, text, "source");
-    if (heatMap) cell(row, String(heatOf(address) ?? ""), "number heat");
+    if (heatMap) {
+      const count = heatOf(address);
+      cell(row, String(count ?? ""), "number heat");
+      if (count !== null) {
+        row.dataset.count = count;
+        row.style.setProperty("--heat", heatLevel(count, most));
+      }
+    }
   }
   pane.replaceChildren(element);
   if (listing.cells > listing.rows.length) {
@@ -445,15 +489,50 @@ function editableValue(td, where, value, label) {
     } else if (event.key === "w" || event.key === "W") {
       event.preventDefault();
       toggleWatch(where);
-    } else if ((event.key === "o" || event.key === "O") && features.origin) {
+    } else if (event.key === "o" || event.key === "O") {
       event.preventDefault();
-      worker.postMessage({ type: "origin", where });
+      askOrigin(where);
     }
   };
+  td.onclick = () => askOrigin(where);
   td.oncontextmenu = (event) => {
     event.preventDefault();
     toggleWatch(where);
   };
+}
+
+// ---- Where a value came from: the origin chain of a register or a word ----
+
+function askOrigin(where) {
+  if (features.origin && stopped) worker.postMessage({ type: "origin", where });
+}
+
+// The chain as vorndbg's info origin writes it: each source on its own line
+// under what it produced, indented by its depth.
+function showOrigin(origin) {
+  const panel = $("origin");
+  const register = names.registers.includes(origin.where);
+  const what = register ? `register ${origin.where}` : `memory word ${origin.where}`;
+  const title = document.createElement("p");
+  title.textContent = `Where the value of ${what} came from, after ${origin.step} steps:`;
+  if (origin.error) {
+    title.textContent = origin.error;
+    panel.replaceChildren(title);
+    return;
+  }
+  const chain = document.createElement("ul");
+  chain.id = "origin-chain";
+  for (const link of origin.links) {
+    const item = document.createElement("li");
+    item.dataset.depth = link.depth;
+    item.dataset.source = link.source;
+    if (link.source === "step") item.dataset.step = link.step;
+    if (link.line > 0) item.dataset.line = link.line;
+    item.textContent = (link.depth > 0 ? " ".repeat(2 * (link.depth - 1)) + "\u2190 " : "") + link.text;
+    chain.append(item);
+  }
+  panel.className = "";
+  panel.replaceChildren(title, chain);
 }
 
 // After an edit, the focus goes back to the value edited, redrawn.
@@ -690,10 +769,8 @@ function showState(state) {
   setStatus(sentence, state.running ? "running" : state.state);
   document.body.classList.toggle("running", state.running);
   $("stop").disabled = !state.running;
-  if (state.heatMap !== undefined) {
-    heatMap = $("heat-map").checked ? state.heatMap : null;
-    showListing();
-  }
+  if (state.heatMap !== undefined) showHeatMap($("heat-map").checked ? state.heatMap : null);
+  if (state.origin) showOrigin(state.origin);
   showOutput(state);
   showRegisters(state);
   showMemory(state);
@@ -786,11 +863,9 @@ function onWorkerMessage(event) {
       hoverWaiting.get(message.id)?.(message);
       hoverWaiting.delete(message.id);
       break;
-    case "origin": {
-      const text = typeof message.origin === "string" ? message.origin : JSON.stringify(message.origin, null, 1);
-      $("origin").textContent = `${message.where}: ${text}`;
+    case "origin":
+      showOrigin(message.origin);
       break;
-    }
   }
   if (message.type === "state" && message.watched) save();
 }
@@ -1011,7 +1086,10 @@ function start() {
     timelineDragging = false;
     if (machine) announce(`${machine.message} Line ${machine.line}.`);
   });
-  $("heat-map").onchange = () => worker.postMessage({ type: "heat-map", on: $("heat-map").checked });
+  $("heat-map").onchange = () => {
+    if (!$("heat-map").checked) showHeatMap(null);
+    worker.postMessage({ type: "heat-map", on: $("heat-map").checked });
+  };
   $("open").onclick = () => $("open-file").click();
   $("open-file").onchange = () => openFile($("open-file").files[0]);
   $("save").onclick = saveFile;

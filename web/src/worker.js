@@ -79,8 +79,31 @@ function stateMessage(extra = {}) {
     const last = state.steps > 0 ? json(vorn.stepLog(1, state.steps))[0] : null;
     message.lastChange = last ? last[4] : null;
   }
-  if (!running && features.heatMap) message.heatMap = json(vorn[features.heatMap]());
+  if (!running && features.heatMap) message.heatMap = profileAt(state.steps);
+  // The origin chain shown follows the machine to the step it stands at.
+  if (!running && features.origin && originWhere !== null) message.origin = originOf(originWhere);
   return message;
+}
+
+// How many times each cell and line ran up to the step the machine stands
+// at: the loaded source run again that far with the profile's counts. Kept
+// for the last step asked, so that redrawing the views costs no run.
+let profiled = { key: "", counts: null };
+
+function profileAt(steps) {
+  const key = `${steps}\n${loaded.input}\n${loaded.source}`;
+  if (profiled.key !== key) {
+    const counts = steps > 0 ? json(vorn[features.heatMap](loaded.source, loaded.input, steps)) : null;
+    profiled = { key, counts: counts && !counts.error ? counts : null };
+  }
+  return profiled.counts;
+}
+
+// The register or memory word whose origin the page shows, or null.
+let originWhere = null;
+
+function originOf(where) {
+  return { where, step: position().steps, ...json(vorn[features.origin](where)) };
 }
 
 function load(source, input) {
@@ -262,9 +285,8 @@ function handle(message) {
       postMessage({ type: "hover", id: message.id, ...json(vorn.hover(message.line, message.column)) });
       break;
     case "origin":
-      if (features.origin && loaded) {
-        postMessage({ type: "origin", where: message.where, origin: json(vorn[features.origin](message.where)) });
-      }
+      originWhere = message.where;
+      if (features.origin && loaded && !running) postMessage({ type: "origin", origin: originOf(originWhere) });
       break;
     case "heat-map":
       features.heatMapOn = message.on;
