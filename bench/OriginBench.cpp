@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     const auto result = program.labelAddress("result");
     Debug::Session session(std::move(program), {});
     session.continueRun();
-    const Debug::Location location{Location::Kind::Memory, RegisterId::A, *result};
+    const Debug::Location location{Debug::Location::Kind::Memory, RegisterId::A, *result};
     std::vector<double> times;
     std::size_t links = 0;
     for (int run = 0; run < 5; ++run) {
