@@ -328,6 +328,65 @@ ended:
     programCounter = static_cast<std::uint16_t>(address);
 }
 
+namespace {
+Machine::Accelerator* accelerator = nullptr;
+}
+
+void Machine::setAccelerator(Accelerator* given) {
+    accelerator = given;
+}
+
+// The part of a bounded run that goes by straight runs, through the
+// accelerator: what it leaves aside runs here as one step, and where it
+// cannot run, the run loop takes the rest. As runLoop<ByRuns>, a fault or a
+// MachineIO::Stop leaves as its exception with result.steps counting it.
+void Machine::runAccelerated(std::uint64_t limit, const std::uint8_t* stops, RunResult& result) {
+    std::uint64_t done = 0;
+    while (true) {
+        const Accelerator::Ended ended = accelerator->run(*this, limit - done, stops, result);
+        if (ended == Accelerator::Ended::NotHere) {
+            done += result.steps;
+            if (done >= limit) {
+                result.end = RunResult::End::StepLimit;
+                result.steps = done;
+                return;
+            }
+            try {
+                if (stops == nullptr) {
+                    runLoop<Counting::ByRuns, false>(limit - done, nullptr, result);
+                } else {
+                    runLoop<Counting::ByRuns, true>(limit - done, stops, result);
+                }
+            } catch (...) {
+                result.steps += done;
+                throw;
+            }
+            result.steps += done;
+            return;
+        }
+        done += result.steps;
+        if (ended == Accelerator::Ended::Ended) {
+            result.steps = done;
+            return;
+        }
+        // Counted before it runs, so that a step that raises counts.
+        ++done;
+        try {
+            programCounter = static_cast<std::uint16_t>(execute<false>(programCounter, nullptr));
+        } catch (...) {
+            result.steps = done;
+            throw;
+        }
+        // By runs, the limit is only ever passed at a jump back, at most
+        // 65534 steps on; with a step aside on the way, it ends there.
+        if (done >= limit) {
+            result.end = RunResult::End::StepLimit;
+            result.steps = done;
+            return;
+        }
+    }
+}
+
 // A bounded run: by straight runs while more than the longest straight run
 // is left, then step by step for the rest, so that it ends on the exact step.
 template <bool Stopping, bool Profiling>
@@ -336,8 +395,12 @@ void Machine::runCounted(std::uint64_t limit, const std::uint8_t* stops, RunResu
     constexpr std::uint64_t longestStraightRun = haltAddress;
     std::uint64_t before = 0;
     if (limit > longestStraightRun) {
-        runLoop<Counting::ByRuns, Stopping, Profiling>(limit - longestStraightRun, stops, result,
-                                                       counts);
+        if (!Profiling && accelerator != nullptr) {
+            runAccelerated(limit - longestStraightRun, stops, result);
+        } else {
+            runLoop<Counting::ByRuns, Stopping, Profiling>(limit - longestStraightRun, stops,
+                                                           result, counts);
+        }
         if (result.end != RunResult::End::StepLimit) {
             return;
         }

@@ -72,6 +72,28 @@ class Machine {
     RunResult runUntil(std::uint64_t limit, const std::uint8_t* stops = nullptr,
                        std::uint64_t* counts = nullptr);
 
+    // A faster way to run the long part of a bounded run, where a platform
+    // has one: the WebAssembly build compiles the program it meets (see
+    // compile/WasmRun.h). Without one, runUntil is the run loop alone.
+    class Accelerator {
+      public:
+        // How a call ended: it cannot run from the program counter, where
+        // the run loop goes on (nothing there has run or been checked); it
+        // ended as `result.end` says; or it left the instruction at the
+        // program counter, which has passed the halt and stop tests, for the
+        // run loop to run as one step.
+        enum class Ended : std::uint8_t { NotHere, Ended, Aside };
+        virtual ~Accelerator() = default;
+        // Runs from the program counter until it halts, reaches an address
+        // flagged in `stops` (memorySize bytes, or null), or, at a jump back,
+        // has run at least `limit` steps (StepLimit; at most 65534 steps
+        // more). result.steps: the steps it ran, in every case.
+        virtual Ended run(Machine& machine, std::uint64_t limit, const std::uint8_t* stops,
+                          RunResult& result) = 0;
+    };
+    // The accelerator every machine's bounded runs use (borrowed; null for none).
+    static void setAccelerator(Accelerator* accelerator);
+
     std::unique_ptr<Word[]> memory;
     Register::Registers registers;
     std::uint16_t programCounter = 0;
@@ -89,6 +111,7 @@ class Machine {
     template <Counting counting, bool Stopping, bool Profiling = false>
     void runLoop(std::uint64_t limit, const std::uint8_t* stops, RunResult& result,
                  std::uint64_t* counts = nullptr);
+    void runAccelerated(std::uint64_t limit, const std::uint8_t* stops, RunResult& result);
     template <bool Stopping, bool Profiling>
     void runCounted(std::uint64_t limit, const std::uint8_t* stops, RunResult& result,
                     std::uint64_t* counts);

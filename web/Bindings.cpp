@@ -28,6 +28,7 @@
 #include "run/Runner.h"
 #include "text/Number.h"
 #include "tools/ToolError.h"
+#include "web/CompiledRuns.h"
 #include "web/Session.h"
 
 namespace Vorn::Web {
@@ -521,6 +522,56 @@ std::string names() {
                      {"roles", roles}});
 }
 
+// A machine run outside any session, for comparing compiled runs with the
+// run loop: the words from address 0, the input, a step limit and the
+// addresses to stop at; the machine as the run left it (its memory as a
+// digest, FNV-1a over the words' bits).
+std::string runMachine(const std::string& wordsJson, const std::string& input, double limit,
+                       const std::string& stopsJson) {
+    const json words = json::parse(wordsJson);
+    std::vector<Word> image;
+    for (const json& word : words) {
+        image.emplace_back(word.get<std::int32_t>());
+    }
+    std::vector<std::uint8_t> stops(Machine::memorySize, 0);
+    bool anyStop = false;
+    for (const json& address : json::parse(stopsJson)) {
+        stops[address.get<std::uint16_t>()] = 1;
+        anyStop = true;
+    }
+    std::istringstream in(input);
+    std::ostringstream out;
+    Machine machine(in, out);
+    machine.load(image);
+    const Machine::RunResult result =
+        machine.runUntil(static_cast<std::uint64_t>(limit), anyStop ? stops.data() : nullptr);
+    std::uint32_t digest = 2166136261u;
+    for (std::size_t i = 0; i < Machine::memorySize; ++i) {
+        digest = (digest ^ machine.memory[i].bits()) * 16777619u;
+    }
+    json registers = json::array();
+    for (std::size_t i = 0; i < registerCount; ++i) {
+        registers.push_back(machine.registers.at(static_cast<RegisterId>(i)).value());
+    }
+    static constexpr const char* ends[] = {"halted", "step-limit", "stopped", "fault",
+                                           "io-stopped"};
+    return text(json{{"end", ends[static_cast<int>(result.end)]},
+                     {"steps", static_cast<double>(result.steps)},
+                     {"pc", machine.programCounter},
+                     {"registers", registers},
+                     {"memory", digest},
+                     {"output", out.str()}});
+}
+
+// Turns compiled runs on or off (for comparing the two) and says what they did.
+std::string compiledRuns(bool on) {
+    useCompiledRuns(on);
+    const CompiledRunStats stats = compiledRunStats();
+    return text(json{{"compiled", static_cast<double>(stats.compiled)},
+                     {"steps", static_cast<double>(stats.steps)},
+                     {"notCompiled", static_cast<double>(stats.notCompiled)}});
+}
+
 }  // namespace
 
 EMSCRIPTEN_BINDINGS(vorn) {
@@ -547,6 +598,8 @@ EMSCRIPTEN_BINDINGS(vorn) {
     emscripten::function("runToEnd", &runToEnd);
     emscripten::function("profile", &profile);
     emscripten::function("origin", &origin);
+    emscripten::function("compiledRuns", &compiledRuns);
+    emscripten::function("runMachine", &runMachine);
 }
 
 }  // namespace Vorn::Web

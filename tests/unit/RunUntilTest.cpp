@@ -243,5 +243,79 @@ TEST(RunUntil, ARunResumesWhereALimitLeftIt) {
     }
 }
 
+// An accelerator that keeps its side of the bargain by stepping, and gives
+// up now and then: at once, after some steps, or at an instruction it
+// leaves aside (read, write, a pointer without an address).
+class SteppingAccelerator : public Machine::Accelerator {
+  public:
+    Ended run(Machine& machine, std::uint64_t limit, const std::uint8_t* stops,
+              Machine::RunResult& result) override {
+        result.steps = 0;
+        if (random_() % 8 == 0) {
+            return Ended::NotHere;
+        }
+        const std::uint64_t giveUpAfter = random_() % 4 == 0 ? random_() % 1000 : UINT64_MAX;
+        while (true) {
+            if (machine.halted()) {
+                result.end = End::Halted;
+                return Ended::Ended;
+            }
+            const std::uint16_t from = machine.programCounter;
+            if (stops != nullptr && stops[from] != 0) {
+                result.end = End::Stopped;
+                return Ended::Ended;
+            }
+            if (result.steps >= giveUpAfter) {
+                return Ended::NotHere;
+            }
+            const Word word = machine.memory[from];
+            const OperationShape& shape = shapeOf(word.opcode());
+            if (shape.io != InputOutput::None ||
+                (shape.hasRegister2 && !machine.registers.at(word.register2()).hasAddress())) {
+                return Ended::Aside;
+            }
+            machine.step();
+            ++result.steps;
+            if (machine.programCounter <= from && result.steps >= limit) {
+                result.end = End::StepLimit;
+                return Ended::Ended;
+            }
+        }
+    }
+
+  private:
+    std::mt19937 random_{11};
+};
+
+// Installed for one test.
+class Accelerated {
+  public:
+    explicit Accelerated(Machine::Accelerator& accelerator) {
+        Machine::setAccelerator(&accelerator);
+    }
+    Accelerated(const Accelerated&) = delete;
+    Accelerated& operator=(const Accelerated&) = delete;
+    ~Accelerated() { Machine::setAccelerator(nullptr); }
+};
+
+// With an accelerator, a long run counts and ends as ever: the steps it
+// leaves aside (a fault among them) and the rest where it gives up run here.
+TEST(RunUntil, AnAcceleratedRunEndsWhereSteppingEnds) {
+    SteppingAccelerator accelerator;
+    const Accelerated installed(accelerator);
+    std::mt19937 random(2027);
+    for (int program = 0; program < 300; ++program) {
+        const std::vector<Word> words = randomProgram(random);
+        std::vector<std::uint8_t> stops(Machine::memorySize, 0);
+        for (int i = 0; i < program % 3; ++i) {
+            stops[random() % 64] = 1;
+        }
+        for (const std::uint64_t limit : {65536u, 70000u, 150001u}) {
+            SCOPED_TRACE(testing::Message() << "program " << program << ", limit " << limit);
+            expectRunEndsAsStepping(words, limit, program % 3 == 0 ? nullptr : stops.data());
+        }
+    }
+}
+
 }  // namespace
 }  // namespace Vorn
