@@ -342,8 +342,10 @@ void Machine::setAccelerator(Accelerator* given) {
 // MachineIO::Stop leaves as its exception with result.steps counting it.
 void Machine::runAccelerated(std::uint64_t limit, const std::uint8_t* stops, RunResult& result) {
     std::uint64_t done = 0;
+    bool resumed = false;
     while (true) {
-        const Accelerator::Ended ended = accelerator->run(*this, limit - done, stops, result);
+        const Accelerator::Ended ended =
+            accelerator->run(*this, limit - done, stops, resumed, result);
         if (ended == Accelerator::Ended::NotHere) {
             done += result.steps;
             if (done >= limit) {
@@ -384,6 +386,7 @@ void Machine::runAccelerated(std::uint64_t limit, const std::uint8_t* stops, Run
             result.steps = done;
             return;
         }
+        resumed = true;
     }
 }
 

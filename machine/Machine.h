@@ -87,9 +87,11 @@ class Machine {
         // Runs from the program counter until it halts, reaches an address
         // flagged in `stops` (memorySize bytes, or null), or, at a jump back,
         // has run at least `limit` steps (StepLimit; at most 65534 steps
-        // more). result.steps: the steps it ran, in every case.
+        // more). result.steps: the steps it ran, in every case. `resumed`:
+        // called again right after the step it left aside, in the same run,
+        // with nothing else run or changed in between.
         virtual Ended run(Machine& machine, std::uint64_t limit, const std::uint8_t* stops,
-                          RunResult& result) = 0;
+                          bool resumed, RunResult& result) = 0;
     };
     // The accelerator every machine's bounded runs use (borrowed; null for none).
     static void setAccelerator(Accelerator* accelerator);

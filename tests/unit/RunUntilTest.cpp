@@ -248,9 +248,16 @@ TEST(RunUntil, ARunResumesWhereALimitLeftIt) {
 // leaves aside (read, write, a pointer without an address).
 class SteppingAccelerator : public Machine::Accelerator {
   public:
-    Ended run(Machine& machine, std::uint64_t limit, const std::uint8_t* stops,
+    Ended run(Machine& machine, std::uint64_t limit, const std::uint8_t* stops, bool resumed,
               Machine::RunResult& result) override {
         result.steps = 0;
+        // Resumed only after a step aside, which leaves the program counter
+        // past an instruction that talks to the world.
+        if (resumed) {
+            EXPECT_TRUE(lastAside_ && machine.programCounter == lastAsideAt_ + 1)
+                << "at " << machine.programCounter;
+        }
+        lastAside_ = false;
         if (random_() % 8 == 0) {
             return Ended::NotHere;
         }
@@ -272,6 +279,8 @@ class SteppingAccelerator : public Machine::Accelerator {
             const OperationShape& shape = shapeOf(word.opcode());
             if (shape.io != InputOutput::None ||
                 (shape.hasRegister2 && !machine.registers.at(word.register2()).hasAddress())) {
+                lastAside_ = true;
+                lastAsideAt_ = from;
                 return Ended::Aside;
             }
             machine.step();
@@ -285,6 +294,8 @@ class SteppingAccelerator : public Machine::Accelerator {
 
   private:
     std::mt19937 random_{11};
+    bool lastAside_ = false;
+    std::uint32_t lastAsideAt_ = 0;
 };
 
 // Installed for one test.
